@@ -1,0 +1,182 @@
+#include "core/calculation.h"
+
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <new>
+
+#include "core/equations.h"
+#include "core/failure.h"
+#include "core/memory.h"
+#include "core/number_text.h"
+#include "methods/euler_variants.h"
+#include "methods/rk4.h"
+#include "methods/rk4g.h"
+#include "methods/rkf.h"
+#include "methods/rkm.h"
+
+namespace kavrin {
+namespace {
+
+constexpr double kInt32Min = std::numeric_limits<std::int32_t>::min();
+constexpr double kInt32Max = std::numeric_limits<std::int32_t>::max();
+
+// Rounds to a whole number, ties to even, as a 32-bit table index; beyond
+// that range it is an overflow.
+// Bytes in whole megabytes (10^6), for failure reports.
+std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + 500'000) / 1'000'000) + " MB"; }
+
+std::int32_t RoundToIndex(double value, const char* what) {
+  const double rounded = std::nearbyint(value);
+  if (!(rounded >= kInt32Min && rounded <= kInt32Max))
+    throw Failure(FailureKind::Overflow, std::string(what) + " = " + ShortestText(value) +
+                                             " cannot be rounded to a whole number in the range of table indices");
+  return static_cast<std::int32_t>(rounded);
+}
+
+// The march of one method, instantiated per method so that the step inlines
+// into the loop. Fills entries 1..steps; on a failure, the tables keep the
+// entries before the failing step and x0, y1_0, y2_0 hold that step's start.
+template <StepMethod Step>
+void March(SolutionTables& tables, std::size_t steps, const double h, double& x0, double& y1_0, double& y2_0) {
+  double* const xs = tables.x_data();
+  double* const y1s = tables.y1_data();
+  double* const y2s = tables.y2_data();
+  double x = xs[0];
+  double a = y1s[0];
+  double b = y2s[0];
+  std::size_t i = 1;
+  try {
+    for (; i <= steps; ++i) {
+      double Y1;
+      double Y2;
+      Step(x, a, b, h, Y1, Y2);
+      const double x_next = x + h;
+      RequireFiniteStep(x_next);
+      xs[i] = x_next;
+      y1s[i] = Y1;
+      y2s[i] = Y2;
+      x = x_next;
+      a = Y1;
+      b = Y2;
+    }
+  } catch (const Failure&) {
+    tables.set_filled(i);
+    x0 = x;
+    y1_0 = a;
+    y2_0 = b;
+    throw Failure(FailureKind::Overflow, "the solution left the range of double-precision numbers in step " +
+                                             std::to_string(i) + ", which starts at x = " + ShortestText(x));
+  }
+  tables.set_filled(steps + 1);
+  if (steps > 0) {
+    x0 = xs[steps - 1];
+    y1_0 = y1s[steps - 1];
+    y2_0 = y2s[steps - 1];
+  }
+}
+
+}  // namespace
+
+Calculation::Calculation(MemoryProbe available_memory) : m_available_memory(std::move(available_memory)) {}
+
+Calculation::Calculation() : Calculation(AvailablePhysicalMemory) {}
+
+CommandVariables Calculation::Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator) {
+  CommandVariables v;
+  v.x0 = ReadNumber(texts.x0, "x0");
+  v.y1_0 = ReadNumber(texts.y1_0, "y1(0)");
+  v.y2_0 = ReadNumber(texts.y2_0, "y2(0)");
+  v.x1 = ReadNumber(texts.x1, "x1");
+  m_N = ReadNumber(texts.N, "N");
+
+  const double difference = v.x1 - v.x0;
+  if (!std::isfinite(difference))
+    throw Failure(FailureKind::Overflow, "x1 - x0 = " + ShortestText(v.x1) + " - " + ShortestText(v.x0) +
+                                             " is beyond the range of double-precision numbers");
+  if (m_N == 0)
+    throw Failure(FailureKind::DivisionByZero,
+                  "the number of steps N is 0, so the step size h = (x1 - x0)/N cannot be computed");
+  v.h = difference / m_N;
+  if (!std::isfinite(v.h))
+    throw Failure(FailureKind::Overflow, "the step size h = (x1 - x0)/N with N = " + ShortestText(m_N) +
+                                             " is beyond the range of double-precision numbers");
+
+  m_step_text = FormatStepSize(v.h, decimal_separator);
+  Numerical(v.x0, v.y1_0, v.y2_0, v.x1, v.h, method, decimal_separator);
+  return v;
+}
+
+void Calculation::SizeTables() {
+  const std::int32_t upper = RoundToIndex(m_N + 1, "N + 1");
+  if (upper < 0)
+    throw Failure(FailureKind::IndexOutOfRange,
+                  "N = " + ShortestText(m_N) + " leaves the solution tables without any entry");
+  const std::uint64_t entries = static_cast<std::uint64_t>(upper) + 1;
+  const std::uint64_t needed = entries * SolutionTables::kBytesPerEntry;
+  // The current tables are freed before the new ones are made.
+  const std::uint64_t available = m_available_memory();
+  const std::uint64_t usable =
+      available > kMemoryReserve ? available - kMemoryReserve + m_tables.bytes() : m_tables.bytes();
+  if (needed > usable)
+    throw Failure(FailureKind::OutOfMemory, "the solution tables for N = " + ShortestText(m_N) + " steps need " +
+                                                Megabytes(needed) + ", but the machine can provide only " +
+                                                Megabytes(usable));
+  try {
+    m_tables.Reset(static_cast<std::size_t>(entries));
+  } catch (const std::bad_alloc&) {
+    throw Failure(FailureKind::OutOfMemory, "the solution tables for N = " + ShortestText(m_N) + " steps need " +
+                                                Megabytes(needed) + ", which could not be allocated");
+  }
+}
+
+void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& /*x1*/, double& h, Method method,
+                            std::string_view decimal_separator) {
+  const MethodInfo& info = Info(method);
+  SizeTables();
+
+  m_tables.x_data()[0] = x0;
+  m_tables.y1_data()[0] = y1_0;
+  m_tables.y2_data()[0] = y2_0;
+  m_tables.set_filled(1);
+
+  // Steps i = 1, 2, ... while i <= N: none when N < 1.
+  const std::size_t steps = m_N >= 1 ? static_cast<std::size_t>(std::floor(m_N)) : 0;
+  switch (method) {
+    case Method::Euler:
+      March<Euler>(m_tables, steps, h, x0, y1_0, y2_0);
+      break;
+    case Method::EulerEP:
+      March<EulerEP>(m_tables, steps, h, x0, y1_0, y2_0);
+      break;
+    case Method::EulerMP:
+      March<EulerMP>(m_tables, steps, h, x0, y1_0, y2_0);
+      break;
+    case Method::RK4:
+      March<RK4>(m_tables, steps, h, x0, y1_0, y2_0);
+      break;
+    case Method::RKF:
+      March<RKF>(m_tables, steps, h, x0, y1_0, y2_0);
+      break;
+    case Method::RKM:
+      March<RKM>(m_tables, steps, h, x0, y1_0, y2_0);
+      break;
+    case Method::RK4G:
+      March<RK4G>(m_tables, steps, h, x0, y1_0, y2_0);
+      break;
+  }
+
+  // The line shows the values after the last step taken; N rounding below 0
+  // names an entry that does not exist.
+  const std::int32_t r = RoundToIndex(m_N, "N");
+  if (r < 0)
+    throw Failure(FailureKind::IndexOutOfRange,
+                  "the result line would show entry " + std::to_string(r) +
+                      " of the solution tables, which does not exist (N = " + ShortestText(m_N) + ")");
+  const std::int64_t last = static_cast<std::int64_t>(steps);
+  m_lines.push_back(
+      ResultLine(m_tables.x(last), m_tables.y1(last), m_tables.y2(last), info.result_name, decimal_separator));
+  m_lines.push_back(" ");
+}
+
+}  // namespace kavrin

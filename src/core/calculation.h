@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/solution_tables.h"
+#include "methods/method_table.h"
+
+namespace kavrin {
+
+// The five input texts of one calculation.
+struct InputTexts {
+  std::string x0;
+  std::string y1_0;
+  std::string y2_0;
+  std::string x1;
+  std::string N;
+};
+
+// The command's own variables after a calculation: what the plot is called
+// with. x0, y1_0, y2_0 hold the start of the last step (the driver writes them).
+struct CommandVariables {
+  double x0 = 0;
+  double y1_0 = 0;
+  double y2_0 = 0;
+  double x1 = 0;
+  double h = 0;
+};
+
+// The calculation state that the main window owns: N, the solution tables,
+// the result lines and the step-size text. Every failure is a Failure, thrown
+// after the state holds exactly what was done up to that point.
+class Calculation {
+ public:
+  using MemoryProbe = std::function<std::uint64_t()>;
+
+  // Memory kept free for the rest of the program when the tables are sized.
+  static constexpr std::uint64_t kMemoryReserve = 64ull << 20;
+
+  // `available_memory` tells how many bytes the machine can still provide.
+  explicit Calculation(MemoryProbe available_memory);
+  Calculation();
+
+  // One press of "CALCULATE": reads the five texts, stores N, computes h and
+  // its text, then marches. Returns the command's variables for the plot.
+  CommandVariables Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator);
+
+  // The marching driver: sizes the tables for N steps, marches with `method`
+  // from (x0, y1_0, y2_0) by h, writing the start of each step into x0, y1_0,
+  // y2_0, and appends the result line and a blank line. x1 is not used.
+  void Numerical(double& x0, double& y1_0, double& y2_0, double& x1, double& h, Method method,
+                 std::string_view decimal_separator);
+
+  double N() const noexcept { return m_N; }
+  void set_N(double n) noexcept { m_N = n; }
+  const SolutionTables& tables() const noexcept { return m_tables; }
+  const std::vector<std::string>& lines() const noexcept { return m_lines; }
+  const std::string& step_text() const noexcept { return m_step_text; }
+
+ private:
+  void SizeTables();
+
+  MemoryProbe m_available_memory;
+  double m_N = 0;
+  SolutionTables m_tables;
+  std::vector<std::string> m_lines;
+  std::string m_step_text;
+};
+
+}  // namespace kavrin

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/calculation.h"
+#include "core/failure.h"
+#include "core/memory.h"
+
+namespace kavrin {
+namespace {
+
+constexpr std::uint64_t kPlentyOfMemory = 1ull << 40;
+
+InputTexts Texts(const std::string& x1, const std::string& N) { return {"0", "1", "-1", x1, N}; }
+
+class CalculationTest : public ::testing::Test {
+ protected:
+  // A fixed memory probe keeps the runs independent of the machine.
+  Calculation calc{[] { return kPlentyOfMemory; }};
+
+  FailureKind FailureOf(const InputTexts& texts, Method method = Method::Euler) {
+    try {
+      calc.Calculate(texts, method, ".");
+    } catch (const Failure& failure) {
+      return failure.kind();
+    }
+    ADD_FAILURE() << "no failure for N = " << texts.N;
+    return FailureKind::OutOfMemory;
+  }
+};
+
+TEST_F(CalculationTest, WorkedExampleWithTheInitialInputs) {
+  const CommandVariables v = calc.Calculate(Texts("0.1", "1"), Method::Euler, ".");
+  EXPECT_EQ(calc.step_text(), "0.1");
+  EXPECT_EQ(calc.N(), 1.0);
+  ASSERT_EQ(calc.lines().size(), 2u);
+  EXPECT_EQ(calc.lines()[0], "0.1000    0.90000000       -0.90000000   Euler Method");
+  EXPECT_EQ(calc.lines()[1], " ");
+  // Indices 0 to 2; entry 2 stays empty and reads as 0.
+  const SolutionTables& t = calc.tables();
+  EXPECT_EQ(t.size(), 3u);
+  EXPECT_EQ(t.filled(), 2u);
+  EXPECT_EQ(t.x(0), 0.0);
+  EXPECT_EQ(t.y1(0), 1.0);
+  EXPECT_EQ(t.y2(0), -1.0);
+  EXPECT_EQ(t.x(1), 0.1);
+  EXPECT_EQ(t.y1(1), 0.9);
+  EXPECT_EQ(t.y2(1), -0.9);
+  EXPECT_EQ(t.y1(2), 0.0);
+  EXPECT_THROW(t.x(3), Failure);
+  EXPECT_THROW(t.x(-1), Failure);
+  // The command's variables: the start of the last step, and the unrounded h.
+  EXPECT_EQ(v.x0, 0.0);
+  EXPECT_EQ(v.y1_0, 1.0);
+  EXPECT_EQ(v.x1, 0.1);
+  EXPECT_EQ(v.h, 0.1);
+}
+
+TEST_F(CalculationTest, PressesAppendInOrderAndKeepEveryLine) {
+  calc.Calculate(Texts("0.1", "1"), Method::Euler, ".");
+  calc.Calculate(Texts("0.1", "1"), Method::RK4, ".");
+  const std::vector<std::string> expected = {"0.1000    0.90000000       -0.90000000   Euler Method", " ",
+                                             "0.1000    0.91393621       -0.90921764   Runge-Kutta-4 Method", " "};
+  EXPECT_EQ(calc.lines(), expected);
+}
+
+TEST_F(CalculationTest, EveryMethodAppendsItsName) {
+  for (const MethodInfo& info : MethodTable()) {
+    calc.Calculate(Texts("1", "10"), info.method, ".");
+    const std::string& line = calc.lines()[calc.lines().size() - 2];
+    EXPECT_EQ(line.substr(line.size() - info.result_name.size()), info.result_name);
+    EXPECT_EQ(line.substr(0, 6), "1.0000");
+  }
+}
+
+TEST_F(CalculationTest, XAdvancesByRepeatedAddition) {
+  calc.Calculate(Texts("1", "10"), Method::Euler, ".");
+  EXPECT_EQ(calc.tables().x(10), 0x1.fffffffffffffp-1);  // ten additions of 0.1
+  EXPECT_EQ(calc.lines()[0].substr(0, 6), "1.0000");
+}
+
+TEST_F(CalculationTest, StepSizeIsShownRoundedButUsedExactly) {
+  const CommandVariables v = calc.Calculate(Texts("1", "3"), Method::Euler, ".");
+  EXPECT_EQ(calc.step_text(), "0.333333");
+  EXPECT_EQ(v.h, 1.0 / 3);
+  EXPECT_EQ(calc.tables().x(1), 1.0 / 3);
+}
+
+TEST_F(CalculationTest, CommandVariablesHoldTheStartOfTheLastStep) {
+  const CommandVariables v = calc.Calculate(Texts("1", "5"), Method::RKF, ".");
+  EXPECT_EQ(v.x0, calc.tables().x(4));
+  EXPECT_EQ(v.y1_0, calc.tables().y1(4));
+  EXPECT_EQ(v.y2_0, calc.tables().y2(4));
+}
+
+TEST_F(CalculationTest, BackwardsAndZeroSteps) {
+  calc.Calculate(Texts("-0.1", "1"), Method::Euler, ".");
+  EXPECT_EQ(calc.step_text(), "-0.1");
+  EXPECT_EQ(calc.lines()[0], "-0.1000    1.10000000       -1.10000000   Euler Method");
+  calc.Calculate(Texts("", "4"), Method::RK4G, ".");  // empty x1 reads as 0: h = 0
+  EXPECT_EQ(calc.step_text(), "0");
+  EXPECT_EQ(calc.lines()[2], "0.0000    1.00000000       -1.00000000   Runge-Kutta-Gill Method");
+}
+
+TEST_F(CalculationTest, DecimalSeparatorOfTheLocale) {
+  calc.Calculate(Texts("0.1", "1"), Method::Euler, ",");
+  EXPECT_EQ(calc.step_text(), "0,1");
+  EXPECT_EQ(calc.lines()[0], "0,1000    0,90000000       -0,90000000   Euler Method");
+}
+
+// Table sizes, filled counts and the entry the line shows for step counts
+// that are not whole numbers: the line always shows the last step taken.
+struct Fractional {
+  const char* N;
+  std::size_t size;
+  std::size_t filled;
+  const char* x_shown;
+};
+
+void PrintTo(const Fractional& f, std::ostream* os) { *os << "N = " << f.N; }
+
+class FractionalStepsTest : public CalculationTest, public ::testing::WithParamInterface<Fractional> {};
+
+TEST_P(FractionalStepsTest, SizesTablesAndShowsTheLastStep) {
+  const Fractional& p = GetParam();
+  calc.Calculate({"0", "1", "-1", "1", p.N}, Method::RK4, ".");
+  EXPECT_EQ(calc.tables().size(), p.size);
+  EXPECT_EQ(calc.tables().filled(), p.filled);
+  ASSERT_EQ(calc.lines().size(), 2u);
+  EXPECT_EQ(calc.lines()[0].substr(0, calc.lines()[0].find(' ')), p.x_shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(NotWhole, FractionalStepsTest,
+                         ::testing::Values(Fractional{"2.5", 5, 3, "0.8000"},   // h = 0.4, two steps
+                                           Fractional{"2.7", 5, 3, "0.7407"},   // rounds up to 3: shows entry 2
+                                           Fractional{"3.5", 5, 4, "0.8571"},   // rounds to 4: shows entry 3
+                                           Fractional{"0.4", 2, 1, "0.0000"},   // no step
+                                           Fractional{"0.6", 3, 1, "0.0000"},   // rounds to 1, no step
+                                           Fractional{"-0.4", 2, 1, "0.0000"},  // h = -2.5, no step
+                                           Fractional{"-0.5", 1, 1, "0.0000"}));
+
+TEST_F(CalculationTest, NegativeStepCountsFailWithIndexOutOfRange) {
+  calc.Calculate(Texts("0.1", "1"), Method::Euler, ".");
+  // -1 and -1.5 size the tables but the line would need entry -1 or -2;
+  // below -1.5 the tables cannot be sized at all.
+  for (const char* n : {"-1", "-1.5", "-0.6", "-1.6", "-1000"}) {
+    EXPECT_EQ(FailureOf(Texts("0.1", n)), FailureKind::IndexOutOfRange) << n;
+    EXPECT_EQ(calc.lines().size(), 2u);
+  }
+}
+
+TEST_F(CalculationTest, ZeroStepsIsDivisionByZeroAndChangesNothingElse) {
+  calc.Calculate(Texts("0.1", "1"), Method::Euler, ".");
+  for (const char* n : {"0", "", "abc", "0.0e5", "-0"}) {
+    try {
+      calc.Calculate(Texts("0.1", n), Method::RK4, ".");
+      ADD_FAILURE() << "no failure for N = " << n;
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.kind(), FailureKind::DivisionByZero);
+      EXPECT_NE(std::string(failure.what()).find("N is 0"), std::string::npos) << failure.what();
+    }
+    EXPECT_EQ(calc.N(), 0.0);
+    EXPECT_EQ(calc.step_text(), "0.1");
+    EXPECT_EQ(calc.lines().size(), 2u);
+    EXPECT_EQ(calc.tables().filled(), 2u);
+  }
+}
+
+TEST_F(CalculationTest, UnreadableNumbersAreOverflowsBeforeNIsStored) {
+  calc.Calculate(Texts("0.1", "1"), Method::Euler, ".");
+  EXPECT_EQ(FailureOf(Texts("1e309", "7")), FailureKind::Overflow);
+  EXPECT_EQ(calc.N(), 1.0);  // x1 failed before N was read
+  EXPECT_EQ(FailureOf(Texts("0.1", "-1e309")), FailureKind::Overflow);
+  EXPECT_EQ(calc.N(), 1.0);
+  EXPECT_EQ(FailureOf({"-1e308", "1", "-1", "1e308", "1"}), FailureKind::Overflow);  // x1 - x0
+  EXPECT_EQ(FailureOf(Texts("1e300", "1e-300")), FailureKind::Overflow);             // h itself
+  EXPECT_EQ(calc.N(), 1e-300);
+  EXPECT_EQ(calc.lines().size(), 2u);
+}
+
+TEST_F(CalculationTest, StepCountsBeyondTheIndexRangeAreOverflows) {
+  EXPECT_EQ(FailureOf(Texts("1", "3e9")), FailureKind::Overflow);
+  EXPECT_EQ(calc.step_text(), "0");                                         // shown before the march failed
+  EXPECT_EQ(FailureOf(Texts("1", "2147483646.5")), FailureKind::Overflow);  // N + 1 rounds to 2^31
+  EXPECT_EQ(FailureOf(Texts("1", "-3e9")), FailureKind::Overflow);
+  EXPECT_EQ(FailureOf(Texts("1", "1e12")), FailureKind::Overflow);
+  EXPECT_TRUE(calc.lines().empty());
+}
+
+TEST_F(CalculationTest, TablesTheMachineCannotProvideAreOutOfMemoryBeforeAllocating) {
+  Calculation small([] { return std::uint64_t{100} << 20; });  // 100 MB available
+  small.Calculate(Texts("1", "1000"), Method::Euler, ".");
+  // 10^7 steps need 240 MB: refused before anything is allocated, and the
+  // previous tables and lines stay.
+  try {
+    small.Calculate(Texts("1", "1e7"), Method::RK4, ".");
+    ADD_FAILURE() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind(), FailureKind::OutOfMemory);
+    EXPECT_NE(std::string(failure.what()).find("240 MB"), std::string::npos) << failure.what();
+  }
+  EXPECT_EQ(small.tables().size(), 1002u);
+  EXPECT_EQ(small.tables().filled(), 1001u);
+  EXPECT_EQ(small.lines().size(), 2u);
+  EXPECT_EQ(small.step_text(), "0");
+  // Two billion steps (48 GB) on the real probe of this machine are refused too.
+  if (AvailablePhysicalMemory() > (std::uint64_t{40} << 30)) GTEST_SKIP() << "this machine could hold them";
+  Calculation real;
+  try {
+    real.Calculate(Texts("1", "2147483000"), Method::Euler, ".");
+    ADD_FAILURE() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind(), FailureKind::OutOfMemory);
+  }
+}
+
+TEST_F(CalculationTest, OverflowInTheMarchKeepsTheCompletedSteps) {
+  calc.Calculate(Texts("0.1", "1"), Method::Euler, ".");
+  for (const MethodInfo& info : MethodTable()) {
+    double x0 = 0, y1_0 = 1, y2_0 = -1, x1 = 10000, h = 1000;
+    calc.set_N(10);
+    try {
+      calc.Numerical(x0, y1_0, y2_0, x1, h, info.method, ".");
+      ADD_FAILURE() << info.result_name << " did not overflow";
+      continue;
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.kind(), FailureKind::Overflow);
+      EXPECT_NE(std::string(failure.what()).find("step "), std::string::npos) << failure.what();
+    }
+    const SolutionTables& t = calc.tables();
+    EXPECT_EQ(t.size(), 12u);
+    ASSERT_GE(t.filled(), 1u);
+    ASSERT_LE(t.filled(), 10u);
+    const std::int64_t failing_start = static_cast<std::int64_t>(t.filled()) - 1;
+    for (std::int64_t i = 0; i <= failing_start; ++i) {
+      EXPECT_TRUE(std::isfinite(t.y1(i)) && std::isfinite(t.y2(i)));
+      EXPECT_EQ(t.x(i), i == 0 ? 0.0 : t.x(i - 1) + 1000);
+    }
+    EXPECT_EQ(t.y1(failing_start + 1), 0.0);  // empty
+    // The caller's variables hold the start of the failing step.
+    EXPECT_EQ(x0, t.x(failing_start));
+    EXPECT_EQ(y1_0, t.y1(failing_start));
+    EXPECT_EQ(y2_0, t.y2(failing_start));
+    EXPECT_EQ(h, 1000);
+    EXPECT_EQ(calc.lines().size(), 2u);
+  }
+}
+
+TEST_F(CalculationTest, FailedMarchStillShowsTheNewStepSize) {
+  EXPECT_EQ(FailureOf(Texts("1000", "10"), Method::RK4), FailureKind::Overflow);
+  EXPECT_EQ(calc.step_text(), "100");
+  EXPECT_EQ(calc.N(), 10.0);
+  EXPECT_TRUE(calc.lines().empty());
+}
+
+}  // namespace
+}  // namespace kavrin

@@ -1,0 +1,240 @@
+// The equations and the seven step methods. Exact bit patterns come from
+// scripts/reference_values.py, which evaluates the same formulas in the same
+// order of operations with Python's IEEE doubles; the decimal values are the
+// published approximations of the same steps.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ostream>
+#include <string>
+
+#include "core/equations.h"
+#include "core/failure.h"
+#include "methods/euler_variants.h"
+#include "methods/method_table.h"
+
+namespace kavrin {
+namespace {
+
+TEST(Equations, RightHandSidesAtTheStartAndAfterOneEulerStep) {
+  EXPECT_EQ(f1(0, 1, -1), -1.0);
+  EXPECT_EQ(f2(0, 1, -1), 1.0);
+  // The product first, then the sum: (0.9 * -0.9) + 0.1.
+  EXPECT_EQ(f1(0.1, 0.9, -0.9), -0x1.6b851eb851eb9p-1);
+  EXPECT_NEAR(f1(0.1, 0.9, -0.9), -0.71, 1e-15);
+  EXPECT_EQ(f2(0.1, 0.9, -0.9), 0x1.9eb851eb851ecp-1);
+  EXPECT_NEAR(f2(0.1, 0.9, -0.9), 0.81, 1e-15);
+}
+
+struct Expected {
+  Method method;
+  // One step of h = 0.1 from (0, 1, -1): exact bits and the published decimals.
+  double one_y1, one_y2, one_y1_approx, one_y2_approx;
+  // Ten such steps, each from the previous step's x0 + h.
+  double ten_y1, ten_y2;
+};
+
+const Expected kExpected[] = {
+    {Method::Euler, 0x1.ccccccccccccdp-1, -0x1.ccccccccccccdp-1, 0.9, -0.9, 0x1.bdc7ac1896ed5p-1,
+     -0x1.d8e13884e7341p-2},
+    {Method::EulerEP, 0x1.d4395810624ddp-1, -0x1.d1a9fbe76c8b4p-1, 0.9145, -0.9095, 0x1.d7329e105f5b6p-1,
+     -0x1.e000820d93a6fp-2},
+    {Method::EulerMP, 0x1.d45a1cac08312p-1, -0x1.d1cac083126eap-1, 0.91475, -0.90975, 0x1.d708e2595a066p-1,
+     -0x1.e1d4de70b8abap-2},
+    {Method::RK4, 0x1.d3ef7281d322fp-1, -0x1.d184f98c81bc6p-1, 0.9139362129, -0.9092176422, 0x1.d67182fafa573p-1,
+     -0x1.df4d1b20bace2p-2},
+    {Method::RKF, 0x1.d3ef7734ccb0ep-1, -0x1.d184e9ccdc516p-1, 0.9139363529, -0.9092171729, 0x1.d671985359598p-1,
+     -0x1.df4c77fbe4526p-2},
+    {Method::RKM, 0x1.d3ef7d9088a5fp-1, -0x1.d184f13bf5e4fp-1, 0.9139365424, -0.9092173944, 0x1.d6719d09936cap-1,
+     -0x1.df4ca4f61be1fp-2},
+    {Method::RK4G, 0x1.d3ef8268224c9p-1, -0x1.d184f8b74cfb6p-1, 0.9139366867, -0.9092176174, 0x1.d671a6d7ee8c8p-1,
+     -0x1.df4cca59d9c25p-2},
+};
+
+void PrintTo(const Expected& e, std::ostream* os) { *os << Info(e.method).caption; }
+
+// Published ten-step decimals (to 10 digits) where they exist.
+struct TenStepDecimals {
+  Method method;
+  double y1, y2;
+};
+const TenStepDecimals kTenStepDecimals[] = {
+    {Method::Euler, 0.8706640034, -0.4617966491},   {Method::EulerEP, 0.9203080554, -0.4687519379},
+    {Method::EulerMP, 0.9199896559, -0.4705385929}, {Method::RK4, 0.9188347751, -0.4680675734},
+    {Method::RKF, 0.9188354112, -0.4680651424},
+};
+
+class StepMethodTest : public ::testing::TestWithParam<Expected> {
+ protected:
+  StepMethod step() const { return Info(GetParam().method).step; }
+};
+
+std::string MethodName(const ::testing::TestParamInfo<Expected>& info) {
+  return std::string(Info(info.param.method).option_name.substr(7));  // drop "Option_"
+}
+
+TEST_P(StepMethodTest, OneStepGivesTheReferenceBits) {
+  const Expected& e = GetParam();
+  const double x0 = 0, y1_0 = 1, y2_0 = -1, h = 0.1;
+  double y1 = 0, y2 = 0;
+  step()(x0, y1_0, y2_0, h, y1, y2);
+  EXPECT_EQ(y1, e.one_y1);
+  EXPECT_EQ(y2, e.one_y2);
+  EXPECT_NEAR(y1, e.one_y1_approx, 5e-11);
+  EXPECT_NEAR(y2, e.one_y2_approx, 5e-11);
+}
+
+TEST_P(StepMethodTest, TenStepsGiveTheReferenceBits) {
+  const Expected& e = GetParam();
+  double x = 0, y1 = 1, y2 = -1;
+  const double h = 0.1;
+  for (int i = 0; i < 10; ++i) {
+    double n1 = 0, n2 = 0;
+    step()(x, y1, y2, h, n1, n2);
+    x = x + h;
+    y1 = n1;
+    y2 = n2;
+  }
+  EXPECT_EQ(y1, e.ten_y1);
+  EXPECT_EQ(y2, e.ten_y2);
+  for (const TenStepDecimals& d : kTenStepDecimals) {
+    if (d.method != e.method) continue;
+    EXPECT_NEAR(y1, d.y1, 5e-11);
+    EXPECT_NEAR(y2, d.y2, 5e-11);
+  }
+}
+
+TEST_P(StepMethodTest, ZeroStepReturnsTheInputsExactly) {
+  for (const double start : {0.0, -3.75, 1e10}) {
+    const double x0 = start, y1_0 = 0.1 + start, y2_0 = -7.25e-3, h = 0;
+    double y1 = 99, y2 = 99;
+    step()(x0, y1_0, y2_0, h, y1, y2);
+    EXPECT_EQ(y1, y1_0);
+    EXPECT_EQ(y2, y2_0);
+  }
+}
+
+TEST_P(StepMethodTest, NegativeStepIntegratesBackwards) {
+  // One step back from the forward step's end lands near the start again.
+  double y1 = 0, y2 = 0, b1 = 0, b2 = 0;
+  step()(0.0, 1.0, -1.0, 0.01, y1, y2);
+  step()(0.01, y1, y2, -0.01, b1, b2);
+  const double tolerance = Info(GetParam().method).order == 1 ? 1e-3 : 1e-6;
+  EXPECT_NEAR(b1, 1.0, tolerance);
+  EXPECT_NEAR(b2, -1.0, tolerance);
+  EXPECT_NE(b1, 1.0);
+}
+
+TEST_P(StepMethodTest, OverflowInTheStagesLeavesBothOutputsAndTheInputs) {
+  // y1 * y2 = 1e400 overflows in the first stage.
+  const double x0 = 2, y1_0 = 1e200, y2_0 = 1e200, h = 0.5;
+  double y1 = 7, y2 = 8;
+  try {
+    step()(x0, y1_0, y2_0, h, y1, y2);
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind(), FailureKind::Overflow);
+  }
+  EXPECT_EQ(y1, 7);
+  EXPECT_EQ(y2, 8);
+  EXPECT_EQ(x0, 2);
+  EXPECT_EQ(y1_0, 1e200);
+  EXPECT_EQ(y2_0, 1e200);
+  EXPECT_EQ(h, 0.5);
+}
+
+// The error at x = 1 falls by 2^order when the step is halved. A wrong
+// coefficient that still gives the right first step shows up here.
+long double ReferenceAtOne(int component) {
+  // Classical RK4 in extended precision with a step far below the tested ones.
+  constexpr int kSteps = 20000;
+  const long double h = 1.0L / kSteps;
+  long double x = 0, a = 1, b = -1;
+  auto g1 = [](long double x, long double y1, long double y2) { return y1 * y2 + x; };
+  auto g2 = [](long double x, long double y1, long double y2) { return x * y2 + y1; };
+  for (int i = 0; i < kSteps; ++i) {
+    const long double k1 = h * g1(x, a, b), l1 = h * g2(x, a, b);
+    const long double k2 = h * g1(x + h / 2, a + k1 / 2, b + l1 / 2), l2 = h * g2(x + h / 2, a + k1 / 2, b + l1 / 2);
+    const long double k3 = h * g1(x + h / 2, a + k2 / 2, b + l2 / 2), l3 = h * g2(x + h / 2, a + k2 / 2, b + l2 / 2);
+    const long double k4 = h * g1(x + h, a + k3, b + l3), l4 = h * g2(x + h, a + k3, b + l3);
+    a += (k1 + 2 * k2 + 2 * k3 + k4) / 6;
+    b += (l1 + 2 * l2 + 2 * l3 + l4) / 6;
+    x = (i + 1) * h;
+  }
+  return component == 1 ? a : b;
+}
+
+double ErrorAtOne(StepMethod step, int steps) {
+  static const long double ref1 = ReferenceAtOne(1);
+  static const long double ref2 = ReferenceAtOne(2);
+  const double h = 1.0 / steps;
+  double x = 0, y1 = 1, y2 = -1;
+  for (int i = 0; i < steps; ++i) {
+    double n1 = 0, n2 = 0;
+    step(x, y1, y2, h, n1, n2);
+    x = x + h;
+    y1 = n1;
+    y2 = n2;
+  }
+  return static_cast<double>(std::fabs(y1 - ref1) + std::fabs(y2 - ref2));
+}
+
+TEST_P(StepMethodTest, ObservedOrderOfConvergence) {
+  const double coarse = ErrorAtOne(step(), 32);
+  const double fine = ErrorAtOne(step(), 64);
+  const double observed = std::log2(coarse / fine);
+  EXPECT_NEAR(observed, Info(GetParam().method).order, 0.2) << "errors " << coarse << " and " << fine;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllMethods, StepMethodTest, ::testing::ValuesIn(kExpected), MethodName);
+
+// Gill's weights come from s = 1/sqrt(2) and differ from 2 -/+ sqrt(2) in the
+// last bits: a step whose only non-zero increment is K2 shows w2 itself.
+TEST(GillStep, WeightsAreFormedFromTheRoundedInverseRootOfTwo) {
+  const double s = 1 / std::sqrt(2.0);
+  EXPECT_EQ(s, 0.7071067811865475);
+  EXPECT_EQ(2 * (1 - s), 0.5857864376269051);
+  EXPECT_EQ(2 * (1 + s), 3.414213562373095);
+  EXPECT_NE(2 - std::sqrt(2.0), 0.5857864376269051);
+}
+
+// Failures while forming y2, after y1 is written (the two methods where such
+// inputs exist without an earlier stage overflowing).
+TEST(StepFailure, EulerWritesY1BeforeY2Overflows) {
+  const double x0 = 1, y1_0 = 0, y2_0 = 1.5e308, h = 0.5;
+  double y1 = 7, y2 = 8;
+  EXPECT_THROW(Euler(x0, y1_0, y2_0, h, y1, y2), Failure);
+  EXPECT_EQ(y1, 0.5);  // 0 + 0.5 * (0 * 1.5e308 + 1)
+  EXPECT_EQ(y2, 8);
+}
+
+TEST(StepFailure, EulerMidPointWritesY1BeforeItsSecondY2Evaluation) {
+  const double x0 = 1, y1_0 = 0, y2_0 = 1.2e308, h = 0.5;
+  double y1 = 7, y2 = 8;
+  EXPECT_THROW(EulerMP(x0, y1_0, y2_0, h, y1, y2), Failure);
+  // Stage 2 at (1.25, 0.25, 1.2e308 + 3e307): K2 = 0.5 * (0.25 * 1.5e308 + 1.25).
+  const double y2_mid = 1.2e308 + (0.5 * (1 * 1.2e308 + 0)) / 2;
+  EXPECT_EQ(y1, 0 + 0.5 * (0.25 * y2_mid + 1.25));
+  EXPECT_EQ(y2, 8);
+}
+
+TEST(MethodTable, OrderNamesAndCaptions) {
+  const auto& table = MethodTable();
+  ASSERT_EQ(table.size(), 7u);
+  const char* names[] = {"Euler Method",           "Euler End-Point Method",      "Euler Mid-Point Method",
+                         "Runge-Kutta-4 Method",   "Runge-Kutta-Fehlberg Method", "Runge-Kutta-Merson Method",
+                         "Runge-Kutta-Gill Method"};
+  const char* captions[] = {"Euler",           "Euler (End points)",   "Euler (Mid point)",
+                            "Runge-Kutta 4",   "Runge-Kutta-Fehlberg", "Runge-Kutta-Merson",
+                            "Runge-Kutta-Gill"};
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    EXPECT_EQ(static_cast<std::size_t>(table[i].method), i);
+    EXPECT_EQ(table[i].result_name, names[i]);
+    EXPECT_EQ(table[i].caption, captions[i]);
+  }
+  EXPECT_EQ(table[0].option_name, "Option_Euler");
+  EXPECT_EQ(table[6].option_name, "Option_RK4G");
+}
+
+}  // namespace
+}  // namespace kavrin
