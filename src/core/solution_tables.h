@@ -6,38 +6,44 @@
 
 namespace kavrin {
 
-// The tables xArr, y1Arr, y2Arr: three contiguous arrays of doubles, sized once
-// per run and left uninitialised. A run fills entries strictly in order, so the
-// filled count tells which entries are empty; an empty entry reads as 0.
+// The tables xArr, y1Arr, y2Arr: three contiguous arrays of doubles in one
+// block, sized once per run and left uninitialised. A run fills entries
+// strictly in order, so the filled count tells which entries are empty; an
+// empty entry reads as 0.
 class SolutionTables {
  public:
   static constexpr std::size_t kBytesPerEntry = 3 * sizeof(double);
 
-  // Discards the current tables, then makes `entries` empty entries.
+  // Makes `entries` empty entries. The current block is reused when it fits
+  // and is not much larger; otherwise it is freed before the new one is made.
   void Reset(std::size_t entries);
 
   std::size_t size() const noexcept { return m_size; }
   std::size_t filled() const noexcept { return m_filled; }
-  std::size_t bytes() const noexcept { return m_size * kBytesPerEntry; }
+  // Bytes of the block held now, which Reset frees or reuses.
+  std::size_t bytes() const noexcept { return m_capacity * kBytesPerEntry; }
 
   // Entry i, or 0 for an empty entry; an index outside the tables throws an
   // index-out-of-range Failure.
-  double x(std::int64_t i) const { return Read(m_x.get(), i); }
-  double y1(std::int64_t i) const { return Read(m_y1.get(), i); }
-  double y2(std::int64_t i) const { return Read(m_y2.get(), i); }
+  double x(std::int64_t i) const { return Read(0, i); }
+  double y1(std::int64_t i) const { return Read(1, i); }
+  double y2(std::int64_t i) const { return Read(2, i); }
 
   // For the marching driver: raw storage and the count of filled entries.
-  double* x_data() noexcept { return m_x.get(); }
-  double* y1_data() noexcept { return m_y1.get(); }
-  double* y2_data() noexcept { return m_y2.get(); }
+  double* x_data() noexcept { return m_block.get(); }
+  double* y1_data() noexcept { return m_block.get() + m_capacity; }
+  double* y2_data() noexcept { return m_block.get() + 2 * m_capacity; }
   void set_filled(std::size_t count) noexcept { m_filled = count; }
 
  private:
-  double Read(const double* table, std::int64_t i) const;
+  struct BlockDeleter {
+    void operator()(double* block) const noexcept;
+  };
 
-  std::unique_ptr<double[]> m_x;
-  std::unique_ptr<double[]> m_y1;
-  std::unique_ptr<double[]> m_y2;
+  double Read(std::size_t table, std::int64_t i) const;
+
+  std::unique_ptr<double[], BlockDeleter> m_block;
+  std::size_t m_capacity = 0;  // entries per table in the block
   std::size_t m_size = 0;
   std::size_t m_filled = 0;
 };
