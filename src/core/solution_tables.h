@@ -34,6 +34,10 @@ class SolutionTables {
   double* y1_data() noexcept { return m_block.get() + m_capacity; }
   double* y2_data() noexcept { return m_block.get() + 2 * m_capacity; }
   void set_filled(std::size_t count) noexcept { m_filled = count; }
+  // Read-only storage for fast readers; only the first filled() entries hold values.
+  const double* x_data() const noexcept { return m_block.get(); }
+  const double* y1_data() const noexcept { return m_block.get() + m_capacity; }
+  const double* y2_data() const noexcept { return m_block.get() + 2 * m_capacity; }
 
  private:
   struct BlockDeleter {

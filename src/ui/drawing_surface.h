@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kavrin {
+
+struct Rgb {
+  std::uint8_t red;
+  std::uint8_t green;
+  std::uint8_t blue;
+  friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+// What the plot needs of a picture: erase, set user coordinates, draw lines.
+class DrawingSurface {
+ public:
+  virtual ~DrawingSurface() = default;
+
+  // Erase every drawing, filling the area with the background colour.
+  virtual void Cls() = 0;
+  // User coordinates: (left, top) is the area's top-left corner and
+  // (right, bottom) its bottom-right one, linear in each axis.
+  virtual void Scale(double left, double top, double right, double bottom) = 0;
+  // A solid one-pixel segment in user coordinates, clipped to the area.
+  virtual void Line(float xa, float ya, float xb, float yb, Rgb colour) = 0;
+  // The same in the surface's foreground colour.
+  virtual void Line(float xa, float ya, float xb, float yb) = 0;
+
+  // The drawing area in pixels, so that the plot can avoid drawing more grid
+  // lines than there are pixel columns or rows.
+  virtual int PixelWidth() const = 0;
+  virtual int PixelHeight() const = 0;
+};
+
+// The mapping from user coordinates to pixel positions that every surface
+// uses: pixel column c covers positions [c, c + 1).
+class ViewTransform {
+ public:
+  ViewTransform() = default;
+  ViewTransform(double left, double top, double right, double bottom, int width, int height);
+
+  // False for a zero (or unusably small) extent: nothing can be drawn.
+  bool usable() const noexcept { return m_usable; }
+  double PixelX(double x) const noexcept { return x * m_sx + m_ox; }
+  double PixelY(double y) const noexcept { return y * m_sy + m_oy; }
+  // User coordinate of the centre of pixel column c (row r).
+  double UserX(int column) const noexcept { return (column + 0.5 - m_ox) / m_sx; }
+  double UserY(int row) const noexcept { return (row + 0.5 - m_oy) / m_sy; }
+
+ private:
+  double m_sx = 0, m_ox = 0, m_sy = 0, m_oy = 0;
+  bool m_usable = false;
+};
+
+}  // namespace kavrin

@@ -1,0 +1,199 @@
+#include "ui/form1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <exception>
+#include <new>
+
+#include "core/failure.h"
+#include "ui/form_about.h"
+#include "ui/graphic.h"
+#include "ui/picture_box.h"
+
+namespace kavrin {
+namespace {
+
+// Twips to logical pixels.
+constexpr int Px(int twips) { return twips / 15; }
+
+template <typename W>
+W* Place(W* widget, const char* name, int left, int top, int width, int height) {
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
+  return widget;
+}
+
+QLineEdit* TextBox(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height,
+                   bool enabled) {
+  auto* box = Place(new QLineEdit(text, parent), name, left, top, width, height);
+  box->setEnabled(enabled);
+  if (!enabled) {
+    // Grey background, and text as readable as in an enabled box.
+    QPalette palette = box->palette();
+    const QColor text_colour = palette.color(QPalette::Active, QPalette::Text);
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+      palette.setColor(group, QPalette::Base, QColor(224, 224, 224));
+      palette.setColor(group, QPalette::Text, text_colour);
+    }
+    box->setPalette(palette);
+  }
+  return box;
+}
+
+QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height) {
+  return Place(new QLabel(text, parent), name, left, top, width, height);
+}
+
+// Runs `work` and returns the report of its failure, or an empty text.
+template <typename Work>
+QString Reported(Work&& work) {
+  try {
+    work();
+  } catch (const Failure& error) {
+    return QString::fromStdString(error.what());
+  } catch (const std::bad_alloc&) {
+    return QStringLiteral("Out of memory: the calculation needed more memory than the machine could provide");
+  } catch (const std::exception& error) {
+    return QString::fromStdString(error.what());
+  }
+  return QString();
+}
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Kavrin - Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations"));
+  m_reportError = [this](const QString& message) { QMessageBox::critical(this, QStringLiteral("Kavrin"), message); };
+
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("client"));
+  client->setFixedSize(Px(12645), Px(5460));
+  setCentralWidget(client);
+
+  Frame1 = Place(new QGroupBox(QStringLiteral("İnitial conditions"), client), "Frame1", 120, 120, 2415, 1245);
+  Label1 = Label(Frame1, "Label1", QStringLiteral("x0 ="), 105, 600, 375, 255);
+  Text_x0 = TextBox(Frame1, "Text_x0", QStringLiteral("0"), 480, 600, 375, 285, false);
+  Label4 = Label(Frame1, "Label4", QStringLiteral("y1(0) ="), 960, 360, 615, 255);
+  Text_y10 = TextBox(Frame1, "Text_y10", QStringLiteral("1"), 1560, 360, 615, 285, false);
+  Label6 = Label(Frame1, "Label6", QStringLiteral("y2(0) ="), 960, 840, 615, 255);
+  Text_y20 = TextBox(Frame1, "Text_y20", QStringLiteral("-1"), 1560, 840, 615, 285, false);
+
+  Frame4 = Place(new QGroupBox(QStringLiteral("Target point"), client), "Frame4", 2880, 360, 1455, 855);
+  Label2 = Label(Frame4, "Label2", QStringLiteral("x1 ="), 120, 360, 375, 255);
+  Text_x1 = TextBox(Frame4, "Text_x1", QStringLiteral("0.1"), 555, 360, 615, 285, true);
+
+  Frame3 = Place(new QGroupBox(QStringLiteral("Step size"), client), "Frame3", 4680, 360, 2535, 855);
+  Label5 = Label(Frame3, "Label5", QStringLiteral("N ="), 120, 360, 375, 255);
+  Text_N = TextBox(Frame3, "Text_N", QStringLiteral("1"), 480, 360, 615, 285, true);
+  Label3 = Label(Frame3, "Label3", QStringLiteral("h ="), 1200, 360, 255, 255);
+  Text_h = TextBox(Frame3, "Text_h", QString(), 1560, 360, 855, 285, false);
+
+  Command1 = Place(new QPushButton(QStringLiteral("CALCULATE"), client), "Command1", 120, 1440, 2235, 690);
+  Command1->setAutoDefault(true);  // Enter as well as Space presses it when it has the focus
+
+  // The seven method buttons form one group through their common frame.
+  Frame2 = Place(new QGroupBox(client), "Frame2", 120, 2280, 2235, 2850);
+  struct OptionPlace {
+    int left, top, width, height;
+  };
+  static constexpr OptionPlace kOptionPlaces[kMethodCount] = {
+      {240, 240, 735, 255},   {240, 600, 1575, 255},  {240, 960, 1575, 255},  {240, 1320, 1455, 255},
+      {210, 1680, 1935, 255}, {240, 2040, 1815, 255}, {210, 2415, 1590, 225},
+  };
+  for (std::size_t i = 0; i < kMethodCount; ++i) {
+    const MethodInfo& info = MethodTable()[i];
+    const OptionPlace& p = kOptionPlaces[i];
+    Options[i] =
+        Place(new QRadioButton(QString::fromUtf8(info.caption.data(), static_cast<int>(info.caption.size())), Frame2),
+              "", p.left, p.top, p.width, p.height);
+    Options[i]->setObjectName(QString::fromUtf8(info.option_name.data(), static_cast<int>(info.option_name.size())));
+  }
+  Options[0]->setChecked(true);
+
+  Picture1 = Place(new PictureBox(client), "Picture1", 2400, 1440, 4815, 3735);
+  Picture1->setFocusPolicy(Qt::TabFocus);
+  List1 = Place(new QListWidget(client), "List1", 7350, 105, 5100, 5130);
+
+  // Keyboard focus order: the controls that can take the focus, in tab order.
+  QWidget* const order[] = {Command1,   Text_x0,    Picture1,   Text_y10,   Options[0], Options[1],
+                            Options[2], Options[3], Options[4], Options[5], List1,      Options[6],
+                            Text_h,     Text_x1,    Text_N,     Text_y20};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+
+  // The one menu entry acts at once.
+  menuBar()->setNativeMenuBar(false);
+  Mn_About = menuBar()->addAction(QStringLiteral("About"));
+  Mn_About->setObjectName(QStringLiteral("Mn_About"));
+
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  Command1->setFocus();
+
+  connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+  connect(Mn_About, &QAction::triggered, this, &Form1::Mn_About_Click);
+}
+
+Form1::~Form1() { delete m_about; }
+
+Form_About* Form1::aboutWindow() const { return m_about.data(); }
+
+Method Form1::SelectedMethod() const {
+  Method method = Method::Euler;
+  for (std::size_t i = 0; i < kMethodCount; ++i)
+    if (Options[i]->isChecked()) method = MethodTable()[i].method;
+  return method;
+}
+
+void Form1::ShowCalculation() {
+  Text_h->setText(QString::fromStdString(m_calculation.step_text()));
+  const auto& lines = m_calculation.lines();
+  for (auto i = static_cast<std::size_t>(List1->count()); i < lines.size(); ++i)
+    List1->addItem(QString::fromStdString(lines[i]));
+  if (List1->count() > 0) List1->scrollToBottom();
+}
+
+void Form1::Command1_Click() {
+  const InputTexts texts{Text_x0->text().toStdString(), Text_y10->text().toStdString(), Text_y20->text().toStdString(),
+                         Text_x1->text().toStdString(), Text_N->text().toStdString()};
+  const std::string separator = QLocale::system().decimalPoint().toStdString();
+
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  // The calculation, then the plot; a failure in either ends the press, and
+  // whatever was done before it stays on show.
+  CommandVariables v;
+  QString failure = Reported([&] { v = m_calculation.Calculate(texts, SelectedMethod(), separator); });
+  ShowCalculation();
+  if (failure.isEmpty())
+    failure = Reported([&] { Graphic(m_calculation.N(), m_calculation.tables(), v.x0, v.x1, *Picture1); });
+  Picture1->update();
+  QApplication::restoreOverrideCursor();
+  if (!failure.isEmpty()) m_reportError(failure);
+}
+
+void Form1::Mn_About_Click() {
+  if (!m_about) {
+    m_about = new Form_About();
+    m_about->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  m_about->show();
+  m_about->raise();
+  m_about->activateWindow();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  if (m_about) m_about->close();
+  QMainWindow::closeEvent(event);
+}
+
+}  // namespace kavrin

@@ -1,0 +1,67 @@
+#include "ui/form_about.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+
+namespace kavrin {
+namespace {
+
+// Verdana where it is installed, else the system's sans-serif font.
+QFont AboutFont(double points) {
+  QFont font(QStringLiteral("Verdana"));
+  if (!QFontDatabase::families().contains(QStringLiteral("Verdana"))) {
+    font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setStyleHint(QFont::SansSerif);
+  }
+  font.setPointSizeF(points);
+  font.setWeight(QFont::Normal);
+  font.setItalic(false);
+  font.setUnderline(false);
+  font.setStrikeOut(false);
+  return font;
+}
+
+// Twips to logical pixels.
+constexpr int Px(int twips) { return twips / 15; }
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height,
+                  double points, const QColor& colour, Qt::Alignment alignment) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setGeometry(Px(left), Px(top), Px(width), Px(height));
+  label->setFont(AboutFont(points));
+  label->setAlignment(alignment | Qt::AlignTop);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+  return label;
+}
+
+}  // namespace
+
+Form_About::Form_About(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName(QStringLiteral("Form_About"));
+  setWindowTitle(QStringLiteral("About"));
+  setFixedSize(Px(3600), Px(3030));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, QColor(255, 255, 192));
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  const QColor text = palette.color(QPalette::WindowText);
+  QLabel* description = MakeLabel(
+      this, "Label2",
+      QStringLiteral("Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations numerical methods"),
+      600, 360, 2415, 1335, 9.75, QColor(0, 128, 0), Qt::AlignHCenter);
+  description->setWordWrap(true);
+  MakeLabel(this, "Label7", QStringLiteral("Developed by the Kavrin team"), 600, 1680, 2535, 255, 8.25, text,
+            Qt::AlignLeft);
+  MakeLabel(this, "Label8", QStringLiteral("Last modified : 16.02 2010"), 480, 2040, 2415, 255, 8.25, text,
+            Qt::AlignLeft);
+  MakeLabel(this, "Label4", QStringLiteral("For comments and questions e-mail to"), 240, 2400, 3375, 255, 8.25, text,
+            Qt::AlignLeft);
+  MakeLabel(this, "Label5", QStringLiteral("kavrin@example.org"), 960, 2640, 1935, 255, 8.25, QColor(0, 0, 255),
+            Qt::AlignLeft);
+}
+
+}  // namespace kavrin

@@ -1,0 +1,220 @@
+// The plot algorithm against a surface that records what it is asked to draw.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "core/calculation.h"
+#include "core/failure.h"
+#include "ui/graphic.h"
+
+namespace kavrin {
+namespace {
+
+struct Segment {
+  float xa, ya, xb, yb;
+  bool foreground;
+  Rgb colour;
+};
+
+class RecordingSurface : public DrawingSurface {
+ public:
+  int clears = 0;
+  std::vector<double> bounds;  // left, top, right, bottom of the last Scale
+  std::vector<Segment> segments;
+
+  void Cls() override {
+    ++clears;
+    segments.clear();
+  }
+  void Scale(double left, double top, double right, double bottom) override { bounds = {left, top, right, bottom}; }
+  void Line(float xa, float ya, float xb, float yb, Rgb colour) override {
+    segments.push_back({xa, ya, xb, yb, false, colour});
+  }
+  void Line(float xa, float ya, float xb, float yb) override { segments.push_back({xa, ya, xb, yb, true, {}}); }
+  int PixelWidth() const override { return 317; }
+  int PixelHeight() const override { return 245; }
+
+  std::vector<Segment> Coloured(Rgb colour) const {
+    std::vector<Segment> out;
+    for (const Segment& s : segments)
+      if (!s.foreground && s.colour == colour) out.push_back(s);
+    return out;
+  }
+  std::vector<Segment> Axes() const {
+    std::vector<Segment> out;
+    for (const Segment& s : segments)
+      if (s.foreground) out.push_back(s);
+    return out;
+  }
+};
+
+class GraphicTest : public ::testing::Test {
+ protected:
+  Calculation calc{[] { return std::uint64_t{1} << 40; }};
+  RecordingSurface surface;
+
+  // Runs a calculation from the given start and plots it as the window does.
+  double Plot(const std::string& x1, const std::string& N, const std::string& y1_0 = "1",
+              const std::string& y2_0 = "-1", const std::string& x0 = "0", Method method = Method::Euler) {
+    CommandVariables v = calc.Calculate({x0, y1_0, y2_0, x1, N}, method, ".");
+    Graphic(calc.N(), calc.tables(), v.x0, v.x1, surface);
+    return v.x1;
+  }
+};
+
+TEST_F(GraphicTest, WorkedExampleWithTheInitialInputs) {
+  const double xMax = Plot("0.1", "1");
+  EXPECT_EQ(surface.clears, 1);
+  const double dx = 0.1 * 0.1;
+  EXPECT_EQ(surface.bounds, (std::vector<double>{0 - dx, 1.2, 0.1 + dx, -1.2}));
+  EXPECT_EQ(xMax, 0.1);
+
+  const auto red = surface.Coloured(kRed);
+  const auto blue = surface.Coloured(kBlue);
+  ASSERT_EQ(red.size(), 1u);
+  ASSERT_EQ(blue.size(), 1u);
+  EXPECT_EQ(red[0].xa, 0.0f);
+  EXPECT_EQ(red[0].ya, 1.0f);
+  EXPECT_EQ(red[0].xb, 0.1f);
+  EXPECT_EQ(red[0].yb, 0.9f);
+  EXPECT_EQ(blue[0].yb, -0.9f);
+  // Red before blue, the grid after the curves, the axes last.
+  EXPECT_EQ(surface.segments[0].colour, kRed);
+  EXPECT_EQ(surface.segments[1].colour, kBlue);
+
+  const auto grid = surface.Coloured(kGridGrey);
+  ASSERT_EQ(grid.size(), 2u + 11u);
+  EXPECT_EQ(grid[0].xa, 0.0f);
+  EXPECT_EQ(grid[1].xa, 0.1f);
+  EXPECT_EQ(grid[1].ya, -1.0f);
+  EXPECT_EQ(grid[1].yb, 1.0f);
+  EXPECT_EQ(grid[2].ya, 0.0f);  // first horizontal line: the x axis height
+  EXPECT_EQ(grid[2].xb, 0.1f);
+  EXPECT_EQ(grid[12].ya, static_cast<float>(-0.9999999999999999));
+
+  const auto axes = surface.Axes();
+  ASSERT_EQ(axes.size(), 2u);
+  EXPECT_EQ(axes[0].xa, -0.1f);
+  EXPECT_EQ(axes[0].xb, 0.1f);
+  EXPECT_EQ(axes[1].ya, -1.0f);
+  EXPECT_EQ(axes[1].yb, 1.0f);
+  EXPECT_EQ(surface.segments.back().foreground, true);
+}
+
+TEST_F(GraphicTest, NoStepStillDrawsGridAndAxes) {
+  Plot("1", "0.4");
+  EXPECT_TRUE(surface.Coloured(kRed).empty());
+  EXPECT_TRUE(surface.Coloured(kBlue).empty());
+  EXPECT_EQ(surface.Axes().size(), 2u);
+  EXPECT_FALSE(surface.Coloured(kGridGrey).empty());
+}
+
+TEST_F(GraphicTest, ZeroExtentLeavesThePictureCleared) {
+  // x0 = x1 = 0 gives a view of zero width.
+  Plot("0", "3");
+  EXPECT_EQ(surface.clears, 1);
+  EXPECT_EQ(surface.bounds[0], surface.bounds[2]);
+  EXPECT_TRUE(surface.segments.empty());
+}
+
+TEST_F(GraphicTest, GridLinesFollowTheAccumulatedPositions) {
+  // xMax = 2: the 21st position is 2.0000000000000004, within the tolerance.
+  Plot("2", "1");
+  std::vector<float> vertical;
+  for (const Segment& s : surface.Coloured(kGridGrey))
+    if (s.xa == s.xb) vertical.push_back(s.xa);
+  ASSERT_EQ(vertical.size(), 21u);
+  EXPECT_EQ(vertical.back(), static_cast<float>(2.0000000000000004));
+
+  Plot("0.3", "1");
+  vertical.clear();
+  for (const Segment& s : surface.Coloured(kGridGrey))
+    if (s.xa == s.xb) vertical.push_back(s.xa);
+  ASSERT_EQ(vertical.size(), 4u);
+  EXPECT_EQ(vertical[3], static_cast<float>(0.30000000000000004));
+}
+
+TEST_F(GraphicTest, HorizontalGridStopsAtTheLowestValueWithoutTolerance) {
+  // All values >= 0: the only horizontal line is y = 0.
+  Plot("0.1", "1", "1", "1");
+  int horizontal = 0;
+  for (const Segment& s : surface.Coloured(kGridGrey)) horizontal += s.ya == s.yb ? 1 : 0;
+  EXPECT_EQ(horizontal, 1);
+  // Lowest value -0.3: lines at 0, -0.1, -0.2; the accumulated -0.30000000000000004 is below it.
+  Plot("0.1", "0.4", "1", "-0.3");
+  std::vector<float> rows;
+  for (const Segment& s : surface.Coloured(kGridGrey))
+    if (s.ya == s.yb) rows.push_back(s.ya);
+  EXPECT_EQ(rows, (std::vector<float>{0.0f, -0.1f, static_cast<float>(-0.1 + -0.1)}));
+}
+
+TEST_F(GraphicTest, BackwardIntegrationStaysInView) {
+  const double xMax = Plot("-1", "10");
+  // The range runs from the target -1 to the start 0, with margins.
+  EXPECT_EQ(surface.bounds[0], -1 - 0.1);
+  EXPECT_EQ(surface.bounds[2], 0 + (1 * 0.1));
+  EXPECT_EQ(xMax, 1.0);  // widened for the axes to |xMin|
+  EXPECT_EQ(surface.Coloured(kRed).size(), 10u);
+  EXPECT_EQ(surface.Axes()[0].xa, -1.0f);
+}
+
+TEST_F(GraphicTest, StartLeftOfTheOriginWidensTheAxes) {
+  // x0 = -1, x1 = 0.5: view -1.15 to 0.65; axes and horizontal grid from -1 to 1.
+  const double xMax = Plot("0.5", "5", "1", "-1", "-1");
+  EXPECT_EQ(surface.bounds[0], -1 - 1.5 * 0.1);
+  EXPECT_EQ(surface.bounds[2], 0.5 + 1.5 * 0.1);
+  EXPECT_EQ(xMax, 1.0);
+  EXPECT_EQ(surface.Axes()[0].xa, -1.0f);
+  EXPECT_EQ(surface.Axes()[0].xb, 1.0f);
+  // Vertical lines from 0 rightwards; those beyond the view's right edge are not drawn.
+  std::vector<float> vertical;
+  for (const Segment& s : surface.Coloured(kGridGrey))
+    if (s.xa == s.xb) vertical.push_back(s.xa);
+  ASSERT_EQ(vertical.size(), 7u);
+  EXPECT_EQ(vertical.front(), 0.0f);
+  EXPECT_LT(vertical.back(), 0.65f);
+}
+
+TEST_F(GraphicTest, WideRangesDrawAtMostOneGridLinePerPixel) {
+  // x1 = 10^9 and values near +-10^9: the grid loops would run 10^10 times.
+  Plot("1e9", "1");
+  int vertical = 0, horizontal = 0;
+  for (const Segment& s : surface.Coloured(kGridGrey)) (s.xa == s.xb ? vertical : horizontal)++;
+  EXPECT_GT(vertical, 200);
+  EXPECT_LE(vertical, surface.PixelWidth());
+  EXPECT_GT(horizontal, 50);
+  EXPECT_LE(horizontal, surface.PixelHeight());
+  // Values in the 10^20s, where adding 0.1 no longer moves the position.
+  Plot("1", "0.4", "1e20", "-3e20");
+  EXPECT_LE(static_cast<int>(surface.Coloured(kGridGrey).size()), surface.PixelWidth() + surface.PixelHeight());
+}
+
+TEST_F(GraphicTest, CoordinatesBeyondSinglePrecisionAreOverflows) {
+  // y2 = 1e39 cannot be drawn: the red segment of step 1 is, the blue one fails.
+  try {
+    Plot("1e-30", "1", "0", "1e39");
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind(), FailureKind::Overflow);
+    EXPECT_NE(std::string(failure.what()).find("single-precision"), std::string::npos);
+  }
+  EXPECT_EQ(surface.clears, 1);
+  EXPECT_EQ(surface.bounds.size(), 4u);
+  ASSERT_EQ(surface.segments.size(), 1u);
+  EXPECT_EQ(surface.segments[0].colour, kRed);
+}
+
+TEST_F(GraphicTest, TablesShorterThanNFailBeforeDrawing) {
+  calc.Calculate({"0", "1", "-1", "1", "2"}, Method::Euler, ".");
+  double x0 = 0, x1 = 1;
+  EXPECT_THROW(Graphic(5, calc.tables(), x0, x1, surface), Failure);
+  EXPECT_EQ(surface.clears, 0);
+  SolutionTables never_sized;
+  EXPECT_THROW(Graphic(1, never_sized, x0, x1, surface), Failure);
+}
+
+}  // namespace
+}  // namespace kavrin
