@@ -1,6 +1,9 @@
 #include "ui/drawing_surface.h"
 
+#include <cfloat>
 #include <cmath>
+
+#include "core/failure.h"
 
 namespace kavrin {
 namespace {
@@ -15,6 +18,21 @@ bool Axis(double low, double high, int pixels, double& scale, double& offset) {
 }
 
 }  // namespace
+
+static_assert(3.4028234663852886e38 == FLT_MAX);
+
+void ThrowBeyondSingle(double value) {
+  throw Failure(FailureKind::Overflow,
+                "the plot coordinate " + ShortestText(value) + " is beyond the range of single-precision numbers");
+}
+
+void DrawingSurface::Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first,
+                            Rgb second) {
+  for (std::size_t i = 1; i < points; ++i) {
+    Line(ToSingle(x[i - 1]), ToSingle(y1[i - 1]), ToSingle(x[i]), ToSingle(y1[i]), first);
+    Line(ToSingle(x[i - 1]), ToSingle(y2[i - 1]), ToSingle(x[i]), ToSingle(y2[i]), second);
+  }
+}
 
 ViewTransform::ViewTransform(double left, double top, double right, double bottom, int width, int height) {
   m_usable = Axis(left, right, width, m_sx, m_ox) && Axis(top, bottom, height, m_sy, m_oy);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kavrin {
@@ -26,11 +27,29 @@ class DrawingSurface {
   // The same in the surface's foreground colour.
   virtual void Line(float xa, float ya, float xb, float yb) = 0;
 
+  // The plot's curves in one call: for i = 1 to points - 1, the segment from
+  // (x[i-1], y1[i-1]) to (x[i], y1[i]) in `first`, then the one from
+  // (x[i-1], y2[i-1]) to (x[i], y2[i]) in `second`. Each coordinate goes
+  // through ToSingle as the segment is drawn, so a coordinate beyond the
+  // single-precision range throws after the segments before it. This default
+  // calls Line per segment; a surface may override it with an equivalent.
+  virtual void Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first, Rgb second);
+
   // The drawing area in pixels, so that the plot can avoid drawing more grid
   // lines than there are pixel columns or rows.
   virtual int PixelWidth() const = 0;
   virtual int PixelHeight() const = 0;
 };
+
+[[noreturn]] void ThrowBeyondSingle(double value);
+
+// A coordinate converted to the nearest single-precision number for drawing;
+// one beyond the single-precision range throws an overflow Failure.
+inline float ToSingle(double value) {
+  if (value > 3.4028234663852886e38 || value < -3.4028234663852886e38) [[unlikely]]
+    ThrowBeyondSingle(value);
+  return static_cast<float>(value);
+}
 
 // The mapping from user coordinates to pixel positions that every surface
 // uses: pixel column c covers positions [c, c + 1).

@@ -1,7 +1,6 @@
 #include "ui/graphic.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -24,15 +23,8 @@ double Checked(double value, const char* what) {
   return value;
 }
 
-float Single(double value) {
-  if (std::fabs(value) > FLT_MAX)
-    throw Failure(FailureKind::Overflow,
-                  "the plot coordinate " + ShortestText(value) + " is beyond the range of single-precision numbers");
-  return static_cast<float>(value);
-}
-
 void Segment(DrawingSurface& surface, double xa, double ya, double xb, double yb, Rgb colour) {
-  surface.Line(Single(xa), Single(ya), Single(xb), Single(yb), colour);
+  surface.Line(ToSingle(xa), ToSingle(ya), ToSingle(xb), ToSingle(yb), colour);
 }
 
 int Floor(double pixel) {
@@ -50,7 +42,7 @@ void VerticalGrid(DrawingSurface& surface, const ViewTransform& view, double rig
   if (stop / kGridSpacing <= kMaxGridSteps) {
     int drawn = INT_MIN;
     for (double g = 0; g <= bound && g <= right; g = g + kGridSpacing) {
-      const int column = Floor(view.PixelX(Single(g)));
+      const int column = Floor(view.PixelX(ToSingle(g)));
       if (column == drawn) continue;
       drawn = column;
       Segment(surface, g, yLow, g, yHigh, kGridGrey);
@@ -74,7 +66,7 @@ void HorizontalGrid(DrawingSurface& surface, const ViewTransform& view, double b
   if (-stop / kGridSpacing <= kMaxGridSteps) {
     int drawn = INT_MIN;
     for (double g = 0; g >= bound && g >= bottom; g = g + -kGridSpacing) {
-      const int row = Floor(view.PixelY(Single(g)));
+      const int row = Floor(view.PixelY(ToSingle(g)));
       if (row == drawn) continue;
       drawn = row;
       Segment(surface, xLow, g, xHigh, g, kGridGrey);
@@ -112,12 +104,14 @@ void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMa
   auto at = [filled](const double* table, std::int64_t i) { return i < filled ? table[i] : 0.0; };
 
   for (std::int64_t i = 0; i <= last; ++i) {
+    // The pair's larger and smaller value first, so that each running
+    // extreme waits for one comparison per step, not two.
     const double y1 = at(y1s, i);
     const double y2 = at(y2s, i);
-    if (y1 > yMax) yMax = y1;
-    if (y2 > yMax) yMax = y2;
-    if (y1 < yMin) yMin = y1;
-    if (y2 < yMin) yMin = y2;
+    const double high = y2 > y1 ? y2 : y1;
+    const double low = y2 < y1 ? y2 : y1;
+    if (high > yMax) yMax = high;
+    if (low < yMin) yMin = low;
   }
 
   // Take in the origin, then a margin of a tenth of each extent.
@@ -137,12 +131,17 @@ void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMa
   const ViewTransform view(left, top, right, bottom, surface.PixelWidth(), surface.PixelHeight());
   if (!view.usable()) return;  // zero extent: the picture stays cleared
 
-  // The two curves, alternately, step by step.
-  for (std::int64_t i = 1; i <= last; ++i) {
-    const double xa = at(xs, i - 1);
-    const double xb = at(xs, i);
-    Segment(surface, xa, at(y1s, i - 1), xb, at(y1s, i), kRed);
-    Segment(surface, xa, at(y2s, i - 1), xb, at(y2s, i), kBlue);
+  // The two curves, alternately, step by step. Entries a failed run left
+  // empty read as 0, which only the slow path handles.
+  if (last < filled) {
+    if (last >= 1) surface.Curves(xs, y1s, y2s, static_cast<std::size_t>(last) + 1, kRed, kBlue);
+  } else {
+    for (std::int64_t i = 1; i <= last; ++i) {
+      const double xa = at(xs, i - 1);
+      const double xb = at(xs, i);
+      Segment(surface, xa, at(y1s, i - 1), xb, at(y1s, i), kRed);
+      Segment(surface, xa, at(y2s, i - 1), xb, at(y2s, i), kBlue);
+    }
   }
 
   // Widen for the axes, which run symmetrically about the origin.
@@ -152,8 +151,8 @@ void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMa
   VerticalGrid(surface, view, right, Checked(xMax + 0.0000001, "grid bound"), yMin, yMax);
   HorizontalGrid(surface, view, bottom, yMin, xMin, xMax);
 
-  surface.Line(Single(-xMax), 0.0f, Single(xMax), 0.0f);
-  surface.Line(0.0f, Single(-yMax), 0.0f, Single(yMax));
+  surface.Line(ToSingle(-xMax), 0.0f, ToSingle(xMax), 0.0f);
+  surface.Line(0.0f, ToSingle(-yMax), 0.0f, ToSingle(yMax));
 }
 
 }  // namespace kavrin

@@ -40,6 +40,56 @@ bool Clip(double& x0, double& y0, double& x1, double& y1, double w, double h) {
   return true;
 }
 
+void Raster(QRgb* bits, qsizetype stride, int xa, int ya, int xb, int yb,
+            QRgb colour) {  // Bresenham: one pixel per step along the major axis.
+  const int dx = std::abs(xb - xa);
+  const int dy = -std::abs(yb - ya);
+  const int sx = xa < xb ? 1 : -1;
+  const int sy = ya < yb ? 1 : -1;
+  int error = dx + dy;
+  for (;;) {
+    bits[ya * stride + xa] = colour;
+    if (xa == xb && ya == yb) break;
+    const int twice = 2 * error;
+    if (twice >= dy) {
+      error += dy;
+      xa += sx;
+    }
+    if (twice <= dx) {
+      error += dx;
+      ya += sy;
+    }
+  }
+}
+
+// A segment between two pixel positions: clipped to the image, then rasterised.
+void DrawPixels(const PictureBox::Pixels& p, double x0, double y0, double x1, double y1, QRgb colour) {
+  QRgb* const bits = p.bits;
+  const qsizetype stride = p.stride;
+  const double w = p.width;
+  const double h = p.height;
+  const bool inside = x0 >= 0 && x0 < w && y0 >= 0 && y0 < h && x1 >= 0 && x1 < w && y1 >= 0 && y1 < h;
+  if (inside) {
+    const int xa = static_cast<int>(x0);
+    const int ya = static_cast<int>(y0);
+    const int xb = static_cast<int>(x1);
+    const int yb = static_cast<int>(y1);
+    // Most segments of a long run lie within one pixel.
+    if (xa == xb && ya == yb) {
+      bits[ya * stride + xa] = colour;
+      return;
+    }
+    Raster(bits, stride, xa, ya, xb, yb, colour);
+    return;
+  }
+  if (!Clip(x0, y0, x1, y1, w, h)) return;
+  // Pixel c covers [c, c + 1); a point on the far edge belongs to the last pixel.
+  const int last_x = p.width - 1;
+  const int last_y = p.height - 1;
+  Raster(bits, stride, std::min(static_cast<int>(x0), last_x), std::min(static_cast<int>(y0), last_y),
+         std::min(static_cast<int>(x1), last_x), std::min(static_cast<int>(y1), last_y), colour);
+}
+
 }  // namespace
 
 PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
@@ -64,6 +114,11 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   painter.drawImage(contentsRect().topLeft(), m_image);
 }
 
+PictureBox::Pixels PictureBox::WritablePixels() {
+  QRgb* const bits = reinterpret_cast<QRgb*>(m_image.bits());  // detaches a shared image once
+  return {bits, m_image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb)), m_image.width(), m_image.height()};
+}
+
 void PictureBox::Cls() {
   m_image.fill(ToQRgb(kBackground));
   update();
@@ -81,42 +136,73 @@ void PictureBox::Line(float xa, float ya, float xb, float yb) {
 
 void PictureBox::Draw(float xa, float ya, float xb, float yb, QRgb colour) {
   if (!m_view.usable()) return;
-  double x0 = m_view.PixelX(xa);
-  double y0 = m_view.PixelY(ya);
-  double x1 = m_view.PixelX(xb);
-  double y1 = m_view.PixelY(yb);
-  const double w = m_image.width();
-  const double h = m_image.height();
-  const bool inside = x0 >= 0 && x0 < w && y0 >= 0 && y0 < h && x1 >= 0 && x1 < w && y1 >= 0 && y1 < h;
-  if (!inside && !Clip(x0, y0, x1, y1, w, h)) return;
-  // Pixel c covers [c, c + 1); a point on the far edge belongs to the last pixel.
-  const int last_x = m_image.width() - 1;
-  const int last_y = m_image.height() - 1;
-  Raster(std::min(static_cast<int>(x0), last_x), std::min(static_cast<int>(y0), last_y),
-         std::min(static_cast<int>(x1), last_x), std::min(static_cast<int>(y1), last_y), colour);
+  DrawPixels(WritablePixels(), m_view.PixelX(xa), m_view.PixelY(ya), m_view.PixelX(xb), m_view.PixelY(yb), colour);
 }
 
-void PictureBox::Raster(int xa, int ya, int xb, int yb, QRgb colour) {
-  auto* const bits = reinterpret_cast<QRgb*>(m_image.bits());
-  const qsizetype stride = m_image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
-  // Bresenham: one pixel per step along the major axis.
-  const int dx = std::abs(xb - xa);
-  const int dy = -std::abs(yb - ya);
-  const int sx = xa < xb ? 1 : -1;
-  const int sy = ya < yb ? 1 : -1;
-  int error = dx + dy;
-  for (;;) {
-    bits[ya * stride + xa] = colour;
-    if (xa == xb && ya == yb) break;
-    const int twice = 2 * error;
-    if (twice >= dy) {
-      error += dy;
-      xa += sx;
-    }
-    if (twice <= dx) {
-      error += dx;
-      ya += sy;
-    }
+namespace {
+
+// A coordinate on one axis in pixels, with its pixel index when it lies
+// within the image.
+struct AxisPoint {
+  double position;
+  int pixel;
+  bool inside;
+};
+
+Q_ALWAYS_INLINE AxisPoint OnAxis(double position, int extent) {
+  const bool inside = position >= 0 && position < extent;
+  return {position, inside ? static_cast<int>(position) : 0, inside};
+}
+
+// The common case of a long run: both ends inside, most often in one pixel.
+Q_ALWAYS_INLINE void CurveSegment(const PictureBox::Pixels& p, const AxisPoint& xa, const AxisPoint& ya,
+                                  const AxisPoint& xb, const AxisPoint& yb, QRgb colour) {
+  if (xa.inside && ya.inside && xb.inside && yb.inside) {
+    if (xa.pixel == xb.pixel && ya.pixel == yb.pixel)
+      p.bits[ya.pixel * p.stride + xa.pixel] = colour;
+    else
+      Raster(p.bits, p.stride, xa.pixel, ya.pixel, xb.pixel, yb.pixel, colour);
+  } else {
+    DrawPixels(p, xa.position, ya.position, xb.position, yb.position, colour);
+  }
+}
+
+}  // namespace
+
+void PictureBox::Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first,
+                        Rgb second) {
+  if (!m_view.usable() || points < 2) {
+    DrawingSurface::Curves(x, y1, y2, points, first, second);
+    return;
+  }
+  // Each point is converted and mapped once and shared by the segments that
+  // meet there. A coordinate is converted when its first segment is drawn, so
+  // an overflow still ends the curves after the segments before it.
+  const QRgb red = ToQRgb(first);
+  const QRgb blue = ToQRgb(second);
+  const Pixels pixels = WritablePixels();
+  const int w = pixels.width;
+  const int h = pixels.height;
+  AxisPoint xa = OnAxis(m_view.PixelX(ToSingle(x[0])), w);
+  AxisPoint ya1 = OnAxis(m_view.PixelY(ToSingle(y1[0])), h);
+  const AxisPoint xb0 = OnAxis(m_view.PixelX(ToSingle(x[1])), w);
+  const AxisPoint yb10 = OnAxis(m_view.PixelY(ToSingle(y1[1])), h);
+  CurveSegment(pixels, xa, ya1, xb0, yb10, red);
+  AxisPoint ya2 = OnAxis(m_view.PixelY(ToSingle(y2[0])), h);
+  const AxisPoint yb20 = OnAxis(m_view.PixelY(ToSingle(y2[1])), h);
+  CurveSegment(pixels, xa, ya2, xb0, yb20, blue);
+  xa = xb0;
+  ya1 = yb10;
+  ya2 = yb20;
+  for (std::size_t i = 2; i < points; ++i) {
+    const AxisPoint xb = OnAxis(m_view.PixelX(ToSingle(x[i])), w);
+    const AxisPoint yb1 = OnAxis(m_view.PixelY(ToSingle(y1[i])), h);
+    CurveSegment(pixels, xa, ya1, xb, yb1, red);
+    const AxisPoint yb2 = OnAxis(m_view.PixelY(ToSingle(y2[i])), h);
+    CurveSegment(pixels, xa, ya2, xb, yb2, blue);
+    xa = xb;
+    ya1 = yb1;
+    ya2 = yb2;
   }
 }
 
