@@ -1,0 +1,306 @@
+// Kavrin's speed against its peers, in one table.
+//
+// Every march stores x, y1 and y2 of every step into three tables, as the
+// program does. Tables are allocated and touched before timing, so the
+// numbers compare the marches themselves; the whole press then shows the
+// program as a user meets it. Medians of several repetitions.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/peers.h"
+#include "core/calculation.h"
+#include "methods/euler_variants.h"
+#include "methods/rk4.h"
+#include "methods/rk4g.h"
+#include "methods/rkf.h"
+#include "methods/rkm.h"
+#include "ui/form1.h"
+#include "ui/graphic.h"
+#include "ui/picture_box.h"
+
+namespace {
+
+constexpr double kX1 = 1.0;
+constexpr std::int64_t kMillion = 1'000'000;
+constexpr std::int64_t kTenMillion = 10'000'000;
+constexpr int kRepetitions = 5;
+
+// One calculation state per step count, warmed up so that its tables exist.
+kavrin::Calculation& WarmCalculation(std::int64_t steps) {
+  static std::map<std::int64_t, std::unique_ptr<kavrin::Calculation>> states;
+  auto& state = states[steps];
+  if (!state) {
+    state = std::make_unique<kavrin::Calculation>();
+    state->Calculate({"0", "1", "-1", "1", std::to_string(steps)}, kavrin::Method::RK4, ".");
+  }
+  return *state;
+}
+
+// Peer tables, allocated and touched once per step count.
+peers::Tables& WarmTables(std::int64_t steps) {
+  static std::map<std::int64_t, std::unique_ptr<peers::Tables>> tables;
+  auto& t = tables[steps];
+  if (!t) {
+    t = std::make_unique<peers::Tables>(static_cast<std::size_t>(steps));
+    for (std::int64_t i = 0; i <= steps; ++i) t->x[i] = t->y1[i] = t->y2[i] = 0;
+  }
+  return *t;
+}
+
+void SetSteps(benchmark::State& state, std::int64_t steps) { state.counters["steps"] = static_cast<double>(steps); }
+
+void KavrinMarch(benchmark::State& state, kavrin::Method method) {
+  const std::int64_t steps = state.range(0);
+  kavrin::Calculation& calc = WarmCalculation(steps);
+  for (auto _ : state) {
+    double x0 = 0, y1_0 = 1, y2_0 = -1, x1 = kX1, h = kX1 / static_cast<double>(steps);
+    calc.set_N(static_cast<double>(steps));
+    calc.Numerical(x0, y1_0, y2_0, x1, h, method, ".");
+    benchmark::DoNotOptimize(x0);
+  }
+  SetSteps(state, steps);
+}
+
+// The same step function in the plainest loop, for the driver's overhead.
+template <kavrin::StepMethod Step>
+void BareLoop(benchmark::State& state) {
+  const std::int64_t steps = state.range(0);
+  peers::Tables& t = WarmTables(steps);
+  for (auto _ : state) {
+    const double h = kX1 / static_cast<double>(steps);
+    double x = 0, a = 1, b = -1;
+    peers::Start(t);
+    for (std::int64_t i = 1; i <= steps; ++i) {
+      double Y1, Y2;
+      Step(x, a, b, h, Y1, Y2);
+      x = x + h;
+      t.x[i] = x;
+      t.y1[i] = Y1;
+      t.y2[i] = Y2;
+      a = Y1;
+      b = Y2;
+    }
+    benchmark::ClobberMemory();
+  }
+  SetSteps(state, steps);
+}
+
+template <void (*March)(peers::Tables&, std::size_t, double)>
+void Peer(benchmark::State& state) {
+  const std::int64_t steps = state.range(0);
+  peers::Tables& t = WarmTables(steps);
+  for (auto _ : state) {
+    March(t, static_cast<std::size_t>(steps), kX1 / static_cast<double>(steps));
+    benchmark::ClobberMemory();
+  }
+  SetSteps(state, steps);
+}
+
+void GslRk4(peers::Tables& t, std::size_t n, double h) { peers::Gsl(gsl_odeiv2_step_rk4, t, n, h); }
+void GslRkf45(peers::Tables& t, std::size_t n, double h) { peers::Gsl(gsl_odeiv2_step_rkf45, t, n, h); }
+
+void Plot(benchmark::State& state) {
+  const std::int64_t steps = state.range(0);
+  kavrin::Calculation& calc = WarmCalculation(steps);
+  kavrin::PictureBox picture;
+  picture.resize(321, 249);
+  picture.show();
+  for (auto _ : state) {
+    double x0 = 0, xMax = kX1;
+    kavrin::Graphic(calc.N(), calc.tables(), x0, xMax, picture);
+    benchmark::DoNotOptimize(picture.image().constBits());
+  }
+  state.counters["steps"] = static_cast<double>(2 * steps);  // segments
+}
+
+kavrin::Form1* PreparedForm(std::int64_t steps) {
+  auto* form = new kavrin::Form1;
+  form->setErrorReporter([](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
+  form->show();
+  form->findChild<QRadioButton*>("Option_RK4")->setChecked(true);
+  form->findChild<QLineEdit*>("Text_x1")->setText(QString::number(kX1));
+  form->findChild<QLineEdit*>("Text_N")->setText(QString::number(steps));
+  return form;
+}
+
+void WholePress(benchmark::State& state) {
+  const std::int64_t steps = state.range(0);
+  std::unique_ptr<kavrin::Form1> form(PreparedForm(steps));
+  auto* button = form->findChild<QPushButton*>("Command1");
+  for (auto _ : state) button->click();
+  SetSteps(state, steps);
+}
+
+// The peak resident memory of a process that makes one press, in bytes.
+int PeakMemoryOfOnePress(std::int64_t steps) {
+  std::unique_ptr<kavrin::Form1> form(PreparedForm(steps));
+  form->findChild<QPushButton*>("Command1")->click();
+  QApplication::processEvents();
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("%ld\n", usage.ru_maxrss * 1024L);
+  return 0;
+}
+
+// Collects the medians instead of printing every run.
+class Collector : public benchmark::BenchmarkReporter {
+ public:
+  struct Result {
+    double ns_per_iteration;
+    double steps;
+  };
+  std::map<std::string, Result> medians;
+
+  bool ReportContext(const Context&) override { return true; }
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred)
+        std::fprintf(stderr, "%s failed: %s\n", run.benchmark_name().c_str(), run.error_message.c_str());
+      if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median") continue;
+      const auto steps = run.counters.find("steps");
+      medians[run.run_name.function_name + "/" + run.run_name.args] = {
+          run.GetAdjustedRealTime(), steps == run.counters.end() ? 1.0 : static_cast<double>(steps->second)};
+    }
+  }
+  // Nanoseconds per step (or per segment).
+  double PerStep(const std::string& name) const {
+    const auto it = medians.find(name);
+    if (it == medians.end()) return NAN;
+    return it->second.ns_per_iteration / it->second.steps;
+  }
+  double Total(const std::string& name) const {
+    const auto it = medians.find(name);
+    return it == medians.end() ? NAN : it->second.ns_per_iteration;
+  }
+};
+
+std::string CpuModel() {
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(cpuinfo, line))
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+  return "unknown CPU";
+}
+
+const char* Verdict(bool met) { return met ? "met" : "NOT MET"; }
+
+void Register() {
+  using benchmark::RegisterBenchmark;
+  auto configure = [](benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kNanosecond)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->UseRealTime();
+    b->Arg(kMillion)->Arg(kTenMillion);
+    b->Iterations(2);
+  };
+  for (const kavrin::MethodInfo& info : kavrin::MethodTable()) {
+    const std::string name = "march_" + std::string(info.option_name.substr(7));
+    configure(RegisterBenchmark(name.c_str(), KavrinMarch, info.method));
+  }
+  configure(RegisterBenchmark("bare_Euler", BareLoop<kavrin::Euler>));
+  configure(RegisterBenchmark("bare_EulerEP", BareLoop<kavrin::EulerEP>));
+  configure(RegisterBenchmark("bare_EulerMP", BareLoop<kavrin::EulerMP>));
+  configure(RegisterBenchmark("bare_RK4", BareLoop<kavrin::RK4>));
+  configure(RegisterBenchmark("bare_RKF", BareLoop<kavrin::RKF>));
+  configure(RegisterBenchmark("bare_RKM", BareLoop<kavrin::RKM>));
+  configure(RegisterBenchmark("bare_RK4G", BareLoop<kavrin::RK4G>));
+  configure(RegisterBenchmark("boost_rk4_classic", Peer<peers::BoostClassic>));
+  configure(RegisterBenchmark("boost_rk4_integrate_n_steps", Peer<peers::BoostIntegrate>));
+  configure(RegisterBenchmark("gsl_rk4", Peer<GslRk4>));
+  configure(RegisterBenchmark("gsl_rkf45", Peer<GslRkf45>));
+  configure(RegisterBenchmark("graphic", Plot));
+  RegisterBenchmark("press", WholePress)
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(kRepetitions)
+      ->ReportAggregatesOnly(true)
+      ->UseRealTime()
+      ->Arg(kTenMillion)
+      ->Iterations(1);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
+  QApplication app(argc, argv);
+  if (argc == 2 && std::strcmp(argv[1], "--peak-memory") == 0) return PeakMemoryOfOnePress(kTenMillion);
+
+  benchmark::Initialize(&argc, argv);
+  Register();
+  Collector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+
+  // Peak memory in a fresh process that only starts the window and presses once.
+  double peak = NAN;
+  const std::string command = std::string("\"") + argv[0] + "\" --peak-memory 2>/dev/null";
+  if (FILE* child = popen(command.c_str(), "r")) {
+    if (std::fscanf(child, "%lf", &peak) != 1) peak = NAN;
+    pclose(child);
+  }
+
+  const auto& c = collector;
+  const std::string M = "/1000000", TM = "/10000000";
+  std::printf("Kavrin benchmark: %s, %u hardware threads; medians of %d repetitions, ns per step\n\n",
+              CpuModel().c_str(), std::thread::hardware_concurrency(), kRepetitions);
+  std::printf("%-30s %12s %12s %14s %11s\n", "march (Numerical, tables)", "N = 10^6", "N = 10^7", "bare loop 10^7",
+              "march/bare");
+  double worst_overhead = 0;
+  for (const kavrin::MethodInfo& info : kavrin::MethodTable()) {
+    const std::string id(info.option_name.substr(7));
+    const double march = c.PerStep("march_" + id + TM);
+    const double bare = c.PerStep("bare_" + id + TM);
+    worst_overhead = std::max(worst_overhead, march / bare);
+    std::printf("%-30s %12.2f %12.2f %14.2f %11.3f\n", std::string(info.result_name).c_str(),
+                c.PerStep("march_" + id + M), march, bare, march / bare);
+  }
+  const double kavrin_rk4 = c.PerStep("march_RK4" + TM);
+  std::printf("\n%-38s %12s %12s %18s\n", "peers, same system and tables", "N = 10^6", "N = 10^7",
+              "ratio to Kavrin RK4");
+  struct PeerRow {
+    const char* label;
+    const char* name;
+  };
+  for (const PeerRow& p : {PeerRow{"Boost.Odeint runge_kutta4_classic", "boost_rk4_classic"},
+                           PeerRow{"Boost.Odeint rk4 integrate_n_steps", "boost_rk4_integrate_n_steps"},
+                           PeerRow{"GSL rk4 (step_apply)", "gsl_rk4"}, PeerRow{"GSL rkf45 (step_apply)", "gsl_rkf45"}})
+    std::printf("%-38s %12.2f %12.2f %18.2f\n", p.label, c.PerStep(std::string(p.name) + M),
+                c.PerStep(std::string(p.name) + TM), c.PerStep(std::string(p.name) + TM) / kavrin_rk4);
+
+  const double boost = c.PerStep("boost_rk4_classic" + TM);
+  const double plot = c.PerStep("graphic" + TM);
+  const double press_ms = c.Total("press" + TM);
+  const double boost_ms = c.Total("boost_rk4_classic" + TM) / 1e6;
+  const double limit = 24.0 * kTenMillion + 64.0 * (1 << 20);
+  std::printf("\n%-38s %12.2f %12.2f   ns per segment\n", "Graphic onto the picture box", c.PerStep("graphic" + M),
+              plot);
+  std::printf("%-38s %12.1f ms  (Boost classic loop %.1f ms, ratio %.2f)\n", "whole press, RK4, N = 10^7", press_ms,
+              boost_ms, press_ms / boost_ms);
+  std::printf("%-38s %12.1f MB  (limit 24 N + 64 MB = %.1f MB)\n", "peak memory of that press", peak / (1 << 20),
+              limit / (1 << 20));
+
+  std::printf("\ngoals\n");
+  std::printf("  RK4 march <= Boost classic loop:            %.2f vs %.2f ns   %s\n", kavrin_rk4, boost,
+              Verdict(kavrin_rk4 <= boost));
+  std::printf("  every march within 10 %% of its bare loop:  worst %.3f       %s\n", worst_overhead,
+              Verdict(worst_overhead <= 1.10));
+  std::printf("  Graphic <= 15 ns per segment at 10^7:       %.2f ns          %s\n", plot, Verdict(plot <= 15));
+  std::printf("  whole press <= 2.5 x Boost loop:            %.2f x           %s\n", press_ms / boost_ms,
+              Verdict(press_ms / boost_ms <= 2.5));
+  std::printf("  peak memory <= 24 N + 64 MB:                %.1f MB          %s\n", peak / (1 << 20),
+              Verdict(peak <= limit));
+  return 0;
+}
