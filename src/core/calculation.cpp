@@ -118,10 +118,11 @@ void Calculation::SizeTables() {
   const std::uint64_t available = m_available_memory();
   const std::uint64_t usable =
       available > kMemoryReserve ? available - kMemoryReserve + m_tables.bytes() : m_tables.bytes();
-  if (needed > usable)
+  if (needed > usable) {
     throw Failure(FailureKind::OutOfMemory, "the solution tables for N = " + ShortestText(m_N) + " steps need " +
                                                 Megabytes(needed) + ", but the machine can provide only " +
                                                 Megabytes(usable));
+  }
   try {
     m_tables.Reset(static_cast<std::size_t>(entries));
   } catch (const std::bad_alloc&) {
@@ -169,10 +170,11 @@ void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& /*x1
   // The line shows the values after the last step taken; N rounding below 0
   // names an entry that does not exist.
   const std::int32_t r = RoundToIndex(m_N, "N");
-  if (r < 0)
+  if (r < 0) {
     throw Failure(FailureKind::IndexOutOfRange,
                   "the result line would show entry " + std::to_string(r) +
                       " of the solution tables, which does not exist (N = " + ShortestText(m_N) + ")");
+  }
   const std::int64_t last = static_cast<std::int64_t>(steps);
   m_lines.push_back(
       ResultLine(m_tables.x(last), m_tables.y1(last), m_tables.y2(last), info.result_name, decimal_separator));

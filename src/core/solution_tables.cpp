@@ -68,11 +68,12 @@ void SolutionTables::Reset(std::size_t entries) {
 }
 
 double SolutionTables::Read(std::size_t table, std::int64_t i) const {
-  if (i < 0 || static_cast<std::uint64_t>(i) >= m_size)
+  if (i < 0 || static_cast<std::uint64_t>(i) >= m_size) {
     throw Failure(FailureKind::IndexOutOfRange,
                   "entry " + std::to_string(i) + " is outside the solution tables (" +
                       (m_size == 0 ? std::string("which are empty") : "indices 0 to " + std::to_string(m_size - 1)) +
                       ")");
+  }
   return static_cast<std::uint64_t>(i) < m_filled ? m_block[table * m_capacity + static_cast<std::size_t>(i)] : 0.0;
 }
 

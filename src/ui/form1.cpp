@@ -17,6 +17,7 @@
 #include <new>
 
 #include "core/failure.h"
+#include "core/memory.h"
 #include "ui/form_about.h"
 #include "ui/graphic.h"
 #include "ui/picture_box.h"
@@ -72,7 +73,10 @@ QString Reported(Work&& work) {
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+Form1::Form1(QWidget* parent) : Form1(AvailablePhysicalMemory, parent) {}
+
+Form1::Form1(Calculation::MemoryProbe available_memory, QWidget* parent)
+    : QMainWindow(parent), m_calculation(std::move(available_memory)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Kavrin - Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations"));
   m_reportError = [this](const QString& message) { QMessageBox::critical(this, QStringLiteral("Kavrin"), message); };

@@ -29,6 +29,9 @@ class Form1 : public QMainWindow {
   using ErrorReporter = std::function<void(const QString& message)>;
 
   explicit Form1(QWidget* parent = nullptr);
+  // `available_memory` tells how much memory the machine can still provide
+  // for the solution tables; the default asks the system.
+  explicit Form1(Calculation::MemoryProbe available_memory, QWidget* parent = nullptr);
   ~Form1() override;
 
   void setErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
