@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "tests/offscreen_messages.h"
 #include "ui/form1.h"
 #include "ui/form_about.h"
 #include "ui/graphic.h"
@@ -20,16 +21,6 @@
 using namespace kavrin;
 
 namespace {
-
-// The offscreen platform warns about two window features it lacks; nothing
-// else is filtered. Installed over the test framework's own handler.
-QtMessageHandler g_test_handler = nullptr;
-void FilterOffscreenWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if (message == QLatin1String("This plugin does not support propagateSizeHints()") ||
-      message == QLatin1String("This plugin does not support raise()"))
-    return;
-  g_test_handler(type, context, message);
-}
 
 QColor Pixel(const PictureBox* picture, double x, double y, const ViewTransform& view) {
   const int column = static_cast<int>(std::floor(view.PixelX(x)));
@@ -104,7 +95,7 @@ class Form1Test : public QObject {
   }
 
  private slots:
-  void initTestCase() { g_test_handler = qInstallMessageHandler(FilterOffscreenWarnings); }
+  void initTestCase() { InstallOffscreenFilter(); }
 
   void init() {
     reports.clear();

@@ -7,19 +7,12 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "tests/offscreen_messages.h"
 #include "ui/form1.h"
 
 using namespace kavrin;
 
 namespace {
-
-QtMessageHandler g_test_handler = nullptr;
-void FilterOffscreenWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if (message == QLatin1String("This plugin does not support propagateSizeHints()") ||
-      message == QLatin1String("This plugin does not support raise()"))
-    return;
-  g_test_handler(type, context, message);
-}
 
 // Texts a user might type or paste into any of the five fields.
 QStringList BadTexts() {
@@ -105,7 +98,7 @@ class InputSweepTest : public QObject {
   }
 
  private slots:
-  void initTestCase() { g_test_handler = qInstallMessageHandler(FilterOffscreenWarnings); }
+  void initTestCase() { InstallOffscreenFilter(); }
 
   void init() {
     reports.clear();
