@@ -30,23 +30,43 @@ std::uint64_t KernelAvailable() {
   return kUnknown;
 }
 
-// What the cgroup (v2) limit still allows: memory.max minus memory.current.
+// What a control group's limit still allows in `dir`: the limit minus the
+// usage, read from the two files named; unknown when there is no limit.
+std::uint64_t GroupLeft(const std::string& dir, const char* limit_file, const char* usage_file) {
+  std::ifstream limit_in(dir + "/" + limit_file);
+  std::ifstream usage_in(dir + "/" + usage_file);
+  std::string limit_text;
+  std::uint64_t usage = 0;
+  if (!(limit_in >> limit_text) || limit_text == "max" || !(usage_in >> usage)) return kUnknown;
+  std::uint64_t limit = kUnknown;
+  std::istringstream(limit_text) >> limit;
+  return limit > usage ? limit - usage : 0;
+}
+
+// The tightest limit of the process's control group and its ancestors,
+// cgroup v2 ("0::/path") or the v1 memory controller ("N:memory:/path").
+// Inside a container the group may be mounted at the root, so the root
+// directory of each hierarchy is read as well.
 std::uint64_t CgroupAvailable() {
   std::ifstream self("/proc/self/cgroup");
   std::string line;
-  std::string path;
-  while (std::getline(self, line))
-    if (line.rfind("0::", 0) == 0) path = line.substr(3);
-  if (path.empty()) return kUnknown;
-  const std::string dir = "/sys/fs/cgroup" + path;
-  std::ifstream max_file(dir + "/memory.max");
-  std::ifstream current_file(dir + "/memory.current");
-  std::string max_text;
-  std::uint64_t current = 0;
-  if (!(max_file >> max_text) || max_text == "max" || !(current_file >> current)) return kUnknown;
-  std::uint64_t limit = 0;
-  std::istringstream(max_text) >> limit;
-  return limit > current ? limit - current : 0;
+  std::uint64_t left = kUnknown;
+  while (std::getline(self, line)) {
+    const bool v2 = line.rfind("0::", 0) == 0;
+    const std::size_t memory = line.find(":memory:");
+    if (!v2 && memory == std::string::npos) continue;
+    const std::string base = v2 ? "/sys/fs/cgroup" : "/sys/fs/cgroup/memory";
+    const char* limit_file = v2 ? "memory.max" : "memory.limit_in_bytes";
+    const char* usage_file = v2 ? "memory.current" : "memory.usage_in_bytes";
+    std::string path = v2 ? line.substr(3) : line.substr(memory + 8);
+    for (;;) {
+      left = std::min(left, GroupLeft(base + path, limit_file, usage_file));
+      const std::size_t slash = path.find_last_of('/');
+      if (slash == std::string::npos || path.size() <= 1) break;
+      path = slash == 0 ? std::string("/") : path.substr(0, slash);
+    }
+  }
+  return left;
 }
 #endif
 
