@@ -20,10 +20,21 @@ inline double f1(const double& x, const double& y1, const double& y2) { return y
 
 inline double f2(const double& x, const double& y1, const double& y2) { return x * y2 + y1; }
 
+// The increments of one stage: K = h*f1, then L = h*f2, at the same point.
+struct Increments {
+  double K;
+  double L;
+};
+
+inline Increments Stage(const double& h, const double& x, const double& y1, const double& y2) {
+  const double K = h * f1(x, y1, y2);
+  const double L = h * f2(x, y1, y2);
+  return {K, L};
+}
+
 // Explicit Euler: order 1, one evaluation of each right-hand side.
 inline void Euler(const double& x0, const double& y1_0, const double& y2_0, const double& h, double& y1, double& y2) {
-  const double K1 = h * f1(x0, y1_0, y2_0);
-  const double L1 = h * f2(x0, y1_0, y2_0);
+  const auto [K1, L1] = Stage(h, x0, y1_0, y2_0);
   RequireFiniteStep(L1);
   const double y1_new = y1_0 + K1;
   RequireFiniteStep(y1_new);

@@ -8,14 +8,12 @@ namespace kavrin {
 // Nodes 0, 1; stage coefficient 1; weights 1/2, 1/2.
 inline void EulerEP(const double& x0, const double& y1_0, const double& y2_0, const double& h, double& y1, double& y2) {
   // Stage 1: the start of the step.
-  const double K1 = h * f1(x0, y1_0, y2_0);
-  const double L1 = h * f2(x0, y1_0, y2_0);
+  const auto [K1, L1] = Stage(h, x0, y1_0, y2_0);
   // Stage 2: the end point predicted by an Euler step.
   const double x_2 = x0 + h;
   const double y1_2 = y1_0 + K1;
   const double y2_2 = y2_0 + L1;
-  const double K2 = h * f1(x_2, y1_2, y2_2);
-  const double L2 = h * f2(x_2, y1_2, y2_2);
+  const auto [K2, L2] = Stage(h, x_2, y1_2, y2_2);
   RequireFiniteStep(L2);
 
   const double y1_new = y1_0 + (K1 + K2) / 2;
@@ -31,8 +29,7 @@ inline void EulerEP(const double& x0, const double& y1_0, const double& y2_0, co
 // second evaluation of f2, which reads only the stage-2 arguments.
 inline void EulerMP(const double& x0, const double& y1_0, const double& y2_0, const double& h, double& y1, double& y2) {
   // Stage 1: the start of the step.
-  const double K1 = h * f1(x0, y1_0, y2_0);
-  const double L1 = h * f2(x0, y1_0, y2_0);
+  const auto [K1, L1] = Stage(h, x0, y1_0, y2_0);
   // Stage 2: the mid point predicted by an Euler half step.
   const double x_2 = x0 + h / 2;
   const double y1_2 = y1_0 + K1 / 2;

@@ -9,26 +9,22 @@ namespace kavrin {
 // weights 1/6, 1/3, 1/3, 1/6, applied as (K1 + 2*K2 + 2*K3 + K4)/6.
 inline void RK4(const double& x0, const double& y1_0, const double& y2_0, const double& h, double& y1, double& y2) {
   // Stage 1: the start of the step.
-  const double K1 = h * f1(x0, y1_0, y2_0);
-  const double L1 = h * f2(x0, y1_0, y2_0);
+  const auto [K1, L1] = Stage(h, x0, y1_0, y2_0);
   // Stage 2: the mid point, reached with the stage-1 slope.
   const double x_2 = x0 + h / 2;
   const double y1_2 = y1_0 + K1 / 2;
   const double y2_2 = y2_0 + L1 / 2;
-  const double K2 = h * f1(x_2, y1_2, y2_2);
-  const double L2 = h * f2(x_2, y1_2, y2_2);
+  const auto [K2, L2] = Stage(h, x_2, y1_2, y2_2);
   // Stage 3: the mid point again, reached with the stage-2 slope.
   const double x_3 = x0 + h / 2;
   const double y1_3 = y1_0 + K2 / 2;
   const double y2_3 = y2_0 + L2 / 2;
-  const double K3 = h * f1(x_3, y1_3, y2_3);
-  const double L3 = h * f2(x_3, y1_3, y2_3);
+  const auto [K3, L3] = Stage(h, x_3, y1_3, y2_3);
   // Stage 4: the end point, reached with the stage-3 slope.
   const double x_4 = x0 + h;
   const double y1_4 = y1_0 + K3;
   const double y2_4 = y2_0 + L3;
-  const double K4 = h * f1(x_4, y1_4, y2_4);
-  const double L4 = h * f2(x_4, y1_4, y2_4);
+  const auto [K4, L4] = Stage(h, x_4, y1_4, y2_4);
   RequireFiniteStep(L4);
 
   const double dY1 = (((K1 + 2 * K2) + 2 * K3) + K4) / 6;

@@ -9,32 +9,27 @@ namespace kavrin {
 // (K1 + 4*K4 + K5)/6. K2 and K3 only feed later stages.
 inline void RKM(const double& x0, const double& y1_0, const double& y2_0, const double& h, double& y1, double& y2) {
   // Stage 1: the start of the step.
-  const double K1 = h * f1(x0, y1_0, y2_0);
-  const double L1 = h * f2(x0, y1_0, y2_0);
+  const auto [K1, L1] = Stage(h, x0, y1_0, y2_0);
   // Stage 2: x0 + h/3 with the stage-1 slope.
   const double x_2 = x0 + h / 3;
   const double y1_2 = y1_0 + K1 / 3;
   const double y2_2 = y2_0 + L1 / 3;
-  const double K2 = h * f1(x_2, y1_2, y2_2);
-  const double L2 = h * f2(x_2, y1_2, y2_2);
+  const auto [K2, L2] = Stage(h, x_2, y1_2, y2_2);
   // Stage 3: x0 + h/3 with the mean of the first two slopes.
   const double x_3 = x0 + h / 3;
   const double y1_3 = (y1_0 + K1 / 6) + K2 / 6;
   const double y2_3 = (y2_0 + L1 / 6) + L2 / 6;
-  const double K3 = h * f1(x_3, y1_3, y2_3);
-  const double L3 = h * f2(x_3, y1_3, y2_3);
+  const auto [K3, L3] = Stage(h, x_3, y1_3, y2_3);
   // Stage 4: the mid point.
   const double x_4 = x0 + h / 2;
   const double y1_4 = (y1_0 + K1 / 8) + (3 * K3) / 8;
   const double y2_4 = (y2_0 + L1 / 8) + (3 * L3) / 8;
-  const double K4 = h * f1(x_4, y1_4, y2_4);
-  const double L4 = h * f2(x_4, y1_4, y2_4);
+  const auto [K4, L4] = Stage(h, x_4, y1_4, y2_4);
   // Stage 5: the end point.
   const double x_5 = x0 + h;
   const double y1_5 = ((y1_0 + K1 / 2) - (3 * K3) / 2) + 2 * K4;
   const double y2_5 = ((y2_0 + L1 / 2) - (3 * L3) / 2) + 2 * L4;
-  const double K5 = h * f1(x_5, y1_5, y2_5);
-  const double L5 = h * f2(x_5, y1_5, y2_5);
+  const auto [K5, L5] = Stage(h, x_5, y1_5, y2_5);
   RequireFiniteStep(L5);
 
   const double dY1 = ((K1 + 4 * K4) + K5) / 6;
