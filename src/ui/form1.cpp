@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <exception>
 #include <new>
+#include <string_view>
 
 #include "core/failure.h"
 #include "core/memory.h"
@@ -28,9 +29,11 @@ namespace {
 // Twips to logical pixels.
 constexpr int Px(int twips) { return twips / 15; }
 
+QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
 template <typename W>
-W* Place(W* widget, const char* name, int left, int top, int width, int height) {
-  widget->setObjectName(QString::fromLatin1(name));
+W* Place(W* widget, std::string_view name, int left, int top, int width, int height) {
+  widget->setObjectName(FromView(name));
   widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
   return widget;
 }
@@ -120,9 +123,7 @@ Form1::Form1(Calculation::MemoryProbe available_memory, QWidget* parent)
     const MethodInfo& info = MethodTable()[i];
     const OptionPlace& p = kOptionPlaces[i];
     Options[i] =
-        Place(new QRadioButton(QString::fromUtf8(info.caption.data(), static_cast<int>(info.caption.size())), Frame2),
-              "", p.left, p.top, p.width, p.height);
-    Options[i]->setObjectName(QString::fromUtf8(info.option_name.data(), static_cast<int>(info.option_name.size())));
+        Place(new QRadioButton(FromView(info.caption), Frame2), info.option_name, p.left, p.top, p.width, p.height);
   }
   Options[0]->setChecked(true);
 
