@@ -22,15 +22,16 @@
 #include <thread>
 #include <vector>
 
-#include "bench/peers.h"
 #include "core/calculation.h"
-#include "methods/euler_variants.h"
-#include "methods/rk4.h"
-#include "methods/rk4g.h"
-#include "methods/rkf.h"
-#include "methods/rkm.h"
+#include "ode/euler.h"
+#include "ode/euler_variants.h"
+#include "ode/rk4.h"
+#include "ode/rk4g.h"
+#include "ode/rkf.h"
+#include "ode/rkm.h"
+#include "peers.h"
+#include "plot/graphic.h"
 #include "ui/form1.h"
-#include "ui/graphic.h"
 #include "ui/picture_box.h"
 
 namespace {
@@ -199,6 +200,18 @@ std::string CpuModel() {
 
 const char* Verdict(bool met) { return met ? "met" : "NOT MET"; }
 
+// The bare loop of each method, in the method table's order, and the name
+// both of its benchmarks carry.
+struct BareRow {
+  const char* id;
+  void (*loop)(benchmark::State&);
+};
+const BareRow kBareRows[kavrin::kMethodCount] = {
+    {"Euler", BareLoop<kavrin::Euler>}, {"EulerEP", BareLoop<kavrin::EulerEP>}, {"EulerMP", BareLoop<kavrin::EulerMP>},
+    {"RK4", BareLoop<kavrin::RK4>},     {"RKF", BareLoop<kavrin::RKF>},         {"RKM", BareLoop<kavrin::RKM>},
+    {"RK4G", BareLoop<kavrin::RK4G>},
+};
+
 void Register() {
   using benchmark::RegisterBenchmark;
   auto configure = [](benchmark::internal::Benchmark* b) {
@@ -207,16 +220,10 @@ void Register() {
     b->Iterations(2);
   };
   for (const kavrin::MethodInfo& info : kavrin::MethodTable()) {
-    const std::string name = "march_" + std::string(info.option_name.substr(7));
-    configure(RegisterBenchmark(name.c_str(), KavrinMarch, info.method));
+    const BareRow& row = kBareRows[static_cast<std::size_t>(info.method)];
+    configure(RegisterBenchmark((std::string("march_") + row.id).c_str(), KavrinMarch, info.method));
+    configure(RegisterBenchmark((std::string("bare_") + row.id).c_str(), row.loop));
   }
-  configure(RegisterBenchmark("bare_Euler", BareLoop<kavrin::Euler>));
-  configure(RegisterBenchmark("bare_EulerEP", BareLoop<kavrin::EulerEP>));
-  configure(RegisterBenchmark("bare_EulerMP", BareLoop<kavrin::EulerMP>));
-  configure(RegisterBenchmark("bare_RK4", BareLoop<kavrin::RK4>));
-  configure(RegisterBenchmark("bare_RKF", BareLoop<kavrin::RKF>));
-  configure(RegisterBenchmark("bare_RKM", BareLoop<kavrin::RKM>));
-  configure(RegisterBenchmark("bare_RK4G", BareLoop<kavrin::RK4G>));
   configure(RegisterBenchmark("boost_rk4_classic", Peer<peers::BoostClassic>));
   configure(RegisterBenchmark("boost_rk4_integrate_n_steps", Peer<peers::BoostIntegrate>));
   configure(RegisterBenchmark("gsl_rk4", Peer<GslRk4>));
@@ -260,7 +267,7 @@ int main(int argc, char* argv[]) {
               "march/bare");
   double worst_overhead = 0;
   for (const kavrin::MethodInfo& info : kavrin::MethodTable()) {
-    const std::string id(info.option_name.substr(7));
+    const std::string id(kBareRows[static_cast<std::size_t>(info.method)].id);
     const double march = c.PerStep("march_" + id + TM);
     const double bare = c.PerStep("bare_" + id + TM);
     worst_overhead = std::max(worst_overhead, march / bare);

@@ -14,9 +14,9 @@
 #include <string>
 
 #include "core/calculation.h"
-#include "core/failure.h"
 #include "core/number_text.h"
-#include "ui/graphic.h"
+#include "ode/failure.h"
+#include "plot/graphic.h"
 
 namespace {
 

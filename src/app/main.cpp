@@ -6,7 +6,7 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kavrin"));
-  QApplication::setApplicationVersion(QStringLiteral("1.00"));
+  QApplication::setApplicationVersion(QStringLiteral(KAVRIN_VERSION));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/kavrin.ico")));
   kavrin::Form1 form;
   form.show();

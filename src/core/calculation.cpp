@@ -5,15 +5,9 @@
 #include <limits>
 #include <new>
 
-#include "core/equations.h"
-#include "core/failure.h"
 #include "core/memory.h"
 #include "core/number_text.h"
-#include "methods/euler_variants.h"
-#include "methods/rk4.h"
-#include "methods/rk4g.h"
-#include "methods/rkf.h"
-#include "methods/rkm.h"
+#include "ode/failure.h"
 
 namespace kavrin {
 namespace {
@@ -21,59 +15,17 @@ namespace {
 constexpr double kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr double kInt32Max = std::numeric_limits<std::int32_t>::max();
 
-// Rounds to a whole number, ties to even, as a 32-bit table index; beyond
-// that range it is an overflow.
 // Bytes in whole megabytes (10^6), for failure reports.
 std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + 500'000) / 1'000'000) + " MB"; }
 
+// Rounds to a whole number, ties to even, as a 32-bit table index; beyond
+// that range it is an overflow.
 std::int32_t RoundToIndex(double value, const char* what) {
   const double rounded = std::nearbyint(value);
   if (!(rounded >= kInt32Min && rounded <= kInt32Max))
     throw Failure(FailureKind::Overflow, std::string(what) + " = " + ShortestText(value) +
                                              " cannot be rounded to a whole number in the range of table indices");
   return static_cast<std::int32_t>(rounded);
-}
-
-// The march of one method, instantiated per method so that the step inlines
-// into the loop. Fills entries 1..steps; on a failure, the tables keep the
-// entries before the failing step and x0, y1_0, y2_0 hold that step's start.
-template <StepMethod Step>
-void March(SolutionTables& tables, std::size_t steps, const double h, double& x0, double& y1_0, double& y2_0) {
-  double* const xs = tables.x_data();
-  double* const y1s = tables.y1_data();
-  double* const y2s = tables.y2_data();
-  double x = xs[0];
-  double a = y1s[0];
-  double b = y2s[0];
-  std::size_t i = 1;
-  try {
-    for (; i <= steps; ++i) {
-      double Y1;
-      double Y2;
-      Step(x, a, b, h, Y1, Y2);
-      const double x_next = x + h;
-      RequireFiniteStep(x_next);
-      xs[i] = x_next;
-      y1s[i] = Y1;
-      y2s[i] = Y2;
-      x = x_next;
-      a = Y1;
-      b = Y2;
-    }
-  } catch (const Failure&) {
-    tables.set_filled(i);
-    x0 = x;
-    y1_0 = a;
-    y2_0 = b;
-    throw Failure(FailureKind::Overflow, "the solution left the range of double-precision numbers in step " +
-                                             std::to_string(i) + ", which starts at x = " + ShortestText(x));
-  }
-  tables.set_filled(steps + 1);
-  if (steps > 0) {
-    x0 = xs[steps - 1];
-    y1_0 = y1s[steps - 1];
-    y2_0 = y2s[steps - 1];
-  }
 }
 
 }  // namespace
@@ -143,29 +95,14 @@ void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& /*x1
 
   // Steps i = 1, 2, ... while i <= N: none when N < 1.
   const std::size_t steps = m_N >= 1 ? static_cast<std::size_t>(std::floor(m_N)) : 0;
-  switch (method) {
-    case Method::Euler:
-      March<Euler>(m_tables, steps, h, x0, y1_0, y2_0);
-      break;
-    case Method::EulerEP:
-      March<EulerEP>(m_tables, steps, h, x0, y1_0, y2_0);
-      break;
-    case Method::EulerMP:
-      March<EulerMP>(m_tables, steps, h, x0, y1_0, y2_0);
-      break;
-    case Method::RK4:
-      March<RK4>(m_tables, steps, h, x0, y1_0, y2_0);
-      break;
-    case Method::RKF:
-      March<RKF>(m_tables, steps, h, x0, y1_0, y2_0);
-      break;
-    case Method::RKM:
-      March<RKM>(m_tables, steps, h, x0, y1_0, y2_0);
-      break;
-    case Method::RK4G:
-      March<RK4G>(m_tables, steps, h, x0, y1_0, y2_0);
-      break;
+  MarchArrays arrays{m_tables.x_data(), m_tables.y1_data(), m_tables.y2_data(), 1};
+  try {
+    info.march(arrays, steps, h, x0, y1_0, y2_0);
+  } catch (const Failure&) {
+    m_tables.set_filled(arrays.filled);
+    throw;
   }
+  m_tables.set_filled(arrays.filled);
 
   // The line shows the values after the last step taken; N rounding below 0
   // names an entry that does not exist.

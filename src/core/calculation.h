@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/solution_tables.h"
-#include "methods/method_table.h"
+#include "ode/method_table.h"
 
 namespace kavrin {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/failure.h"
+#include "ode/failure.h"
 
 namespace kavrin {
 namespace {

@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "core/failure.h"
+#include "ode/failure.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>

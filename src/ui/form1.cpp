@@ -17,17 +17,15 @@
 #include <new>
 #include <string_view>
 
-#include "core/failure.h"
 #include "core/memory.h"
+#include "ode/failure.h"
+#include "plot/graphic.h"
 #include "ui/form_about.h"
-#include "ui/graphic.h"
 #include "ui/picture_box.h"
+#include "ui/twips.h"
 
 namespace kavrin {
 namespace {
-
-// Twips to logical pixels.
-constexpr int Px(int twips) { return twips / 15; }
 
 QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -58,6 +56,23 @@ QLineEdit* TextBox(QWidget* parent, const char* name, const QString& text, int l
 QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height) {
   return Place(new QLabel(text, parent), name, left, top, width, height);
 }
+
+// The seven method buttons: what each selects, its name, caption and place.
+struct OptionButton {
+  Method method;
+  const char* name;
+  const char* caption;
+  int left, top, width, height;
+};
+constexpr OptionButton kOptionButtons[kMethodCount] = {
+    {Method::Euler, "Option_Euler", "Euler", 240, 240, 735, 255},
+    {Method::EulerEP, "Option_EulerEP", "Euler (End points)", 240, 600, 1575, 255},
+    {Method::EulerMP, "Option_EulerMP", "Euler (Mid point)", 240, 960, 1575, 255},
+    {Method::RK4, "Option_RK4", "Runge-Kutta 4", 240, 1320, 1455, 255},
+    {Method::RKF, "Option_RKF", "Runge-Kutta-Fehlberg", 210, 1680, 1935, 255},
+    {Method::RKM, "Option_RKM", "Runge-Kutta-Merson", 240, 2040, 1815, 255},
+    {Method::RK4G, "Option_RK4G", "Runge-Kutta-Gill", 210, 2415, 1590, 225},
+};
 
 // Runs `work` and returns the report of its failure, or an empty text.
 template <typename Work>
@@ -112,18 +127,10 @@ Form1::Form1(Calculation::MemoryProbe available_memory, QWidget* parent)
 
   // The seven method buttons form one group through their common frame.
   Frame2 = Place(new QGroupBox(client), "Frame2", 120, 2280, 2235, 2850);
-  struct OptionPlace {
-    int left, top, width, height;
-  };
-  static constexpr OptionPlace kOptionPlaces[kMethodCount] = {
-      {240, 240, 735, 255},   {240, 600, 1575, 255},  {240, 960, 1575, 255},  {240, 1320, 1455, 255},
-      {210, 1680, 1935, 255}, {240, 2040, 1815, 255}, {210, 2415, 1590, 225},
-  };
   for (std::size_t i = 0; i < kMethodCount; ++i) {
-    const MethodInfo& info = MethodTable()[i];
-    const OptionPlace& p = kOptionPlaces[i];
+    const OptionButton& b = kOptionButtons[i];
     Options[i] =
-        Place(new QRadioButton(FromView(info.caption), Frame2), info.option_name, p.left, p.top, p.width, p.height);
+        Place(new QRadioButton(QString::fromLatin1(b.caption), Frame2), b.name, b.left, b.top, b.width, b.height);
   }
   Options[0]->setChecked(true);
 
@@ -156,7 +163,7 @@ Form_About* Form1::aboutWindow() const { return m_about.data(); }
 Method Form1::SelectedMethod() const {
   Method method = Method::Euler;
   for (std::size_t i = 0; i < kMethodCount; ++i)
-    if (Options[i]->isChecked()) method = MethodTable()[i].method;
+    if (Options[i]->isChecked()) method = kOptionButtons[i].method;
   return method;
 }
 

@@ -3,6 +3,8 @@
 #include <QFontDatabase>
 #include <QLabel>
 
+#include "ui/twips.h"
+
 namespace kavrin {
 namespace {
 
@@ -20,9 +22,6 @@ QFont AboutFont(double points) {
   font.setStrikeOut(false);
   return font;
 }
-
-// Twips to logical pixels.
-constexpr int Px(int twips) { return twips / 15; }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height,
                   double points, const QColor& colour, Qt::Alignment alignment) {

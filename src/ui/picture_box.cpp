@@ -3,94 +3,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
-#include <algorithm>
-#include <cstdlib>
 
 namespace kavrin {
-namespace {
-
-QRgb ToQRgb(Rgb c) { return qRgb(c.red, c.green, c.blue); }
-
-// Liang-Barsky: shortens the segment (x0,y0)-(x1,y1) to the box
-// [0, w] x [0, h]; false when nothing of it lies inside.
-bool Clip(double& x0, double& y0, double& x1, double& y1, double w, double h) {
-  double t0 = 0;
-  double t1 = 1;
-  const double dx = x1 - x0;
-  const double dy = y1 - y0;
-  auto edge = [&](double p, double q) {
-    if (p == 0) return q >= 0;
-    const double r = q / p;
-    if (p < 0) {
-      if (r > t1) return false;
-      if (r > t0) t0 = r;
-    } else {
-      if (r < t0) return false;
-      if (r < t1) t1 = r;
-    }
-    return true;
-  };
-  if (!(edge(-dx, x0) && edge(dx, w - x0) && edge(-dy, y0) && edge(dy, h - y0))) return false;
-  const double ax = x0 + t0 * dx;
-  const double ay = y0 + t0 * dy;
-  x1 = x0 + t1 * dx;
-  y1 = y0 + t1 * dy;
-  x0 = ax;
-  y0 = ay;
-  return true;
-}
-
-void Raster(QRgb* bits, qsizetype stride, int xa, int ya, int xb, int yb,
-            QRgb colour) {  // Bresenham: one pixel per step along the major axis.
-  const int dx = std::abs(xb - xa);
-  const int dy = -std::abs(yb - ya);
-  const int sx = xa < xb ? 1 : -1;
-  const int sy = ya < yb ? 1 : -1;
-  int error = dx + dy;
-  for (;;) {
-    bits[ya * stride + xa] = colour;
-    if (xa == xb && ya == yb) break;
-    const int twice = 2 * error;
-    if (twice >= dy) {
-      error += dy;
-      xa += sx;
-    }
-    if (twice <= dx) {
-      error += dx;
-      ya += sy;
-    }
-  }
-}
-
-// A segment between two pixel positions: clipped to the image, then rasterised.
-void DrawPixels(const PictureBox::Pixels& p, double x0, double y0, double x1, double y1, QRgb colour) {
-  QRgb* const bits = p.bits;
-  const qsizetype stride = p.stride;
-  const double w = p.width;
-  const double h = p.height;
-  const bool inside = x0 >= 0 && x0 < w && y0 >= 0 && y0 < h && x1 >= 0 && x1 < w && y1 >= 0 && y1 < h;
-  if (inside) {
-    const int xa = static_cast<int>(x0);
-    const int ya = static_cast<int>(y0);
-    const int xb = static_cast<int>(x1);
-    const int yb = static_cast<int>(y1);
-    // Most segments of a long run lie within one pixel.
-    if (xa == xb && ya == yb) {
-      bits[ya * stride + xa] = colour;
-      return;
-    }
-    Raster(bits, stride, xa, ya, xb, yb, colour);
-    return;
-  }
-  if (!Clip(x0, y0, x1, y1, w, h)) return;
-  // Pixel c covers [c, c + 1); a point on the far edge belongs to the last pixel.
-  const int last_x = p.width - 1;
-  const int last_y = p.height - 1;
-  Raster(bits, stride, std::min(static_cast<int>(x0), last_x), std::min(static_cast<int>(y0), last_y),
-         std::min(static_cast<int>(x1), last_x), std::min(static_cast<int>(y1), last_y), colour);
-}
-
-}  // namespace
 
 PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
   // The sunken border of a classic picture box; the drawing area lies inside it.
@@ -102,108 +16,43 @@ PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
 void PictureBox::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
   const QSize area = contentsRect().size();
-  if (area != m_image.size()) {
-    m_image = QImage(area, QImage::Format_RGB32);
-    m_image.fill(ToQRgb(kBackground));
-  }
+  if (area != QSize(m_raster.PixelWidth(), m_raster.PixelHeight())) m_raster.Resize(area.width(), area.height());
 }
+
+QImage PictureBox::View() const {
+  return QImage(reinterpret_cast<const uchar*>(m_raster.pixels()), m_raster.PixelWidth(), m_raster.PixelHeight(),
+                static_cast<qsizetype>(m_raster.PixelWidth()) * 4, QImage::Format_RGB32);
+}
+
+QImage PictureBox::image() const { return View().copy(); }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
   QPainter painter(this);
-  painter.drawImage(contentsRect().topLeft(), m_image);
-}
-
-PictureBox::Pixels PictureBox::WritablePixels() {
-  QRgb* const bits = reinterpret_cast<QRgb*>(m_image.bits());  // detaches a shared image once
-  return {bits, m_image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb)), m_image.width(), m_image.height()};
+  painter.drawImage(contentsRect().topLeft(), View());
 }
 
 void PictureBox::Cls() {
-  m_image.fill(ToQRgb(kBackground));
+  m_raster.Cls();
   update();
 }
 
 void PictureBox::Scale(double left, double top, double right, double bottom) {
-  m_view = ViewTransform(left, top, right, bottom, m_image.width(), m_image.height());
+  m_raster.Scale(left, top, right, bottom);
 }
 
-void PictureBox::Line(float xa, float ya, float xb, float yb, Rgb colour) { Draw(xa, ya, xb, yb, ToQRgb(colour)); }
+void PictureBox::Line(float xa, float ya, float xb, float yb, Rgb colour) { m_raster.Line(xa, ya, xb, yb, colour); }
 
 void PictureBox::Line(float xa, float ya, float xb, float yb) {
-  Draw(xa, ya, xb, yb, palette().color(QPalette::WindowText).rgb());
+  const QColor foreground = palette().color(QPalette::WindowText);
+  m_raster.Line(xa, ya, xb, yb,
+                Rgb{static_cast<std::uint8_t>(foreground.red()), static_cast<std::uint8_t>(foreground.green()),
+                    static_cast<std::uint8_t>(foreground.blue())});
 }
-
-void PictureBox::Draw(float xa, float ya, float xb, float yb, QRgb colour) {
-  if (!m_view.usable()) return;
-  DrawPixels(WritablePixels(), m_view.PixelX(xa), m_view.PixelY(ya), m_view.PixelX(xb), m_view.PixelY(yb), colour);
-}
-
-namespace {
-
-// A coordinate on one axis in pixels, with its pixel index when it lies
-// within the image.
-struct AxisPoint {
-  double position;
-  int pixel;
-  bool inside;
-};
-
-Q_ALWAYS_INLINE AxisPoint OnAxis(double position, int extent) {
-  const bool inside = position >= 0 && position < extent;
-  return {position, inside ? static_cast<int>(position) : 0, inside};
-}
-
-// The common case of a long run: both ends inside, most often in one pixel.
-Q_ALWAYS_INLINE void CurveSegment(const PictureBox::Pixels& p, const AxisPoint& xa, const AxisPoint& ya,
-                                  const AxisPoint& xb, const AxisPoint& yb, QRgb colour) {
-  if (xa.inside && ya.inside && xb.inside && yb.inside) {
-    if (xa.pixel == xb.pixel && ya.pixel == yb.pixel)
-      p.bits[ya.pixel * p.stride + xa.pixel] = colour;
-    else
-      Raster(p.bits, p.stride, xa.pixel, ya.pixel, xb.pixel, yb.pixel, colour);
-  } else {
-    DrawPixels(p, xa.position, ya.position, xb.position, yb.position, colour);
-  }
-}
-
-}  // namespace
 
 void PictureBox::Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first,
                         Rgb second) {
-  if (!m_view.usable() || points < 2) {
-    DrawingSurface::Curves(x, y1, y2, points, first, second);
-    return;
-  }
-  // Each point is converted and mapped once and shared by the segments that
-  // meet there. A coordinate is converted when its first segment is drawn, so
-  // an overflow still ends the curves after the segments before it.
-  const QRgb red = ToQRgb(first);
-  const QRgb blue = ToQRgb(second);
-  const Pixels pixels = WritablePixels();
-  const int w = pixels.width;
-  const int h = pixels.height;
-  AxisPoint xa = OnAxis(m_view.PixelX(ToSingle(x[0])), w);
-  AxisPoint ya1 = OnAxis(m_view.PixelY(ToSingle(y1[0])), h);
-  const AxisPoint xb0 = OnAxis(m_view.PixelX(ToSingle(x[1])), w);
-  const AxisPoint yb10 = OnAxis(m_view.PixelY(ToSingle(y1[1])), h);
-  CurveSegment(pixels, xa, ya1, xb0, yb10, red);
-  AxisPoint ya2 = OnAxis(m_view.PixelY(ToSingle(y2[0])), h);
-  const AxisPoint yb20 = OnAxis(m_view.PixelY(ToSingle(y2[1])), h);
-  CurveSegment(pixels, xa, ya2, xb0, yb20, blue);
-  xa = xb0;
-  ya1 = yb10;
-  ya2 = yb20;
-  for (std::size_t i = 2; i < points; ++i) {
-    const AxisPoint xb = OnAxis(m_view.PixelX(ToSingle(x[i])), w);
-    const AxisPoint yb1 = OnAxis(m_view.PixelY(ToSingle(y1[i])), h);
-    CurveSegment(pixels, xa, ya1, xb, yb1, red);
-    const AxisPoint yb2 = OnAxis(m_view.PixelY(ToSingle(y2[i])), h);
-    CurveSegment(pixels, xa, ya2, xb, yb2, blue);
-    xa = xb;
-    ya1 = yb1;
-    ya2 = yb2;
-  }
+  m_raster.Curves(x, y1, y2, points, first, second);
 }
 
 }  // namespace kavrin

@@ -3,12 +3,12 @@
 #include <QFrame>
 #include <QImage>
 
-#include "ui/drawing_surface.h"
+#include "plot/raster_image.h"
 
 namespace kavrin {
 
-// The picture box: a drawing surface that rasterises its lines straight into
-// a backing image, which paintEvent copies to the screen, so the picture
+// The picture box: a drawing surface whose lines are rasterised into a
+// backing pixel buffer, which paintEvent copies to the screen, so the picture
 // survives the window being covered and restored.
 class PictureBox : public QFrame, public DrawingSurface {
  public:
@@ -21,30 +21,21 @@ class PictureBox : public QFrame, public DrawingSurface {
   void Line(float xa, float ya, float xb, float yb, Rgb colour) override;
   void Line(float xa, float ya, float xb, float yb) override;
   void Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first, Rgb second) override;
-  int PixelWidth() const override { return m_image.width(); }
-  int PixelHeight() const override { return m_image.height(); }
+  int PixelWidth() const override { return m_raster.PixelWidth(); }
+  int PixelHeight() const override { return m_raster.PixelHeight(); }
 
-  const QImage& image() const { return m_image; }
-
-  // The backing image's pixels, taken once per drawing call.
-  struct Pixels {
-    QRgb* bits;
-    qsizetype stride;
-    int width;
-    int height;
-  };
+  // A copy of the picture as it stands.
+  QImage image() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  Pixels WritablePixels();
+  // The backing buffer seen as an image, without a copy.
+  QImage View() const;
 
-  void Draw(float xa, float ya, float xb, float yb, QRgb colour);
-
-  QImage m_image;
-  ViewTransform m_view;
+  RasterImage m_raster{kBackground};
 };
 
 }  // namespace kavrin

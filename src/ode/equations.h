@@ -1,8 +1,9 @@
 #pragma once
 
-#include "core/failure.h"
+#include <cfloat>
 
-// The system y1' = y1*y2 + x, y2' = x*y2 + y1 and the explicit Euler step.
+// The system y1' = y1*y2 + x, y2' = x*y2 + y1 and the stage helper that every
+// step method is built from.
 //
 // Every step method has the parameters (x0, y1_0, y2_0, h, y1, y2): it reads
 // the first four, never writes them, and writes y1 and then y2, each once.
@@ -13,6 +14,10 @@
 //
 // The methods are inline so that the marching loop, instantiated per method,
 // runs each step without a call.
+
+// Each operation must round to double: arithmetic carried out in a wider
+// format (x87 extended precision) would change the last bits of every step.
+static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must be evaluated in double precision");
 
 namespace kavrin {
 
@@ -30,18 +35,6 @@ inline Increments Stage(const double& h, const double& x, const double& y1, cons
   const double K = h * f1(x, y1, y2);
   const double L = h * f2(x, y1, y2);
   return {K, L};
-}
-
-// Explicit Euler: order 1, one evaluation of each right-hand side.
-inline void Euler(const double& x0, const double& y1_0, const double& y2_0, const double& h, double& y1, double& y2) {
-  const auto [K1, L1] = Stage(h, x0, y1_0, y2_0);
-  RequireFiniteStep(L1);
-  const double y1_new = y1_0 + K1;
-  RequireFiniteStep(y1_new);
-  y1 = y1_new;
-  const double y2_new = y2_0 + L1;
-  RequireFiniteStep(y2_new);
-  y2 = y2_new;
 }
 
 }  // namespace kavrin

@@ -14,8 +14,8 @@
 #include <cstring>
 #include <string>
 
-#include "bench/peers.h"
 #include "core/calculation.h"
+#include "peers.h"
 
 namespace {
 

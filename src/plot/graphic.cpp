@@ -1,4 +1,4 @@
-#include "ui/graphic.h"
+#include "plot/graphic.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/failure.h"
+#include "ode/failure.h"
 
 namespace kavrin {
 namespace {

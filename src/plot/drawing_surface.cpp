@@ -1,9 +1,9 @@
-#include "ui/drawing_surface.h"
+#include "plot/drawing_surface.h"
 
 #include <cfloat>
 #include <cmath>
 
-#include "core/failure.h"
+#include "ode/failure.h"
 
 namespace kavrin {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/failure.h"
+#include "ode/failure.h"
 
 #include <charconv>
 

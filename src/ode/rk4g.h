@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#include "core/equations.h"
+#include "ode/equations.h"
+#include "ode/failure.h"
 
 namespace kavrin {
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/equations.h"
+#include "ode/equations.h"
+#include "ode/failure.h"
 
 namespace kavrin {
 

@@ -12,10 +12,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tests/offscreen_messages.h"
+#include "offscreen_messages.h"
+#include "plot/graphic.h"
 #include "ui/form1.h"
 #include "ui/form_about.h"
-#include "ui/graphic.h"
 #include "ui/picture_box.h"
 
 using namespace kavrin;
@@ -29,37 +29,6 @@ QColor Pixel(const PictureBox* picture, double x, double y, const ViewTransform&
 }
 
 const QColor kPaleYellow(255, 255, 192);
-
-// The plot's steps written out plainly, with every grid line of the loops:
-// the oracle for the economy that draws at most one grid line per pixel.
-void PlainGraphic(double N, const SolutionTables& t, double xMax, DrawingSurface& surface) {
-  double xMin = std::min(t.x(0), xMax);
-  xMax = std::max(t.x(0), xMax);
-  double yMax = -1000, yMin = 1000;
-  for (int i = 0; i <= N; ++i) {
-    yMax = std::max({yMax, t.y1(i), t.y2(i)});
-    yMin = std::min({yMin, t.y1(i), t.y2(i)});
-  }
-  xMax = std::max(xMax, 0.0);
-  xMin = std::min(xMin, 0.0);
-  yMax = std::max(yMax, 0.0);
-  yMin = std::min(yMin, 0.0);
-  const double dx = std::fabs(xMax - xMin) * 0.1, dy = std::fabs(yMax - yMin) * 0.1;
-  surface.Cls();
-  surface.Scale(xMin - dx, yMax + dy, xMax + dx, yMin - dy);
-  auto f = [](double v) { return static_cast<float>(v); };
-  for (int i = 1; i <= N; ++i) {
-    surface.Line(f(t.x(i - 1)), f(t.y1(i - 1)), f(t.x(i)), f(t.y1(i)), kRed);
-    surface.Line(f(t.x(i - 1)), f(t.y2(i - 1)), f(t.x(i)), f(t.y2(i)), kBlue);
-  }
-  if (std::fabs(xMin) > xMax) xMax = std::fabs(xMin);
-  if (std::fabs(yMin) > yMax) yMax = std::fabs(yMin);
-  const double xBound = xMax + 0.0000001;
-  for (double g = 0; g <= xBound; g = g + 0.1) surface.Line(f(g), f(yMin), f(g), f(yMax), kGridGrey);
-  for (double g = 0; g >= yMin; g = g + -0.1) surface.Line(f(xMin), f(g), f(xMax), f(g), kGridGrey);
-  surface.Line(f(-xMax), 0, f(xMax), 0);
-  surface.Line(0, f(-yMax), 0, f(yMax));
-}
 
 }  // namespace
 
@@ -241,47 +210,6 @@ class Form1Test : public QObject {
     QVERIFY2(reports[0].startsWith("Overflow"), qPrintable(reports[0]));
     QCOMPARE(ListLines().size(), 2);
     QVERIFY(ListLines()[0].endsWith("Euler Method"));
-  }
-
-  void gridEconomyDrawsTheSamePixels_data() {
-    QTest::addColumn<QString>("x0");
-    QTest::addColumn<QString>("x1");
-    QTest::addColumn<QString>("N");
-    QTest::newRow("worked example") << "0"
-                                    << "0.1"
-                                    << "1";
-    QTest::newRow("lines a few pixels apart") << "0"
-                                              << "2"
-                                              << "40";
-    QTest::newRow("ten thousand lines per axis") << "0"
-                                                 << "1000"
-                                                 << "1";
-    QTest::newRow("two million lines per axis") << "0"
-                                                << "2e5"
-                                                << "1";
-    QTest::newRow("backwards") << "0"
-                               << "-1"
-                               << "10";
-    QTest::newRow("start left of the origin") << "-1"
-                                              << "0.5"
-                                              << "5";
-  }
-  void gridEconomyDrawsTheSamePixels() {
-    QFETCH(QString, x0);
-    QFETCH(QString, x1);
-    QFETCH(QString, N);
-    Calculation calc;
-    CommandVariables v =
-        calc.Calculate({x0.toStdString(), "1", "-1", x1.toStdString(), N.toStdString()}, Method::Euler, ".");
-    PictureBox economical, plain;
-    for (PictureBox* box : {&economical, &plain}) {
-      box->resize(321, 249);
-      box->show();
-    }
-    double target = v.x1;
-    Graphic(calc.N(), calc.tables(), v.x0, target, economical);
-    PlainGraphic(calc.N(), calc.tables(), v.x1, plain);
-    QCOMPARE(economical.image(), plain.image());
   }
 
   void aboutWindowIsModelessAndSingle() {

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "tests/offscreen_messages.h"
+#include "offscreen_messages.h"
 #include "ui/form1.h"
 
 using namespace kavrin;

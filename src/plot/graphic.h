@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/solution_tables.h"
-#include "ui/drawing_surface.h"
+#include "plot/drawing_surface.h"
 
 namespace kavrin {
 

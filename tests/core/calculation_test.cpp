@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/calculation.h"
-#include "core/failure.h"
 #include "core/memory.h"
+#include "ode/failure.h"
 
 namespace kavrin {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/failure.h"
 #include "core/number_text.h"
+#include "ode/failure.h"
 
 namespace kavrin {
 namespace {

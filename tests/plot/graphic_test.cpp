@@ -1,14 +1,16 @@
 // The plot algorithm against a surface that records what it is asked to draw.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "core/calculation.h"
-#include "core/failure.h"
-#include "ui/graphic.h"
+#include "ode/failure.h"
+#include "plot/graphic.h"
+#include "plot/raster_image.h"
 
 namespace kavrin {
 namespace {
@@ -215,6 +217,67 @@ TEST_F(GraphicTest, TablesShorterThanNFailBeforeDrawing) {
   SolutionTables never_sized;
   EXPECT_THROW(Graphic(1, never_sized, x0, x1, surface), Failure);
 }
+
+// The plot's steps written out plainly, with every grid line of the loops:
+// the oracle for the economy that draws at most one grid line per pixel.
+void PlainGraphic(double N, const SolutionTables& t, double xMax, DrawingSurface& surface) {
+  double xMin = std::min(t.x(0), xMax);
+  xMax = std::max(t.x(0), xMax);
+  double yMax = -1000, yMin = 1000;
+  for (int i = 0; i <= N; ++i) {
+    yMax = std::max({yMax, t.y1(i), t.y2(i)});
+    yMin = std::min({yMin, t.y1(i), t.y2(i)});
+  }
+  xMax = std::max(xMax, 0.0);
+  xMin = std::min(xMin, 0.0);
+  yMax = std::max(yMax, 0.0);
+  yMin = std::min(yMin, 0.0);
+  const double dx = std::fabs(xMax - xMin) * 0.1, dy = std::fabs(yMax - yMin) * 0.1;
+  surface.Cls();
+  surface.Scale(xMin - dx, yMax + dy, xMax + dx, yMin - dy);
+  auto f = [](double v) { return static_cast<float>(v); };
+  for (int i = 1; i <= N; ++i) {
+    surface.Line(f(t.x(i - 1)), f(t.y1(i - 1)), f(t.x(i)), f(t.y1(i)), kRed);
+    surface.Line(f(t.x(i - 1)), f(t.y2(i - 1)), f(t.x(i)), f(t.y2(i)), kBlue);
+  }
+  if (std::fabs(xMin) > xMax) xMax = std::fabs(xMin);
+  if (std::fabs(yMin) > yMax) yMax = std::fabs(yMin);
+  const double xBound = xMax + 0.0000001;
+  for (double g = 0; g <= xBound; g = g + 0.1) surface.Line(f(g), f(yMin), f(g), f(yMax), kGridGrey);
+  for (double g = 0; g >= yMin; g = g + -0.1) surface.Line(f(xMin), f(g), f(xMax), f(g), kGridGrey);
+  surface.Line(f(-xMax), 0, f(xMax), 0);
+  surface.Line(0, f(-yMax), 0, f(yMax));
+}
+
+struct GridCase {
+  const char* name;
+  const char* x0;
+  const char* x1;
+  const char* N;
+};
+
+class GridEconomyTest : public ::testing::TestWithParam<GridCase> {};
+
+TEST_P(GridEconomyTest, DrawsTheSamePixelsAsEveryGridLine) {
+  const GridCase& c = GetParam();
+  Calculation calc{[] { return std::uint64_t{1} << 40; }};
+  CommandVariables v = calc.Calculate({c.x0, "1", "-1", c.x1, c.N}, Method::Euler, ".");
+  RasterImage economical(Rgb{255, 255, 192}), plain(Rgb{255, 255, 192});
+  for (RasterImage* image : {&economical, &plain}) image->Resize(317, 245);
+  double target = v.x1;
+  Graphic(calc.N(), calc.tables(), v.x0, target, economical);
+  PlainGraphic(calc.N(), calc.tables(), v.x1, plain);
+  EXPECT_TRUE(std::equal(economical.pixels(), economical.pixels() + 317 * 245, plain.pixels()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, GridEconomyTest,
+                         ::testing::Values(GridCase{"WorkedExample", "0", "0.1", "1"},
+                                           GridCase{"LinesAFewPixelsApart", "0", "2", "40"},
+                                           GridCase{"TenThousandLinesPerAxis", "0", "1000", "1"},
+                                           GridCase{"TwoMillionLinesPerAxis", "0", "2e5", "1"},
+                                           GridCase{"Backwards", "0", "-1", "10"},
+                                           GridCase{"StartLeftOfTheOrigin", "-1", "0.5", "5"}),
+                         [](const ::testing::TestParamInfo<GridCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kavrin

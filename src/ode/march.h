@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "ode/failure.h"
+
+namespace kavrin {
+
+// A step method: reads (x0, y1_0, y2_0, h), writes the solution at x0 + h into
+// y1 and y2.
+using StepMethod = void (*)(const double& x0, const double& y1_0, const double& y2_0, const double& h, double& y1,
+                            double& y2);
+
+// Where a march writes: entry i of each array holds x, y1 and y2 after i
+// steps; entry 0 holds the start. `filled` counts the entries that hold values.
+struct MarchArrays {
+  double* x;
+  double* y1;
+  double* y2;
+  std::size_t filled;
+};
+
+// Marches `steps` steps of `Step` from entry 0, filling entries 1..steps.
+// Afterwards x0, y1_0, y2_0 hold the start of the last step. On an overflow the
+// arrays keep the entries before the failing step, x0, y1_0, y2_0 hold that
+// step's start, and a Failure names the step and its x.
+template <StepMethod Step>
+void March(MarchArrays& arrays, std::size_t steps, const double h, double& x0, double& y1_0, double& y2_0) {
+  double* const xs = arrays.x;
+  double* const y1s = arrays.y1;
+  double* const y2s = arrays.y2;
+  double x = xs[0];
+  double a = y1s[0];
+  double b = y2s[0];
+  std::size_t i = 1;
+  try {
+    for (; i <= steps; ++i) {
+      double Y1;
+      double Y2;
+      Step(x, a, b, h, Y1, Y2);
+      const double x_next = x + h;
+      RequireFiniteStep(x_next);
+      xs[i] = x_next;
+      y1s[i] = Y1;
+      y2s[i] = Y2;
+      x = x_next;
+      a = Y1;
+      b = Y2;
+    }
+  } catch (const Failure&) {
+    arrays.filled = i;
+    x0 = x;
+    y1_0 = a;
+    y2_0 = b;
+    throw Failure(FailureKind::Overflow, "the solution left the range of double-precision numbers in step " +
+                                             std::to_string(i) + ", which starts at x = " + ShortestText(x));
+  }
+  arrays.filled = steps + 1;
+  if (steps > 0) {
+    x0 = xs[steps - 1];
+    y1_0 = y1s[steps - 1];
+    y2_0 = y2s[steps - 1];
+  }
+}
+
+// One march instantiated per method, called through the method table: one
+// indirect call per run, none per step.
+using MarchFunction = void (*)(MarchArrays& arrays, std::size_t steps, double h, double& x0, double& y1_0,
+                               double& y2_0);
+
+}  // namespace kavrin

@@ -1,0 +1,195 @@
+#include "plot/raster_image.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#if defined(__GNUC__)
+#define KAVRIN_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define KAVRIN_ALWAYS_INLINE inline
+#endif
+
+namespace kavrin {
+namespace {
+
+// The pixels of an image, taken once per drawing call.
+struct Pixels {
+  std::uint32_t* bits;
+  std::ptrdiff_t stride;
+  int width;
+  int height;
+};
+
+// Liang-Barsky: shortens the segment (x0,y0)-(x1,y1) to the box
+// [0, w] x [0, h]; false when nothing of it lies inside.
+bool Clip(double& x0, double& y0, double& x1, double& y1, double w, double h) {
+  double t0 = 0;
+  double t1 = 1;
+  const double dx = x1 - x0;
+  const double dy = y1 - y0;
+  auto edge = [&](double p, double q) {
+    if (p == 0) return q >= 0;
+    const double r = q / p;
+    if (p < 0) {
+      if (r > t1) return false;
+      if (r > t0) t0 = r;
+    } else {
+      if (r < t0) return false;
+      if (r < t1) t1 = r;
+    }
+    return true;
+  };
+  if (!(edge(-dx, x0) && edge(dx, w - x0) && edge(-dy, y0) && edge(dy, h - y0))) return false;
+  const double ax = x0 + t0 * dx;
+  const double ay = y0 + t0 * dy;
+  x1 = x0 + t1 * dx;
+  y1 = y0 + t1 * dy;
+  x0 = ax;
+  y0 = ay;
+  return true;
+}
+
+// Bresenham: one pixel per step along the major axis.
+void Raster(std::uint32_t* bits, std::ptrdiff_t stride, int xa, int ya, int xb, int yb, std::uint32_t colour) {
+  const int dx = std::abs(xb - xa);
+  const int dy = -std::abs(yb - ya);
+  const int sx = xa < xb ? 1 : -1;
+  const int sy = ya < yb ? 1 : -1;
+  int error = dx + dy;
+  for (;;) {
+    bits[ya * stride + xa] = colour;
+    if (xa == xb && ya == yb) break;
+    const int twice = 2 * error;
+    if (twice >= dy) {
+      error += dy;
+      xa += sx;
+    }
+    if (twice <= dx) {
+      error += dx;
+      ya += sy;
+    }
+  }
+}
+
+// A segment between two pixel positions: clipped to the image, then rasterised.
+void DrawPixels(const Pixels& p, double x0, double y0, double x1, double y1, std::uint32_t colour) {
+  std::uint32_t* const bits = p.bits;
+  const std::ptrdiff_t stride = p.stride;
+  const double w = p.width;
+  const double h = p.height;
+  const bool inside = x0 >= 0 && x0 < w && y0 >= 0 && y0 < h && x1 >= 0 && x1 < w && y1 >= 0 && y1 < h;
+  if (inside) {
+    const int xa = static_cast<int>(x0);
+    const int ya = static_cast<int>(y0);
+    const int xb = static_cast<int>(x1);
+    const int yb = static_cast<int>(y1);
+    // Most segments of a long run lie within one pixel.
+    if (xa == xb && ya == yb) {
+      bits[ya * stride + xa] = colour;
+      return;
+    }
+    Raster(bits, stride, xa, ya, xb, yb, colour);
+    return;
+  }
+  if (!Clip(x0, y0, x1, y1, w, h)) return;
+  // Pixel c covers [c, c + 1); a point on the far edge belongs to the last pixel.
+  const int last_x = p.width - 1;
+  const int last_y = p.height - 1;
+  Raster(bits, stride, std::min(static_cast<int>(x0), last_x), std::min(static_cast<int>(y0), last_y),
+         std::min(static_cast<int>(x1), last_x), std::min(static_cast<int>(y1), last_y), colour);
+}
+
+// A coordinate on one axis in pixels, with its pixel index when it lies
+// within the image.
+struct AxisPoint {
+  double position;
+  int pixel;
+  bool inside;
+};
+
+KAVRIN_ALWAYS_INLINE AxisPoint OnAxis(double position, int extent) {
+  const bool inside = position >= 0 && position < extent;
+  return {position, inside ? static_cast<int>(position) : 0, inside};
+}
+
+// The common case of a long run: both ends inside, most often in one pixel.
+KAVRIN_ALWAYS_INLINE void CurveSegment(const Pixels& p, const AxisPoint& xa, const AxisPoint& ya, const AxisPoint& xb,
+                                       const AxisPoint& yb, std::uint32_t colour) {
+  if (xa.inside && ya.inside && xb.inside && yb.inside) {
+    if (xa.pixel == xb.pixel && ya.pixel == yb.pixel)
+      p.bits[ya.pixel * p.stride + xa.pixel] = colour;
+    else
+      Raster(p.bits, p.stride, xa.pixel, ya.pixel, xb.pixel, yb.pixel, colour);
+  } else {
+    DrawPixels(p, xa.position, ya.position, xb.position, yb.position, colour);
+  }
+}
+
+}  // namespace
+
+RasterImage::RasterImage(Rgb background, Rgb foreground)
+    : m_background(PixelValue(background)), m_foreground(PixelValue(foreground)) {}
+
+void RasterImage::Resize(int width, int height) {
+  m_width = std::max(width, 0);
+  m_height = std::max(height, 0);
+  m_pixels.assign(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height), m_background);
+  m_view = ViewTransform();
+}
+
+void RasterImage::Cls() { std::fill(m_pixels.begin(), m_pixels.end(), m_background); }
+
+void RasterImage::Scale(double left, double top, double right, double bottom) {
+  m_view = ViewTransform(left, top, right, bottom, m_width, m_height);
+}
+
+void RasterImage::Line(float xa, float ya, float xb, float yb, Rgb colour) {
+  if (!m_view.usable()) return;
+  DrawPixels({m_pixels.data(), m_width, m_width, m_height}, m_view.PixelX(xa), m_view.PixelY(ya), m_view.PixelX(xb),
+             m_view.PixelY(yb), PixelValue(colour));
+}
+
+void RasterImage::Line(float xa, float ya, float xb, float yb) {
+  if (!m_view.usable()) return;
+  DrawPixels({m_pixels.data(), m_width, m_width, m_height}, m_view.PixelX(xa), m_view.PixelY(ya), m_view.PixelX(xb),
+             m_view.PixelY(yb), m_foreground);
+}
+
+void RasterImage::Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first,
+                         Rgb second) {
+  if (!m_view.usable() || points < 2) {
+    DrawingSurface::Curves(x, y1, y2, points, first, second);
+    return;
+  }
+  // Each point is converted and mapped once and shared by the segments that
+  // meet there. A coordinate is converted when its first segment is drawn, so
+  // an overflow still ends the curves after the segments before it.
+  const std::uint32_t red = PixelValue(first);
+  const std::uint32_t blue = PixelValue(second);
+  const Pixels pixels{m_pixels.data(), m_width, m_width, m_height};
+  const int w = m_width;
+  const int h = m_height;
+  AxisPoint xa = OnAxis(m_view.PixelX(ToSingle(x[0])), w);
+  AxisPoint ya1 = OnAxis(m_view.PixelY(ToSingle(y1[0])), h);
+  const AxisPoint xb0 = OnAxis(m_view.PixelX(ToSingle(x[1])), w);
+  const AxisPoint yb10 = OnAxis(m_view.PixelY(ToSingle(y1[1])), h);
+  CurveSegment(pixels, xa, ya1, xb0, yb10, red);
+  AxisPoint ya2 = OnAxis(m_view.PixelY(ToSingle(y2[0])), h);
+  const AxisPoint yb20 = OnAxis(m_view.PixelY(ToSingle(y2[1])), h);
+  CurveSegment(pixels, xa, ya2, xb0, yb20, blue);
+  xa = xb0;
+  ya1 = yb10;
+  ya2 = yb20;
+  for (std::size_t i = 2; i < points; ++i) {
+    const AxisPoint xb = OnAxis(m_view.PixelX(ToSingle(x[i])), w);
+    const AxisPoint yb1 = OnAxis(m_view.PixelY(ToSingle(y1[i])), h);
+    CurveSegment(pixels, xa, ya1, xb, yb1, red);
+    const AxisPoint yb2 = OnAxis(m_view.PixelY(ToSingle(y2[i])), h);
+    CurveSegment(pixels, xa, ya2, xb, yb2, blue);
+    xa = xb;
+    ya1 = yb1;
+    ya2 = yb2;
+  }
+}
+
+}  // namespace kavrin
