@@ -19,12 +19,13 @@ constexpr double kInt32Max = std::numeric_limits<std::int32_t>::max();
 std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + 500'000) / 1'000'000) + " MB"; }
 
 // Rounds to a whole number, ties to even, as a 32-bit table index; beyond
-// that range it is an overflow.
-std::int32_t RoundToIndex(double value, const char* what) {
+// that range it is an overflow, reported as too many steps.
+std::int32_t RoundToIndex(double value, const std::string& named_n) {
   const double rounded = std::nearbyint(value);
   if (!(rounded >= kInt32Min && rounded <= kInt32Max))
-    throw Failure(FailureKind::Overflow, std::string(what) + " = " + ShortestText(value) +
-                                             " cannot be rounded to a whole number in the range of table indices");
+    throw Failure(FailureKind::Overflow, named_n + " is too large: Kavrin takes at most " +
+                                             std::to_string(static_cast<std::int64_t>(kInt32Max) - 1) +
+                                             " steps. Enter a smaller number of steps.");
   return static_cast<std::int32_t>(rounded);
 }
 
@@ -34,25 +35,39 @@ Calculation::Calculation(MemoryProbe available_memory) : m_available_memory(std:
 
 Calculation::Calculation() : Calculation(AvailablePhysicalMemory) {}
 
+std::string Calculation::NamedN() const {
+  if (m_N_text && !IsPlainNumber(*m_N_text))
+    return "the number of steps N " + QuotedInput(*m_N_text) + " (read as " + ShortestText(m_N) + ")";
+  return "the number of steps N = " + ShortestText(m_N);
+}
+
 CommandVariables Calculation::Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator) {
   CommandVariables v;
-  v.x0 = ReadNumber(texts.x0, "x0");
-  v.y1_0 = ReadNumber(texts.y1_0, "y1(0)");
-  v.y2_0 = ReadNumber(texts.y2_0, "y2(0)");
-  v.x1 = ReadNumber(texts.x1, "x1");
-  m_N = ReadNumber(texts.N, "N");
+  v.x0 = ReadNumber(texts.x0, "the start x0");
+  v.y1_0 = ReadNumber(texts.y1_0, "the initial value y1(0)");
+  v.y2_0 = ReadNumber(texts.y2_0, "the initial value y2(0)");
+  v.x1 = ReadNumber(texts.x1, "the target point x1");
+  m_N = ReadNumber(texts.N, "the number of steps N");
+  m_N_text = texts.N;
 
   const double difference = v.x1 - v.x0;
   if (!std::isfinite(difference))
-    throw Failure(FailureKind::Overflow, "x1 - x0 = " + ShortestText(v.x1) + " - " + ShortestText(v.x0) +
-                                             " is beyond the range of double-precision numbers");
-  if (m_N == 0)
-    throw Failure(FailureKind::DivisionByZero,
-                  "the number of steps N is 0, so the step size h = (x1 - x0)/N cannot be computed");
+    throw Failure(FailureKind::Overflow, "the target point x1 = " + ShortestText(v.x1) +
+                                             " lies too far from x0 = " + ShortestText(v.x0) +
+                                             ": their distance is too large to compute with. Enter a target "
+                                             "point nearer to x0.");
+  if (m_N == 0) {
+    const std::string n = IsPlainNumber(texts.N) ? std::string("the number of steps N is 0")
+                                                 : "the number of steps N " + QuotedInput(texts.N) + " reads as 0";
+    throw Failure(FailureKind::DivisionByZero, n + ", and the step size is the distance from x0 to x1 divided by N. "
+                                                   "Enter a number of steps of 1 or more.");
+  }
   v.h = difference / m_N;
   if (!std::isfinite(v.h))
-    throw Failure(FailureKind::Overflow, "the step size h = (x1 - x0)/N with N = " + ShortestText(m_N) +
-                                             " is beyond the range of double-precision numbers");
+    throw Failure(FailureKind::Overflow, NamedN() +
+                                             " is so small that the step size, the distance from x0 to x1 divided "
+                                             "by N, is too large to compute with. Enter a number of steps of 1 or "
+                                             "more.");
 
   m_step_text = FormatStepSize(v.h, decimal_separator);
   Numerical(v.x0, v.y1_0, v.y2_0, v.x1, v.h, method, decimal_separator);
@@ -60,27 +75,35 @@ CommandVariables Calculation::Calculate(const InputTexts& texts, Method method, 
 }
 
 void Calculation::SizeTables() {
-  const std::int32_t upper = RoundToIndex(m_N + 1, "N + 1");
-  if (upper < 0)
-    throw Failure(FailureKind::IndexOutOfRange,
-                  "N = " + ShortestText(m_N) + " leaves the solution tables without any entry");
+  const std::int32_t upper = RoundToIndex(m_N + 1, NamedN());
+  if (upper < 0) ThrowNegativeN();
   const std::uint64_t entries = static_cast<std::uint64_t>(upper) + 1;
   const std::uint64_t needed = entries * SolutionTables::kBytesPerEntry;
   // The current tables are freed before the new ones are made.
   const std::uint64_t available = m_available_memory();
   const std::uint64_t usable =
       available > kMemoryReserve ? available - kMemoryReserve + m_tables.bytes() : m_tables.bytes();
+  // The most steps whose tables (N + 2 entries) fit, for the advice.
+  const std::uint64_t fitting = usable / SolutionTables::kBytesPerEntry;
+  const std::string advice = fitting > 2 ? " Enter at most " + std::to_string(fitting - 2) + " steps."
+                                         : " Close other programs, then try again.";
   if (needed > usable) {
-    throw Failure(FailureKind::OutOfMemory, "the solution tables for N = " + ShortestText(m_N) + " steps need " +
-                                                Megabytes(needed) + ", but the machine can provide only " +
-                                                Megabytes(usable));
+    throw Failure(FailureKind::OutOfMemory, NamedN() + " needs " + Megabytes(needed) +
+                                                " for the solution, but the machine can provide only " +
+                                                Megabytes(usable) + "." + advice);
   }
   try {
     m_tables.Reset(static_cast<std::size_t>(entries));
   } catch (const std::bad_alloc&) {
-    throw Failure(FailureKind::OutOfMemory, "the solution tables for N = " + ShortestText(m_N) + " steps need " +
-                                                Megabytes(needed) + ", which could not be allocated");
+    throw Failure(FailureKind::OutOfMemory, NamedN() + " needs " + Megabytes(needed) +
+                                                " for the solution, which the machine could not provide." + advice);
   }
+}
+
+void Calculation::ThrowNegativeN() const {
+  throw Failure(FailureKind::IndexOutOfRange, NamedN() +
+                                                  " is negative, so there is no last step to show. Enter a number "
+                                                  "of steps of 1 or more.");
 }
 
 void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& /*x1*/, double& h, Method method,
@@ -106,12 +129,7 @@ void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& /*x1
 
   // The line shows the values after the last step taken; N rounding below 0
   // names an entry that does not exist.
-  const std::int32_t r = RoundToIndex(m_N, "N");
-  if (r < 0) {
-    throw Failure(FailureKind::IndexOutOfRange,
-                  "the result line would show entry " + std::to_string(r) +
-                      " of the solution tables, which does not exist (N = " + ShortestText(m_N) + ")");
-  }
+  if (RoundToIndex(m_N, NamedN()) < 0) ThrowNegativeN();
   const std::int64_t last = static_cast<std::int64_t>(steps);
   m_lines.push_back(
       ResultLine(m_tables.x(last), m_tables.y1(last), m_tables.y2(last), info.result_name, decimal_separator));

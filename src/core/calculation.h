@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,16 +56,24 @@ class Calculation {
                  std::string_view decimal_separator);
 
   double N() const noexcept { return m_N; }
-  void set_N(double n) noexcept { m_N = n; }
+  void set_N(double n) {
+    m_N = n;
+    m_N_text.reset();
+  }
   const SolutionTables& tables() const noexcept { return m_tables; }
   const std::vector<std::string>& lines() const noexcept { return m_lines; }
   const std::string& step_text() const noexcept { return m_step_text; }
 
  private:
   void SizeTables();
+  // N in a report: "the number of steps N = 5", or with the typed text when
+  // it reads as something other than it looks: N "abc" (read as 0).
+  std::string NamedN() const;
+  [[noreturn]] void ThrowNegativeN() const;
 
   MemoryProbe m_available_memory;
   double m_N = 0;
+  std::optional<std::string> m_N_text;  // as typed, for reports; none when set_N gave N
   SolutionTables m_tables;
   std::vector<std::string> m_lines;
   std::string m_step_text;

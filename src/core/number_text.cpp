@@ -36,11 +36,9 @@ bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= '
 bool IsOctalDigit(char c) { return c >= '0' && c <= '7'; }
 
 [[noreturn]] void ThrowTooLarge(std::string_view text, std::string_view field) {
-  constexpr std::size_t kShown = 40;
-  std::string shown(text.substr(0, kShown));
-  if (text.size() > kShown) shown += "...";
-  throw Failure(FailureKind::Overflow, "the number \"" + shown + "\" given for " + std::string(field) +
-                                           " is beyond the range of double-precision numbers");
+  throw Failure(FailureKind::Overflow, std::string(field) + " " + QuotedInput(text) +
+                                           " is too large to compute with: numbers must lie between -1.8E+308 and "
+                                           "1.8E+308. Enter a smaller number.");
 }
 
 // Octal digits rewritten as the hexadecimal digits of the same whole number.
@@ -78,6 +76,40 @@ double ReadWholeNumber(Cursor& cursor, bool hexadecimal, std::string_view text, 
 }
 
 }  // namespace
+
+std::string QuotedInput(std::string_view text) {
+  constexpr std::size_t kShown = 40;
+  if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
+  // Back up over UTF-8 continuation bytes (10xxxxxx) so no character is split.
+  std::size_t cut = kShown;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return "\"" + std::string(text.substr(0, cut)) + "...\"";
+}
+
+bool IsPlainNumber(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  std::size_t i = 0;
+  const auto digits = [&] {
+    const std::size_t start = i;
+    while (i < text.size() && IsDigit(text[i])) ++i;
+    return i - start;
+  };
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  std::size_t mantissa = digits();
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    mantissa += digits();
+  }
+  if (mantissa == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (digits() == 0) return false;
+  }
+  return i == text.size();
+}
 
 double ReadNumber(std::string_view text, std::string_view field) {
   Cursor cursor(text);

@@ -12,8 +12,17 @@ namespace kavrin {
 // text that does not begin with one reads as 0. "&H" and "&O" read the
 // following hexadecimal or octal digits as a whole number. The decimal point
 // is always ".". A number beyond the double range throws an overflow Failure
-// naming `field`; one too small for it reads as zero.
+// naming `field` ("the target point x1"); one too small for it reads as zero.
 double ReadNumber(std::string_view text, std::string_view field = "the input");
+
+// A typed text in double quotes for a report: at most 40 bytes of it, cut at
+// a character boundary and followed by "..." when cut.
+std::string QuotedInput(std::string_view text);
+
+// True when the text, apart from blanks at either end, is a plain decimal
+// number ([+-]digits[.digits][e[+-]digits]) that reads as it looks; reports
+// say what any other text was read as.
+bool IsPlainNumber(std::string_view text);
 
 // The text of the step size: the value rounded to six decimals (ties to even
 // on value * 10^6), then shown with up to 15 significant digits, no trailing

@@ -53,8 +53,9 @@ void March(MarchArrays& arrays, std::size_t steps, const double h, double& x0, d
     x0 = x;
     y1_0 = a;
     y2_0 = b;
-    throw Failure(FailureKind::Overflow, "the solution left the range of double-precision numbers in step " +
-                                             std::to_string(i) + ", which starts at x = " + ShortestText(x));
+    throw Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " + std::to_string(i) +
+                                             ", which starts at x = " + ShortestText(x) +
+                                             ". Enter a target point x1 nearer to the start, or more steps.");
   }
   arrays.filled = steps + 1;
   if (steps > 0) {

@@ -161,7 +161,7 @@ TEST_F(CalculationTest, ZeroStepsIsDivisionByZeroAndChangesNothingElse) {
       ADD_FAILURE() << "no failure for N = " << n;
     } catch (const Failure& failure) {
       EXPECT_EQ(failure.kind(), FailureKind::DivisionByZero);
-      EXPECT_NE(std::string(failure.what()).find("N is 0"), std::string::npos) << failure.what();
+      EXPECT_NE(std::string(failure.what()).find("number of steps N"), std::string::npos) << failure.what();
     }
     EXPECT_EQ(calc.N(), 0.0);
     EXPECT_EQ(calc.step_text(), "0.1");
@@ -256,6 +256,93 @@ TEST_F(CalculationTest, FailedMarchStillShowsTheNewStepSize) {
   EXPECT_EQ(calc.N(), 10.0);
   EXPECT_TRUE(calc.lines().empty());
 }
+
+// Every report starts with its kind, names the input in the user's terms, says
+// what a text was read as when that is not what it shows, and what to change.
+struct Report {
+  const char* name;
+  std::string x1, N;
+  std::uint64_t memory;
+  FailureKind kind;
+  std::vector<std::string> phrases;
+};
+
+void PrintTo(const Report& r, std::ostream* os) { *os << r.name; }
+
+class ReportTest : public ::testing::TestWithParam<Report> {};
+
+TEST_P(ReportTest, NamesTheKindTheInputAndTheRemedy) {
+  const Report& r = GetParam();
+  Calculation calc{[&r] { return r.memory; }};
+  try {
+    calc.Calculate(Texts(r.x1, r.N), Method::Euler, ".");
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind(), r.kind);
+    const std::string what = failure.what();
+    EXPECT_EQ(what.rfind(std::string(FailureName(r.kind)) + ": ", 0), 0u) << what;
+    for (const std::string& phrase : r.phrases) EXPECT_NE(what.find(phrase), std::string::npos) << what;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, ReportTest,
+    ::testing::Values(Report{"ZeroSteps",
+                             "0.1",
+                             "0",
+                             kPlentyOfMemory,
+                             FailureKind::DivisionByZero,
+                             {"number of steps N is 0", "Enter a number of steps of 1 or more"}},
+                      Report{"TextReadAsZero",
+                             "0.1",
+                             "abc",
+                             kPlentyOfMemory,
+                             FailureKind::DivisionByZero,
+                             {"number of steps N \"abc\" reads as 0"}},
+                      // A quoted text is cut before the two bytes of the e-acute, not between them.
+                      Report{"LongTextCutAtACharacter",
+                             "0.1",
+                             std::string(39, 'a') + "\xC3\xA9zzz",
+                             kPlentyOfMemory,
+                             FailureKind::DivisionByZero,
+                             {'"' + std::string(39, 'a') + "...\""}},
+                      Report{"NegativeSteps",
+                             "0.1",
+                             "-1",
+                             kPlentyOfMemory,
+                             FailureKind::IndexOutOfRange,
+                             {"number of steps N = -1 is negative", "1 or more"}},
+                      Report{"NegativeStepsTyped",
+                             "0.1",
+                             "-2x",
+                             kPlentyOfMemory,
+                             FailureKind::IndexOutOfRange,
+                             {"N \"-2x\" (read as -2)"}},
+                      Report{"TooManySteps",
+                             "1",
+                             "1e10",
+                             kPlentyOfMemory,
+                             FailureKind::Overflow,
+                             {"number of steps N = 10000000000 is too large", "smaller number of steps"}},
+                      Report{"TargetBeyondDoubles",
+                             "1e999",
+                             "1",
+                             kPlentyOfMemory,
+                             FailureKind::Overflow,
+                             {"target point x1 \"1e999\"", "smaller number"}},
+                      Report{"SolutionBlowsUp",
+                             "1000",
+                             "10",
+                             kPlentyOfMemory,
+                             FailureKind::Overflow,
+                             {"in step 9, which starts at x = 800", "target point x1 nearer"}},
+                      Report{"NotEnoughMemory",
+                             "1",
+                             "1e7",
+                             std::uint64_t{100} << 20,
+                             FailureKind::OutOfMemory,
+                             {"number of steps N = 10000000 needs 240 MB", "Enter at most 1572862 steps"}}),
+    [](const ::testing::TestParamInfo<Report>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kavrin
