@@ -35,10 +35,12 @@ class DrawingSurface {
   // calls Line per segment; a surface may override it with an equivalent.
   virtual void Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first, Rgb second);
 
-  // The drawing area in pixels, so that the plot can avoid drawing more grid
-  // lines than there are pixel columns or rows.
+  // The drawing area in device pixels, and device pixels per logical pixel
+  // (2 on a high-density screen), so that the plot can judge distances as
+  // the user sees them.
   virtual int PixelWidth() const = 0;
   virtual int PixelHeight() const = 0;
+  virtual double PixelRatio() const { return 1.0; }
 };
 
 [[noreturn]] void ThrowBeyondSingle(double value);
@@ -62,9 +64,6 @@ class ViewTransform {
   bool usable() const noexcept { return m_usable; }
   double PixelX(double x) const noexcept { return x * m_sx + m_ox; }
   double PixelY(double y) const noexcept { return y * m_sy + m_oy; }
-  // User coordinate of the centre of pixel column c (row r).
-  double UserX(int column) const noexcept { return (column + 0.5 - m_ox) / m_sx; }
-  double UserY(int row) const noexcept { return (row + 0.5 - m_oy) / m_sy; }
 
  private:
   double m_sx = 0, m_ox = 0, m_sy = 0, m_oy = 0;

@@ -1,7 +1,6 @@
 #include "plot/graphic.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -11,15 +10,16 @@
 namespace kavrin {
 namespace {
 
-// Grid loops with more positions than this are not stepped through one by
-// one: their lines are closer than a pixel and cover every column (or row).
-constexpr double kMaxGridSteps = 1e6;
 constexpr double kGridSpacing = 0.1;
+// Grid lines closer than this, in logical pixels, would only cover the
+// curves: such a direction of the grid is left out.
+constexpr double kMinGridGap = 3;
 
 double Checked(double value, const char* what) {
   if (!std::isfinite(value))
     throw Failure(FailureKind::Overflow,
-                  std::string("the plot's ") + what + " is beyond the range of double-precision numbers");
+                  std::string("the values to plot span too wide a range to compute the plot's ") + what +
+                      ". Enter a target point x1 nearer to the start to see the plot.");
   return value;
 }
 
@@ -27,58 +27,26 @@ void Segment(DrawingSurface& surface, double xa, double ya, double xb, double yb
   surface.Line(ToSingle(xa), ToSingle(ya), ToSingle(xb), ToSingle(yb), colour);
 }
 
-int Floor(double pixel) {
-  if (!(pixel > INT_MIN / 2.0)) return INT_MIN / 2;
-  if (!(pixel < INT_MAX / 2.0)) return INT_MAX / 2;
-  return static_cast<int>(std::floor(pixel));
+// Whether grid lines kGridSpacing apart stand at least kMinGridGap logical
+// pixels apart, given the distance in device pixels of two lines.
+bool ReadableGrid(double gap_in_pixels, const DrawingSurface& surface) {
+  return std::fabs(gap_in_pixels) >= kMinGridGap * surface.PixelRatio();
 }
 
 // Vertical grid lines at g = 0, 0.1, 0.2, ... (by repeated addition) while
-// g <= bound, from yLow to yHigh. Lines right of the view are skipped, and a
-// line is drawn only when it falls into a new pixel column.
+// g <= bound, from yLow to yHigh; lines right of the view are skipped.
 void VerticalGrid(DrawingSurface& surface, const ViewTransform& view, double right, double bound, double yLow,
                   double yHigh) {
-  const double stop = std::min(bound, right);
-  if (stop / kGridSpacing <= kMaxGridSteps) {
-    int drawn = INT_MIN;
-    for (double g = 0; g <= bound && g <= right; g = g + kGridSpacing) {
-      const int column = Floor(view.PixelX(ToSingle(g)));
-      if (column == drawn) continue;
-      drawn = column;
-      Segment(surface, g, yLow, g, yHigh, kGridGrey);
-    }
-    return;
-  }
-  // Lines closer than a pixel: every column from 0 to the last line.
-  const int first = std::max(Floor(view.PixelX(0)), 0);
-  const int last = std::min(Floor(view.PixelX(stop)), surface.PixelWidth() - 1);
-  for (int column = first; column <= last; ++column) {
-    const double g = view.UserX(column);
-    Segment(surface, g, yLow, g, yHigh, kGridGrey);
-  }
+  if (!ReadableGrid(view.PixelX(kGridSpacing) - view.PixelX(0), surface)) return;
+  for (double g = 0; g <= bound && g <= right; g = g + kGridSpacing) Segment(surface, g, yLow, g, yHigh, kGridGrey);
 }
 
 // Horizontal grid lines at g = 0, -0.1, -0.2, ... while g >= bound, from
-// xLow to xHigh; the same economy as the vertical grid, per pixel row.
+// xLow to xHigh.
 void HorizontalGrid(DrawingSurface& surface, const ViewTransform& view, double bottom, double bound, double xLow,
                     double xHigh) {
-  const double stop = std::max(bound, bottom);
-  if (-stop / kGridSpacing <= kMaxGridSteps) {
-    int drawn = INT_MIN;
-    for (double g = 0; g >= bound && g >= bottom; g = g + -kGridSpacing) {
-      const int row = Floor(view.PixelY(ToSingle(g)));
-      if (row == drawn) continue;
-      drawn = row;
-      Segment(surface, xLow, g, xHigh, g, kGridGrey);
-    }
-    return;
-  }
-  const int first = std::max(Floor(view.PixelY(0)), 0);
-  const int last = std::min(Floor(view.PixelY(stop)), surface.PixelHeight() - 1);
-  for (int row = first; row <= last; ++row) {
-    const double g = view.UserY(row);
-    Segment(surface, xLow, g, xHigh, g, kGridGrey);
-  }
+  if (!ReadableGrid(view.PixelY(kGridSpacing) - view.PixelY(0), surface)) return;
+  for (double g = 0; g >= bound && g >= bottom; g = g + -kGridSpacing) Segment(surface, xLow, g, xHigh, g, kGridGrey);
 }
 
 }  // namespace
@@ -95,8 +63,8 @@ void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMa
   // Entries 0 to N; reading past the tables fails before anything is drawn.
   const std::int64_t last = N >= 0 ? static_cast<std::int64_t>(std::floor(N)) : -1;
   if (last >= 0 && static_cast<std::uint64_t>(last) >= tables.size())
-    throw Failure(FailureKind::IndexOutOfRange, "the plot needs entries 0 to " + std::to_string(last) +
-                                                    ", but the solution tables have " + std::to_string(tables.size()));
+    throw Failure(FailureKind::IndexOutOfRange, "the plot needs the solution's entries 0 to " + std::to_string(last) +
+                                                    ", but only " + std::to_string(tables.size()) + " exist.");
   const std::int64_t filled = static_cast<std::int64_t>(tables.filled());
   const double* xs = tables.x_data();
   const double* y1s = tables.y1_data();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -180,18 +181,26 @@ TEST_F(GraphicTest, StartLeftOfTheOriginWidensTheAxes) {
   EXPECT_LT(vertical.back(), 0.65f);
 }
 
-TEST_F(GraphicTest, WideRangesDrawAtMostOneGridLinePerPixel) {
-  // x1 = 10^9 and values near +-10^9: the grid loops would run 10^10 times.
+TEST_F(GraphicTest, GridsTooDenseToReadAreLeftOut) {
+  auto grid_lines = [this] {
+    std::pair<int, int> vertical_horizontal{0, 0};
+    for (const Segment& s : surface.Coloured(kGridGrey))
+      (s.xa == s.xb ? vertical_horizontal.first : vertical_horizontal.second)++;
+    return vertical_horizontal;
+  };
+  // x1 = 10^9 and values near +-10^9: lines far closer than a pixel, and the
+  // loops would run 10^10 times.
   Plot("1e9", "1");
-  int vertical = 0, horizontal = 0;
-  for (const Segment& s : surface.Coloured(kGridGrey)) (s.xa == s.xb ? vertical : horizontal)++;
-  EXPECT_GT(vertical, 200);
-  EXPECT_LE(vertical, surface.PixelWidth());
-  EXPECT_GT(horizontal, 50);
-  EXPECT_LE(horizontal, surface.PixelHeight());
-  // Values in the 10^20s, where adding 0.1 no longer moves the position.
+  EXPECT_EQ(grid_lines(), std::make_pair(0, 0));
+  // Values in the 10^20s, where adding 0.1 no longer moves the position; x
+  // spans [0, 1], where the lines stand about 26 pixels apart.
   Plot("1", "0.4", "1e20", "-3e20");
-  EXPECT_LE(static_cast<int>(surface.Coloured(kGridGrey).size()), surface.PixelWidth() + surface.PixelHeight());
+  EXPECT_EQ(grid_lines(), std::make_pair(11, 0));
+  // Backwards to -1 with Euler mid-point: y spans about 17, so horizontal
+  // lines would stand a pixel apart and hide the blue curve.
+  Plot("-1", "20", "1", "-1", "0", Method::EulerMP);
+  EXPECT_GT(grid_lines().first, 0);
+  EXPECT_EQ(grid_lines().second, 0);
 }
 
 TEST_F(GraphicTest, CoordinatesBeyondSinglePrecisionAreOverflows) {
@@ -201,7 +210,7 @@ TEST_F(GraphicTest, CoordinatesBeyondSinglePrecisionAreOverflows) {
     FAIL() << "no failure";
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.kind(), FailureKind::Overflow);
-    EXPECT_NE(std::string(failure.what()).find("single-precision"), std::string::npos);
+    EXPECT_NE(std::string(failure.what()).find("too large to plot"), std::string::npos);
   }
   EXPECT_EQ(surface.clears, 1);
   EXPECT_EQ(surface.bounds.size(), 4u);
@@ -218,8 +227,8 @@ TEST_F(GraphicTest, TablesShorterThanNFailBeforeDrawing) {
   EXPECT_THROW(Graphic(1, never_sized, x0, x1, surface), Failure);
 }
 
-// The plot's steps written out plainly, with every grid line of the loops:
-// the oracle for the economy that draws at most one grid line per pixel.
+// The plot's steps written out plainly, with every grid line of the loops in
+// each direction whose lines stand at least 3 pixels apart.
 void PlainGraphic(double N, const SolutionTables& t, double xMax, DrawingSurface& surface) {
   double xMin = std::min(t.x(0), xMax);
   xMax = std::max(t.x(0), xMax);
@@ -235,6 +244,8 @@ void PlainGraphic(double N, const SolutionTables& t, double xMax, DrawingSurface
   const double dx = std::fabs(xMax - xMin) * 0.1, dy = std::fabs(yMax - yMin) * 0.1;
   surface.Cls();
   surface.Scale(xMin - dx, yMax + dy, xMax + dx, yMin - dy);
+  const bool vertical = 0.1 * surface.PixelWidth() / ((xMax + dx) - (xMin - dx)) >= 3;
+  const bool horizontal = 0.1 * surface.PixelHeight() / ((yMax + dy) - (yMin - dy)) >= 3;
   auto f = [](double v) { return static_cast<float>(v); };
   for (int i = 1; i <= N; ++i) {
     surface.Line(f(t.x(i - 1)), f(t.y1(i - 1)), f(t.x(i)), f(t.y1(i)), kRed);
@@ -243,8 +254,8 @@ void PlainGraphic(double N, const SolutionTables& t, double xMax, DrawingSurface
   if (std::fabs(xMin) > xMax) xMax = std::fabs(xMin);
   if (std::fabs(yMin) > yMax) yMax = std::fabs(yMin);
   const double xBound = xMax + 0.0000001;
-  for (double g = 0; g <= xBound; g = g + 0.1) surface.Line(f(g), f(yMin), f(g), f(yMax), kGridGrey);
-  for (double g = 0; g >= yMin; g = g + -0.1) surface.Line(f(xMin), f(g), f(xMax), f(g), kGridGrey);
+  for (double g = 0; vertical && g <= xBound; g = g + 0.1) surface.Line(f(g), f(yMin), f(g), f(yMax), kGridGrey);
+  for (double g = 0; horizontal && g >= yMin; g = g + -0.1) surface.Line(f(xMin), f(g), f(xMax), f(g), kGridGrey);
   surface.Line(f(-xMax), 0, f(xMax), 0);
   surface.Line(0, f(-yMax), 0, f(yMax));
 }
@@ -254,14 +265,17 @@ struct GridCase {
   const char* x0;
   const char* x1;
   const char* N;
+  Method method = Method::Euler;
 };
 
-class GridEconomyTest : public ::testing::TestWithParam<GridCase> {};
+void PrintTo(const GridCase& c, std::ostream* os) { *os << c.name; }
 
-TEST_P(GridEconomyTest, DrawsTheSamePixelsAsEveryGridLine) {
+class GridTest : public ::testing::TestWithParam<GridCase> {};
+
+TEST_P(GridTest, DrawsTheSamePixelsAsEveryReadableGridLine) {
   const GridCase& c = GetParam();
   Calculation calc{[] { return std::uint64_t{1} << 40; }};
-  CommandVariables v = calc.Calculate({c.x0, "1", "-1", c.x1, c.N}, Method::Euler, ".");
+  CommandVariables v = calc.Calculate({c.x0, "1", "-1", c.x1, c.N}, c.method, ".");
   RasterImage economical(Rgb{255, 255, 192}), plain(Rgb{255, 255, 192});
   for (RasterImage* image : {&economical, &plain}) image->Resize(317, 245);
   double target = v.x1;
@@ -270,14 +284,39 @@ TEST_P(GridEconomyTest, DrawsTheSamePixelsAsEveryGridLine) {
   EXPECT_TRUE(std::equal(economical.pixels(), economical.pixels() + 317 * 245, plain.pixels()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Views, GridEconomyTest,
+INSTANTIATE_TEST_SUITE_P(Views, GridTest,
                          ::testing::Values(GridCase{"WorkedExample", "0", "0.1", "1"},
                                            GridCase{"LinesAFewPixelsApart", "0", "2", "40"},
                                            GridCase{"TenThousandLinesPerAxis", "0", "1000", "1"},
                                            GridCase{"TwoMillionLinesPerAxis", "0", "2e5", "1"},
                                            GridCase{"Backwards", "0", "-1", "10"},
-                                           GridCase{"StartLeftOfTheOrigin", "-1", "0.5", "5"}),
+                                           GridCase{"StartLeftOfTheOrigin", "-1", "0.5", "5"},
+                                           GridCase{"BackwardsMidPoint", "0", "-1", "20", Method::EulerMP}),
                          [](const ::testing::TestParamInfo<GridCase>& info) { return std::string(info.param.name); });
+
+// Where the grid would be too dense, the blue curve shows as a curve, not as
+// the dashes left between grid lines drawn over it.
+TEST(DenseGrid, LeavesTheCurveVisible) {
+  Calculation calc{[] { return std::uint64_t{1} << 40; }};
+  CommandVariables v = calc.Calculate({"0", "1", "-1", "-1", "20"}, Method::EulerMP, ".");
+  RasterImage plot(Rgb{255, 255, 192});
+  plot.Resize(317, 245);
+  Graphic(calc.N(), calc.tables(), v.x0, v.x1, plot);
+  // The curves alone, in the same view.
+  RecordingSurface recorder;
+  double x1 = -1;
+  Graphic(calc.N(), calc.tables(), v.x0, x1, recorder);
+  RasterImage curves(Rgb{255, 255, 192});
+  curves.Resize(317, 245);
+  curves.Scale(recorder.bounds[0], recorder.bounds[1], recorder.bounds[2], recorder.bounds[3]);
+  const SolutionTables& t = calc.tables();
+  curves.Curves(t.x_data(), t.y1_data(), t.y2_data(), t.filled(), kRed, kBlue);
+  auto blue = [](const RasterImage& image) {
+    return std::count(image.pixels(), image.pixels() + 317 * 245, PixelValue(kBlue));
+  };
+  EXPECT_GT(blue(curves), 100);
+  EXPECT_GE(blue(plot), blue(curves) * 9 / 10);
+}
 
 }  // namespace
 }  // namespace kavrin
