@@ -22,10 +22,11 @@ std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + 500'
 // that range it is an overflow, reported as too many steps.
 std::int32_t RoundToIndex(double value, const std::string& named_n) {
   const double rounded = std::nearbyint(value);
-  if (!(rounded >= kInt32Min && rounded <= kInt32Max))
+  if (!(rounded >= kInt32Min && rounded <= kInt32Max)) {
     throw Failure(FailureKind::Overflow, named_n + " is too large: Kavrin takes at most " +
                                              std::to_string(static_cast<std::int64_t>(kInt32Max) - 1) +
                                              " steps. Enter a smaller number of steps.");
+  }
   return static_cast<std::int32_t>(rounded);
 }
 
@@ -51,11 +52,12 @@ CommandVariables Calculation::Calculate(const InputTexts& texts, Method method, 
   m_N_text = texts.N;
 
   const double difference = v.x1 - v.x0;
-  if (!std::isfinite(difference))
+  if (!std::isfinite(difference)) {
     throw Failure(FailureKind::Overflow, "the target point x1 = " + ShortestText(v.x1) +
                                              " lies too far from x0 = " + ShortestText(v.x0) +
                                              ": their distance is too large to compute with. Enter a target "
                                              "point nearer to x0.");
+  }
   if (m_N == 0) {
     const std::string n = IsPlainNumber(texts.N) ? std::string("the number of steps N is 0")
                                                  : "the number of steps N " + QuotedInput(texts.N) + " reads as 0";
@@ -63,11 +65,12 @@ CommandVariables Calculation::Calculate(const InputTexts& texts, Method method, 
                                                    "Enter a number of steps of 1 or more.");
   }
   v.h = difference / m_N;
-  if (!std::isfinite(v.h))
+  if (!std::isfinite(v.h)) {
     throw Failure(FailureKind::Overflow, NamedN() +
                                              " is so small that the step size, the distance from x0 to x1 divided "
                                              "by N, is too large to compute with. Enter a number of steps of 1 or "
                                              "more.");
+  }
 
   m_step_text = FormatStepSize(v.h, decimal_separator);
   Numerical(v.x0, v.y1_0, v.y2_0, v.x1, v.h, method, decimal_separator);

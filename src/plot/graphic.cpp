@@ -16,10 +16,11 @@ constexpr double kGridSpacing = 0.1;
 constexpr double kMinGridGap = 3;
 
 double Checked(double value, const char* what) {
-  if (!std::isfinite(value))
+  if (!std::isfinite(value)) {
     throw Failure(FailureKind::Overflow,
                   std::string("the values to plot span too wide a range to compute the plot's ") + what +
                       ". Enter a target point x1 nearer to the start to see the plot.");
+  }
   return value;
 }
 
@@ -62,9 +63,10 @@ void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMa
 
   // Entries 0 to N; reading past the tables fails before anything is drawn.
   const std::int64_t last = N >= 0 ? static_cast<std::int64_t>(std::floor(N)) : -1;
-  if (last >= 0 && static_cast<std::uint64_t>(last) >= tables.size())
+  if (last >= 0 && static_cast<std::uint64_t>(last) >= tables.size()) {
     throw Failure(FailureKind::IndexOutOfRange, "the plot needs the solution's entries 0 to " + std::to_string(last) +
                                                     ", but only " + std::to_string(tables.size()) + " exist.");
+  }
   const std::int64_t filled = static_cast<std::int64_t>(tables.filled());
   const double* xs = tables.x_data();
   const double* y1s = tables.y1_data();
