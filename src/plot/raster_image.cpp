@@ -1,6 +1,7 @@
 #include "plot/raster_image.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #if defined(__GNUC__)
@@ -12,13 +13,25 @@
 namespace kavrin {
 namespace {
 
-// The pixels of an image, taken once per drawing call.
+// The pixels of an image, taken once per drawing call, and the width of a
+// segment in them.
 struct Pixels {
   std::uint32_t* bits;
   std::ptrdiff_t stride;
   int width;
   int height;
+  int pen;
 };
+
+// A pen x pen square centred on pixel (x, y), clipped to the image.
+void Stamp(const Pixels& p, int x, int y, std::uint32_t colour) {
+  const int x0 = std::max(x - (p.pen - 1) / 2, 0);
+  const int y0 = std::max(y - (p.pen - 1) / 2, 0);
+  const int x1 = std::min(x + p.pen / 2, p.width - 1);
+  const int y1 = std::min(y + p.pen / 2, p.height - 1);
+  for (int row = y0; row <= y1; ++row)
+    for (int column = x0; column <= x1; ++column) p.bits[row * p.stride + column] = colour;
+}
 
 // Liang-Barsky: shortens the segment (x0,y0)-(x1,y1) to the box
 // [0, w] x [0, h]; false when nothing of it lies inside.
@@ -49,15 +62,21 @@ bool Clip(double& x0, double& y0, double& x1, double& y1, double w, double h) {
   return true;
 }
 
-// Bresenham: one pixel per step along the major axis.
-void Raster(std::uint32_t* bits, std::ptrdiff_t stride, int xa, int ya, int xb, int yb, std::uint32_t colour) {
+// Bresenham: one pixel (or one pen square) per step along the major axis.
+void Raster(const Pixels& p, int xa, int ya, int xb, int yb, std::uint32_t colour) {
+  std::uint32_t* const bits = p.bits;
+  const std::ptrdiff_t stride = p.stride;
+  const bool wide = p.pen > 1;
   const int dx = std::abs(xb - xa);
   const int dy = -std::abs(yb - ya);
   const int sx = xa < xb ? 1 : -1;
   const int sy = ya < yb ? 1 : -1;
   int error = dx + dy;
   for (;;) {
-    bits[ya * stride + xa] = colour;
+    if (wide)
+      Stamp(p, xa, ya, colour);
+    else
+      bits[ya * stride + xa] = colour;
     if (xa == xb && ya == yb) break;
     const int twice = 2 * error;
     if (twice >= dy) {
@@ -73,8 +92,6 @@ void Raster(std::uint32_t* bits, std::ptrdiff_t stride, int xa, int ya, int xb, 
 
 // A segment between two pixel positions: clipped to the image, then rasterised.
 void DrawPixels(const Pixels& p, double x0, double y0, double x1, double y1, std::uint32_t colour) {
-  std::uint32_t* const bits = p.bits;
-  const std::ptrdiff_t stride = p.stride;
   const double w = p.width;
   const double h = p.height;
   const bool inside = x0 >= 0 && x0 < w && y0 >= 0 && y0 < h && x1 >= 0 && x1 < w && y1 >= 0 && y1 < h;
@@ -84,18 +101,18 @@ void DrawPixels(const Pixels& p, double x0, double y0, double x1, double y1, std
     const int xb = static_cast<int>(x1);
     const int yb = static_cast<int>(y1);
     // Most segments of a long run lie within one pixel.
-    if (xa == xb && ya == yb) {
-      bits[ya * stride + xa] = colour;
+    if (xa == xb && ya == yb && p.pen == 1) {
+      p.bits[ya * p.stride + xa] = colour;
       return;
     }
-    Raster(bits, stride, xa, ya, xb, yb, colour);
+    Raster(p, xa, ya, xb, yb, colour);
     return;
   }
   if (!Clip(x0, y0, x1, y1, w, h)) return;
   // Pixel c covers [c, c + 1); a point on the far edge belongs to the last pixel.
   const int last_x = p.width - 1;
   const int last_y = p.height - 1;
-  Raster(bits, stride, std::min(static_cast<int>(x0), last_x), std::min(static_cast<int>(y0), last_y),
+  Raster(p, std::min(static_cast<int>(x0), last_x), std::min(static_cast<int>(y0), last_y),
          std::min(static_cast<int>(x1), last_x), std::min(static_cast<int>(y1), last_y), colour);
 }
 
@@ -119,7 +136,7 @@ KAVRIN_ALWAYS_INLINE void CurveSegment(const Pixels& p, const AxisPoint& xa, con
     if (xa.pixel == xb.pixel && ya.pixel == yb.pixel)
       p.bits[ya.pixel * p.stride + xa.pixel] = colour;
     else
-      Raster(p.bits, p.stride, xa.pixel, ya.pixel, xb.pixel, yb.pixel, colour);
+      Raster(p, xa.pixel, ya.pixel, xb.pixel, yb.pixel, colour);
   } else {
     DrawPixels(p, xa.position, ya.position, xb.position, yb.position, colour);
   }
@@ -130,9 +147,11 @@ KAVRIN_ALWAYS_INLINE void CurveSegment(const Pixels& p, const AxisPoint& xa, con
 RasterImage::RasterImage(Rgb background, Rgb foreground)
     : m_background(PixelValue(background)), m_foreground(PixelValue(foreground)) {}
 
-void RasterImage::Resize(int width, int height) {
+void RasterImage::Resize(int width, int height, double pixel_ratio) {
   m_width = std::max(width, 0);
   m_height = std::max(height, 0);
+  m_pixel_ratio = pixel_ratio > 0 ? pixel_ratio : 1.0;
+  m_pen = std::max(1, static_cast<int>(std::lround(m_pixel_ratio)));
   m_pixels.assign(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height), m_background);
   m_view = ViewTransform();
 }
@@ -145,19 +164,20 @@ void RasterImage::Scale(double left, double top, double right, double bottom) {
 
 void RasterImage::Line(float xa, float ya, float xb, float yb, Rgb colour) {
   if (!m_view.usable()) return;
-  DrawPixels({m_pixels.data(), m_width, m_width, m_height}, m_view.PixelX(xa), m_view.PixelY(ya), m_view.PixelX(xb),
-             m_view.PixelY(yb), PixelValue(colour));
+  DrawPixels({m_pixels.data(), m_width, m_width, m_height, m_pen}, m_view.PixelX(xa), m_view.PixelY(ya),
+             m_view.PixelX(xb), m_view.PixelY(yb), PixelValue(colour));
 }
 
 void RasterImage::Line(float xa, float ya, float xb, float yb) {
   if (!m_view.usable()) return;
-  DrawPixels({m_pixels.data(), m_width, m_width, m_height}, m_view.PixelX(xa), m_view.PixelY(ya), m_view.PixelX(xb),
-             m_view.PixelY(yb), m_foreground);
+  DrawPixels({m_pixels.data(), m_width, m_width, m_height, m_pen}, m_view.PixelX(xa), m_view.PixelY(ya),
+             m_view.PixelX(xb), m_view.PixelY(yb), m_foreground);
 }
 
 void RasterImage::Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first,
                          Rgb second) {
-  if (!m_view.usable() || points < 2) {
+  // Wide pens (high-density screens) take the general path per segment.
+  if (!m_view.usable() || points < 2 || m_pen > 1) {
     DrawingSurface::Curves(x, y1, y2, points, first, second);
     return;
   }
@@ -166,7 +186,7 @@ void RasterImage::Curves(const double* x, const double* y1, const double* y2, st
   // an overflow still ends the curves after the segments before it.
   const std::uint32_t red = PixelValue(first);
   const std::uint32_t blue = PixelValue(second);
-  const Pixels pixels{m_pixels.data(), m_width, m_width, m_height};
+  const Pixels pixels{m_pixels.data(), m_width, m_width, m_height, m_pen};
   const int w = m_width;
   const int h = m_height;
   AxisPoint xa = OnAxis(m_view.PixelX(ToSingle(x[0])), w);

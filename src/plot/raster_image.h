@@ -19,15 +19,17 @@ constexpr Rgb FromPixelValue(std::uint32_t pixel) {
           static_cast<std::uint8_t>(pixel)};
 }
 
-// A drawing surface over a plain pixel buffer: one-pixel segments, clipped to
-// the image and rasterised with Bresenham's algorithm. Row r starts at
+// A drawing surface over a plain pixel buffer: segments one logical pixel
+// wide, clipped to the image and rasterised with Bresenham's algorithm. Row r starts at
 // pixels()[r * width()].
 class RasterImage : public DrawingSurface {
  public:
   explicit RasterImage(Rgb background, Rgb foreground = {0, 0, 0});
 
-  // Makes the image width x height pixels, all in the background colour.
-  void Resize(int width, int height);
+  // Makes the image width x height device pixels, all in the background
+  // colour, for a screen with `pixel_ratio` device pixels per logical pixel.
+  // Segments are then drawn about one logical pixel wide.
+  void Resize(int width, int height, double pixel_ratio = 1.0);
   void set_foreground(Rgb colour) { m_foreground = PixelValue(colour); }
 
   void Cls() override;
@@ -37,6 +39,7 @@ class RasterImage : public DrawingSurface {
   void Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first, Rgb second) override;
   int PixelWidth() const override { return m_width; }
   int PixelHeight() const override { return m_height; }
+  double PixelRatio() const override { return m_pixel_ratio; }
 
   const std::uint32_t* pixels() const noexcept { return m_pixels.data(); }
   Rgb Pixel(int column, int row) const {
@@ -48,6 +51,8 @@ class RasterImage : public DrawingSurface {
   std::vector<std::uint32_t> m_pixels;
   int m_width = 0;
   int m_height = 0;
+  double m_pixel_ratio = 1.0;
+  int m_pen = 1;  // segment width in device pixels
   std::uint32_t m_background;
   std::uint32_t m_foreground;
   ViewTransform m_view;
