@@ -13,49 +13,57 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <exception>
 #include <new>
 #include <string_view>
 
 #include "core/memory.h"
+#include "core/number_text.h"
 #include "ode/failure.h"
 #include "plot/graphic.h"
 #include "ui/form_about.h"
 #include "ui/picture_box.h"
-#include "ui/twips.h"
+#include "ui/twip_layout.h"
 
 namespace kavrin {
 namespace {
 
-QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+// The light grey of the disabled boxes, and the text colour that stays
+// readable on it under any colour scheme.
+const QColor kBoxGrey(224, 224, 224);
+const QColor kBoxText(0, 0, 0);
 
-template <typename W>
-W* Place(W* widget, std::string_view name, int left, int top, int width, int height) {
-  widget->setObjectName(FromView(name));
-  widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
-  return widget;
-}
-
-QLineEdit* TextBox(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height,
-                   bool enabled) {
-  auto* box = Place(new QLineEdit(text, parent), name, left, top, width, height);
+QLineEdit* TextBox(TwipLayout& layout, QWidget* parent, const char* name, const QString& text, int left, int top,
+                   int width, int height, bool enabled) {
+  auto* box = layout.Place(new QLineEdit(text, parent), name, left, top, width, height);
   box->setEnabled(enabled);
   if (!enabled) {
-    // Grey background, and text as readable as in an enabled box.
+    // A fixed background carries its own text colour: dark on light grey,
+    // whatever the desktop's scheme.
     QPalette palette = box->palette();
-    const QColor text_colour = palette.color(QPalette::Active, QPalette::Text);
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-      palette.setColor(group, QPalette::Base, QColor(224, 224, 224));
-      palette.setColor(group, QPalette::Text, text_colour);
+      palette.setColor(group, QPalette::Base, kBoxGrey);
+      palette.setColor(group, QPalette::Text, kBoxText);
     }
     box->setPalette(palette);
   }
   return box;
 }
 
-QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height) {
-  return Place(new QLabel(text, parent), name, left, top, width, height);
+QLabel* Label(TwipLayout& layout, QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+              int height) {
+  return layout.Place(new QLabel(text, parent), name, left, top, width, height);
 }
+
+// Shows the wait cursor for as long as it lives, on every way out of a press.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
 
 // The seven method buttons: what each selects, its name, caption and place.
 struct OptionButton {
@@ -101,42 +109,55 @@ Form1::Form1(Calculation::MemoryProbe available_memory, QWidget* parent)
 
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("client"));
-  client->setFixedSize(Px(12645), Px(5460));
   setCentralWidget(client);
+  TwipLayout& L = m_layout;
 
-  Frame1 = Place(new QGroupBox(QStringLiteral("İnitial conditions"), client), "Frame1", 120, 120, 2415, 1245);
-  Label1 = Label(Frame1, "Label1", QStringLiteral("x0 ="), 105, 600, 375, 255);
-  Text_x0 = TextBox(Frame1, "Text_x0", QStringLiteral("0"), 480, 600, 375, 285, false);
-  Label4 = Label(Frame1, "Label4", QStringLiteral("y1(0) ="), 960, 360, 615, 255);
-  Text_y10 = TextBox(Frame1, "Text_y10", QStringLiteral("1"), 1560, 360, 615, 285, false);
-  Label6 = Label(Frame1, "Label6", QStringLiteral("y2(0) ="), 960, 840, 615, 255);
-  Text_y20 = TextBox(Frame1, "Text_y20", QStringLiteral("-1"), 1560, 840, 615, 285, false);
+  Frame1 = L.Place(new QGroupBox(QStringLiteral("İnitial conditions"), client), "Frame1", 120, 120, 2415, 1245);
+  Label1 = Label(L, Frame1, "Label1", QStringLiteral("x0 ="), 105, 600, 375, 255);
+  Text_x0 = TextBox(L, Frame1, "Text_x0", QStringLiteral("0"), 480, 600, 375, 285, false);
+  Label4 = Label(L, Frame1, "Label4", QStringLiteral("y1(0) ="), 960, 360, 615, 255);
+  Text_y10 = TextBox(L, Frame1, "Text_y10", QStringLiteral("1"), 1560, 360, 615, 285, false);
+  Label6 = Label(L, Frame1, "Label6", QStringLiteral("y2(0) ="), 960, 840, 615, 255);
+  Text_y20 = TextBox(L, Frame1, "Text_y20", QStringLiteral("-1"), 1560, 840, 615, 285, false);
 
-  Frame4 = Place(new QGroupBox(QStringLiteral("Target point"), client), "Frame4", 2880, 360, 1455, 855);
-  Label2 = Label(Frame4, "Label2", QStringLiteral("x1 ="), 120, 360, 375, 255);
-  Text_x1 = TextBox(Frame4, "Text_x1", QStringLiteral("0.1"), 555, 360, 615, 285, true);
+  Frame4 = L.Place(new QGroupBox(QStringLiteral("Target point"), client), "Frame4", 2880, 360, 1455, 855);
+  Label2 = Label(L, Frame4, "Label2", QStringLiteral("x1 ="), 120, 360, 375, 255);
+  Text_x1 = TextBox(L, Frame4, "Text_x1", QStringLiteral("0.1"), 555, 360, 615, 285, true);
 
-  Frame3 = Place(new QGroupBox(QStringLiteral("Step size"), client), "Frame3", 4680, 360, 2535, 855);
-  Label5 = Label(Frame3, "Label5", QStringLiteral("N ="), 120, 360, 375, 255);
-  Text_N = TextBox(Frame3, "Text_N", QStringLiteral("1"), 480, 360, 615, 285, true);
-  Label3 = Label(Frame3, "Label3", QStringLiteral("h ="), 1200, 360, 255, 255);
-  Text_h = TextBox(Frame3, "Text_h", QString(), 1560, 360, 855, 285, false);
+  Frame3 = L.Place(new QGroupBox(QStringLiteral("Step size"), client), "Frame3", 4680, 360, 2535, 855);
+  Label5 = Label(L, Frame3, "Label5", QStringLiteral("N ="), 120, 360, 375, 255);
+  Text_N = TextBox(L, Frame3, "Text_N", QStringLiteral("1"), 480, 360, 615, 285, true);
+  Label3 = Label(L, Frame3, "Label3", QStringLiteral("h ="), 1200, 360, 255, 255);
+  Text_h = TextBox(L, Frame3, "Text_h", QString(), 1560, 360, 855, 285, false);
 
-  Command1 = Place(new QPushButton(QStringLiteral("CALCULATE"), client), "Command1", 120, 1440, 2235, 690);
+  Command1 = L.Place(new QPushButton(QStringLiteral("CALCULATE"), client), "Command1", 120, 1440, 2235, 690);
   Command1->setAutoDefault(true);  // Enter as well as Space presses it when it has the focus
 
   // The seven method buttons form one group through their common frame.
-  Frame2 = Place(new QGroupBox(client), "Frame2", 120, 2280, 2235, 2850);
+  Frame2 = L.Place(new QGroupBox(client), "Frame2", 120, 2280, 2235, 2850);
   for (std::size_t i = 0; i < kMethodCount; ++i) {
     const OptionButton& b = kOptionButtons[i];
     Options[i] =
-        Place(new QRadioButton(QString::fromLatin1(b.caption), Frame2), b.name, b.left, b.top, b.width, b.height);
+        L.Place(new QRadioButton(QString::fromLatin1(b.caption), Frame2), b.name, b.left, b.top, b.width, b.height);
   }
   Options[0]->setChecked(true);
 
-  Picture1 = Place(new PictureBox(client), "Picture1", 2400, 1440, 4815, 3735);
+  Picture1 = L.Place(new PictureBox(client), "Picture1", 2400, 1440, 4815, 3735);
   Picture1->setFocusPolicy(Qt::TabFocus);
-  List1 = Place(new QListWidget(client), "List1", 7350, 105, 5100, 5130);
+  List1 = L.Place(new QListWidget(client), "List1", 7350, 105, 5100, 5130);
+
+  // The list is as wide as the result line of an ordinary calculation with
+  // the longest method name, beside a vertical scroll bar.
+  std::string_view longest;
+  for (const MethodInfo& info : MethodTable())
+    if (info.result_name.size() > longest.size()) longest = info.result_name;
+  const QString sample = QString::fromStdString(ResultLine(2, 2.5, -1.5, longest, "."));
+  L.Require(5100, 0,
+            List1->fontMetrics().horizontalAdvance(sample) + 2 * List1->frameWidth() +
+                List1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, List1) + 12,
+            0);
+  L.Apply();
+  client->setFixedSize(L.Px(12645), L.Px(5460));
 
   // Keyboard focus order: the controls that can take the focus, in tab order.
   QWidget* const order[] = {Command1,   Text_x0,    Picture1,   Text_y10,   Options[0], Options[1],
@@ -180,22 +201,24 @@ void Form1::Command1_Click() {
                          Text_x1->text().toStdString(), Text_N->text().toStdString()};
   const std::string separator = QLocale::system().decimalPoint().toStdString();
 
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   // The calculation, then the plot; a failure in either ends the press, and
   // whatever was done before it stays on show.
-  CommandVariables v;
-  QString failure = Reported([&] { v = m_calculation.Calculate(texts, SelectedMethod(), separator); });
-  ShowCalculation();
-  if (failure.isEmpty())
-    failure = Reported([&] { Graphic(m_calculation.N(), m_calculation.tables(), v.x0, v.x1, *Picture1); });
-  Picture1->update();
-  QApplication::restoreOverrideCursor();
+  QString failure;
+  {
+    const BusyCursor busy;
+    CommandVariables v;
+    failure = Reported([&] { v = m_calculation.Calculate(texts, SelectedMethod(), separator); });
+    ShowCalculation();
+    if (failure.isEmpty())
+      failure = Reported([&] { Graphic(m_calculation.N(), m_calculation.tables(), v.x0, v.x1, *Picture1); });
+    Picture1->update();
+  }
   if (!failure.isEmpty()) m_reportError(failure);
 }
 
 void Form1::Mn_About_Click() {
   if (!m_about) {
-    m_about = new Form_About();
+    m_about = new Form_About(m_layout.scale());
     m_about->setAttribute(Qt::WA_DeleteOnClose);
   }
   m_about->show();

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "core/calculation.h"
+#include "ui/twip_layout.h"
 
 class QAction;
 class QGroupBox;
@@ -37,6 +38,9 @@ class Form1 : public QMainWindow {
   void setErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
   const Calculation& calculation() const { return m_calculation; }
   Form_About* aboutWindow() const;
+  // Pixels per 15 twips: 1 when the user's font fits the design, more when it
+  // is wider, so that every caption fits.
+  double layoutScale() const { return m_layout.scale(); }
 
  public slots:
   // A press of "CALCULATE": the calculation command, then the plot.
@@ -53,6 +57,7 @@ class Form1 : public QMainWindow {
   void ShowCalculation();
 
   Calculation m_calculation;
+  TwipLayout m_layout;
   ErrorReporter m_reportError;
   QPointer<Form_About> m_about;
 

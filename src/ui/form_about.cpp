@@ -3,7 +3,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 
-#include "ui/twips.h"
+#include "ui/twip_layout.h"
 
 namespace kavrin {
 namespace {
@@ -23,11 +23,9 @@ QFont AboutFont(double points) {
   return font;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height,
-                  double points, const QColor& colour, Qt::Alignment alignment) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  label->setGeometry(Px(left), Px(top), Px(width), Px(height));
+QLabel* MakeLabel(TwipLayout& layout, QWidget* parent, const char* name, const QString& text, int left, int top,
+                  int width, int height, double points, const QColor& colour, Qt::Alignment alignment) {
+  auto* label = layout.Place(new QLabel(text, parent), name, left, top, width, height);
   label->setFont(AboutFont(points));
   label->setAlignment(alignment | Qt::AlignTop);
   QPalette palette = label->palette();
@@ -38,29 +36,35 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
 
 }  // namespace
 
-Form_About::Form_About(QWidget* parent) : QWidget(parent, Qt::Window) {
+Form_About::Form_About(double scale, QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("Form_About"));
   setWindowTitle(QStringLiteral("About"));
-  setFixedSize(Px(3600), Px(3030));
+  // The pale yellow is fixed, so the text colour is too: dark under any scheme.
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, QColor(255, 255, 192));
+  palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
   setPalette(palette);
   setAutoFillBackground(true);
 
-  const QColor text = palette.color(QPalette::WindowText);
+  TwipLayout layout;
+  // At least the main window's scale, so both windows grow alike.
+  layout.RequireScale(scale);
+  const QColor text(0, 0, 0);
   QLabel* description = MakeLabel(
-      this, "Label2",
+      layout, this, "Label2",
       QStringLiteral("Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations numerical methods"),
       600, 360, 2415, 1335, 9.75, QColor(0, 128, 0), Qt::AlignHCenter);
   description->setWordWrap(true);
-  MakeLabel(this, "Label7", QStringLiteral("Developed by the Kavrin team"), 600, 1680, 2535, 255, 8.25, text,
+  MakeLabel(layout, this, "Label7", QStringLiteral("Developed by the Kavrin team"), 600, 1680, 2535, 255, 8.25, text,
             Qt::AlignLeft);
-  MakeLabel(this, "Label8", QStringLiteral("Last modified : 16.02 2010"), 480, 2040, 2415, 255, 8.25, text,
+  MakeLabel(layout, this, "Label8", QStringLiteral("Last modified : 16.02 2010"), 480, 2040, 2415, 255, 8.25, text,
             Qt::AlignLeft);
-  MakeLabel(this, "Label4", QStringLiteral("For comments and questions e-mail to"), 240, 2400, 3375, 255, 8.25, text,
+  MakeLabel(layout, this, "Label4", QStringLiteral("For comments and questions e-mail to"), 240, 2400, 3375, 255, 8.25,
+            text, Qt::AlignLeft);
+  MakeLabel(layout, this, "Label5", QStringLiteral("kavrin@example.org"), 960, 2640, 1935, 255, 8.25, QColor(0, 0, 255),
             Qt::AlignLeft);
-  MakeLabel(this, "Label5", QStringLiteral("kavrin@example.org"), 960, 2640, 1935, 255, 8.25, QColor(0, 0, 255),
-            Qt::AlignLeft);
+  layout.Apply();
+  setFixedSize(layout.Px(3600), layout.Px(3030));
 }
 
 }  // namespace kavrin

@@ -10,7 +10,9 @@ class Form_About : public QWidget {
   Q_OBJECT
 
  public:
-  explicit Form_About(QWidget* parent = nullptr);
+  // `scale` is the main window's pixels per 15 twips; the About window uses
+  // at least that, and more if its own texts need it.
+  explicit Form_About(double scale = 1.0, QWidget* parent = nullptr);
 };
 
 }  // namespace kavrin

@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <cmath>
 
 namespace kavrin {
 
@@ -15,13 +16,21 @@ PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
 
 void PictureBox::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
+  // The backing image has the screen's device pixels, so that the plot is
+  // drawn at its resolution rather than enlarged.
+  const double ratio = devicePixelRatioF();
   const QSize area = contentsRect().size();
-  if (area != QSize(m_raster.PixelWidth(), m_raster.PixelHeight())) m_raster.Resize(area.width(), area.height());
+  const QSize device(static_cast<int>(std::lround(area.width() * ratio)),
+                     static_cast<int>(std::lround(area.height() * ratio)));
+  if (device != QSize(m_raster.PixelWidth(), m_raster.PixelHeight()) || ratio != m_raster.PixelRatio())
+    m_raster.Resize(device.width(), device.height(), ratio);
 }
 
 QImage PictureBox::View() const {
-  return QImage(reinterpret_cast<const uchar*>(m_raster.pixels()), m_raster.PixelWidth(), m_raster.PixelHeight(),
-                static_cast<qsizetype>(m_raster.PixelWidth()) * 4, QImage::Format_RGB32);
+  QImage view(reinterpret_cast<const uchar*>(m_raster.pixels()), m_raster.PixelWidth(), m_raster.PixelHeight(),
+              static_cast<qsizetype>(m_raster.PixelWidth()) * 4, QImage::Format_RGB32);
+  view.setDevicePixelRatio(m_raster.PixelRatio());
+  return view;
 }
 
 QImage PictureBox::image() const { return View().copy(); }
@@ -43,12 +52,7 @@ void PictureBox::Scale(double left, double top, double right, double bottom) {
 
 void PictureBox::Line(float xa, float ya, float xb, float yb, Rgb colour) { m_raster.Line(xa, ya, xb, yb, colour); }
 
-void PictureBox::Line(float xa, float ya, float xb, float yb) {
-  const QColor foreground = palette().color(QPalette::WindowText);
-  m_raster.Line(xa, ya, xb, yb,
-                Rgb{static_cast<std::uint8_t>(foreground.red()), static_cast<std::uint8_t>(foreground.green()),
-                    static_cast<std::uint8_t>(foreground.blue())});
-}
+void PictureBox::Line(float xa, float ya, float xb, float yb) { m_raster.Line(xa, ya, xb, yb); }
 
 void PictureBox::Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first,
                         Rgb second) {

@@ -8,11 +8,14 @@
 namespace kavrin {
 
 // The picture box: a drawing surface whose lines are rasterised into a
-// backing pixel buffer, which paintEvent copies to the screen, so the picture
-// survives the window being covered and restored.
+// backing pixel buffer at the screen's resolution, which paintEvent copies to
+// the screen, so the picture survives the window being covered and restored.
 class PictureBox : public QFrame, public DrawingSurface {
  public:
+  // The pale yellow background and the black of the axes, fixed together so
+  // that the axes read the same under any colour scheme.
   static constexpr Rgb kBackground{255, 255, 192};
+  static constexpr Rgb kForeground{0, 0, 0};
 
   explicit PictureBox(QWidget* parent = nullptr);
 
@@ -23,6 +26,7 @@ class PictureBox : public QFrame, public DrawingSurface {
   void Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first, Rgb second) override;
   int PixelWidth() const override { return m_raster.PixelWidth(); }
   int PixelHeight() const override { return m_raster.PixelHeight(); }
+  double PixelRatio() const override { return m_raster.PixelRatio(); }
 
   // A copy of the picture as it stands.
   QImage image() const;
@@ -35,7 +39,7 @@ class PictureBox : public QFrame, public DrawingSurface {
   // The backing buffer seen as an image, without a copy.
   QImage View() const;
 
-  RasterImage m_raster{kBackground};
+  RasterImage m_raster{kBackground, kForeground};
 };
 
 }  // namespace kavrin

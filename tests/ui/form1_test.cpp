@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,42 @@ QColor Pixel(const PictureBox* picture, double x, double y, const ViewTransform&
 
 const QColor kPaleYellow(255, 255, 192);
 
+// WCAG contrast ratio of two colours.
+double Contrast(const QColor& a, const QColor& b) {
+  auto luminance = [](const QColor& c) {
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The best contrast any pixel of a widget, as drawn, has against its background.
+double DrawnContrast(QWidget* widget, const QColor& background) {
+  const QImage image = widget->grab().toImage();
+  double best = 1;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) best = std::max(best, Contrast(image.pixelColor(x, y), background));
+  return best;
+}
+
+// Every caption and label of a window fits its control: the text and what the
+// style draws around it in width, a line of text in height.
+void VerifyCaptionsFit(QWidget* window) {
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    const QString name = w->objectName();
+    if (auto* label = qobject_cast<QLabel*>(w); label && label->wordWrap()) {
+      QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(name));
+    } else if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
+      QVERIFY2(w->sizeHint().width() <= w->width(),
+               qPrintable(QStringLiteral("%1: %2 > %3").arg(name).arg(w->sizeHint().width()).arg(w->width())));
+      QVERIFY2(w->fontMetrics().height() <= w->height(), qPrintable(name));
+    } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
+      QVERIFY2(box->fontMetrics().horizontalAdvance(box->title()) + 16 <= box->width(), qPrintable(name));
+    }
+  }
+}
+
 }  // namespace
 
 class Form1Test : public QObject {
@@ -38,6 +75,7 @@ class Form1Test : public QObject {
  private:
   Form1* form = nullptr;
   QStringList reports;
+  QFont defaultFont;
 
   template <typename W>
   W* Get(const char* name) {
@@ -64,7 +102,15 @@ class Form1Test : public QObject {
   }
 
  private slots:
-  void initTestCase() { InstallOffscreenFilter(); }
+  void initTestCase() {
+    InstallOffscreenFilter();
+    // The layout's own pixel sizes hold at scale 1, which a font no wider than
+    // the design's gives; the user's default font is kept for the fit tests.
+    defaultFont = QApplication::font();
+    QFont narrow = defaultFont;
+    narrow.setPointSizeF(6);
+    QApplication::setFont(narrow);
+  }
 
   void init() {
     reports.clear();
@@ -82,6 +128,7 @@ class Form1Test : public QObject {
   void startState() {
     QCOMPARE(form->windowTitle(),
              QStringLiteral("Kavrin - Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations"));
+    QCOMPARE(form->layoutScale(), 1.0);
     QCOMPARE(form->centralWidget()->size(), QSize(843, 364));
     QCOMPARE(Get<QGroupBox>("Frame1")->title(), QStringLiteral("İnitial conditions"));
     QCOMPARE(Get<QGroupBox>("Frame2")->title(), QString());
@@ -95,8 +142,7 @@ class Form1Test : public QObject {
       auto* box = Get<QLineEdit>(name);
       QVERIFY(!box->isEnabled());
       QCOMPARE(box->palette().color(QPalette::Disabled, QPalette::Base), QColor(224, 224, 224));
-      QCOMPARE(box->palette().color(QPalette::Disabled, QPalette::Text),
-               box->palette().color(QPalette::Active, QPalette::Text));
+      QCOMPARE(box->palette().color(QPalette::Disabled, QPalette::Text), QColor(0, 0, 0));
     }
     QVERIFY(Get<QLineEdit>("Text_x1")->isEnabled());
     QVERIFY(Get<QRadioButton>("Option_Euler")->isChecked());
@@ -210,6 +256,110 @@ class Form1Test : public QObject {
     QVERIFY2(reports[0].startsWith("Overflow"), qPrintable(reports[0]));
     QCOMPARE(ListLines().size(), 2);
     QVERIFY(ListLines()[0].endsWith("Euler Method"));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+  }
+
+  void captionsFitTheUsersFont_data() {
+    QTest::addColumn<double>("points");
+    QTest::newRow("default font") << 0.0;
+    QTest::newRow("14 pt") << 14.0;
+  }
+  void captionsFitTheUsersFont() {
+    QFETCH(double, points);
+    const QFont narrow = QApplication::font();
+    QFont font = defaultFont;
+    if (points > 0) font.setPointSizeF(points);
+    QApplication::setFont(font);
+    {
+      Form1 wide;
+      wide.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&wide));
+      QVERIFY(wide.layoutScale() > 1);
+      VerifyCaptionsFit(&wide);
+      // The result lines of every method fit the list without scrolling sideways.
+      auto* list = wide.findChild<QListWidget*>("List1");
+      for (QRadioButton* option : wide.findChildren<QRadioButton*>()) {
+        option->setChecked(true);
+        wide.findChild<QLineEdit*>("Text_x1")->setText("2");
+        wide.findChild<QLineEdit*>("Text_N")->setText("200");
+        wide.findChild<QPushButton*>("Command1")->click();
+      }
+      QCOMPARE(list->count(), 14);
+      QApplication::processEvents();
+      QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
+      // The picture grows with the window.
+      QCOMPARE(wide.findChild<PictureBox*>("Picture1")->width(), static_cast<int>(4815 * wide.layoutScale() / 15));
+
+      Form_About about(wide.layoutScale());
+      about.show();
+      QVERIFY(about.width() >= static_cast<int>(3600 * wide.layoutScale() / 15));
+      VerifyCaptionsFit(&about);
+    }
+    QApplication::setFont(narrow);
+  }
+
+  void darkSchemeKeepsFixedBackgroundsReadable() {
+    const QPalette standard = QApplication::palette();
+    QPalette dark;
+    for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+      dark.setColor(role, QColor(40, 40, 40));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+      dark.setColor(role, QColor(235, 235, 235));
+      dark.setColor(QPalette::Disabled, role, QColor(190, 190, 190));
+    }
+    QApplication::setPalette(dark);
+    {
+      Form1 window;
+      window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      window.findChild<QPushButton*>("Command1")->click();
+      for (const char* name : {"Text_x0", "Text_y10", "Text_y20", "Text_h"}) {
+        const double contrast = DrawnContrast(window.findChild<QLineEdit*>(name), QColor(224, 224, 224));
+        QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(name).arg(contrast)));
+      }
+      // The axes are dark on the pale yellow picture.
+      const auto* picture = window.findChild<PictureBox*>("Picture1");
+      const ViewTransform view(0 - 0.1 * 0.1, 1.2, 0.1 + 0.1 * 0.1, -1.2, picture->PixelWidth(),
+                               picture->PixelHeight());
+      QVERIFY(Contrast(Pixel(picture, 0.0, 0.5, view), kPaleYellow) >= 4.5);
+      QVERIFY(Contrast(Pixel(picture, 0.05, 0.0, view), kPaleYellow) >= 4.5);
+
+      Form_About about;
+      about.show();
+      for (QLabel* label : about.findChildren<QLabel*>()) {
+        const double contrast = DrawnContrast(label, kPaleYellow);
+        QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(label->objectName()).arg(contrast)));
+      }
+    }
+    QApplication::setPalette(standard);
+  }
+
+  // Run with QT_SCALE_FACTOR=2 (a second ctest entry): the plot is drawn at
+  // the screen's resolution, not enlarged from logical pixels.
+  void plotIsSharpAtDevicePixelRatio2() {
+    if (form->devicePixelRatioF() != 2) QSKIP("needs QT_SCALE_FACTOR=2");
+    Press("Option_Euler", "0.1", "1");
+    auto* picture = Get<PictureBox>("Picture1");
+    const QImage screen = picture->grab().toImage();
+    QCOMPARE(screen.devicePixelRatio(), 2.0);
+    // The red segment from (0, 1) to (0.1, 0.9) falls 20 device pixels over
+    // about 530 columns: the top edge of each column rises in steps of one
+    // device pixel, and the segment is about one logical pixel thick.
+    int odd_tops = 0, columns = 0;
+    for (int x = 0; x < screen.width(); ++x) {
+      int top = -1, thickness = 0;
+      for (int y = 0; y < screen.height(); ++y) {
+        if (screen.pixelColor(x, y) != QColor(255, 0, 0)) continue;
+        if (top < 0) top = y;
+        ++thickness;
+      }
+      if (top < 0) continue;
+      ++columns;
+      odd_tops += top % 2;
+      QVERIFY2(thickness >= 2 && thickness <= 3, qPrintable(QStringLiteral("column %1: %2").arg(x).arg(thickness)));
+    }
+    QVERIFY(columns > 400);
+    QVERIFY(odd_tops > columns / 4);
   }
 
   void aboutWindowIsModelessAndSingle() {
