@@ -105,7 +105,12 @@ Form1::Form1(Calculation::MemoryProbe available_memory, QWidget* parent)
     : QMainWindow(parent), m_calculation(std::move(available_memory)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Kavrin - Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations"));
-  m_reportError = [this](const QString& message) { QMessageBox::critical(this, QStringLiteral("Kavrin"), message); };
+  m_reportError = [this](const QString& message) {
+    // "N = -1" stays on one line: the box wraps between words only.
+    QString text = message;
+    text.replace(QStringLiteral(" = "), QStringLiteral("\u00a0=\u00a0"));
+    QMessageBox::critical(this, QStringLiteral("Kavrin"), text);
+  };
 
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("client"));
