@@ -49,12 +49,15 @@ void March(MarchArrays& arrays, std::size_t steps, const double h, double& x0, d
       b = Y2;
     }
   } catch (const Failure&) {
+    // The failing step started from entry i - 1. Reading it back, rather than
+    // the loop's own x, a and b, keeps those in registers: a handler that
+    // used them would make the compiler store them to memory at every step.
     arrays.filled = i;
-    x0 = x;
-    y1_0 = a;
-    y2_0 = b;
+    x0 = xs[i - 1];
+    y1_0 = y1s[i - 1];
+    y2_0 = y2s[i - 1];
     throw Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " + std::to_string(i) +
-                                             ", which starts at x = " + ShortestText(x) +
+                                             ", which starts at x = " + ShortestText(xs[i - 1]) +
                                              ". Enter a target point x1 nearer to the start, or more steps.");
   }
   arrays.filled = steps + 1;
