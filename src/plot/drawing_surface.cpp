@@ -14,7 +14,7 @@ bool Axis(double low, double high, int pixels, double& scale, double& offset) {
   const double half_extent = high / 2 - low / 2;
   scale = (pixels / 2.0) / half_extent;
   offset = -low * scale;
-  return half_extent != 0 && std::isfinite(scale) && std::isfinite(offset);
+  return pixels > 0 && half_extent != 0 && std::isfinite(scale) && std::isfinite(offset);
 }
 
 }  // namespace

@@ -60,7 +60,8 @@ class ViewTransform {
   ViewTransform() = default;
   ViewTransform(double left, double top, double right, double bottom, int width, int height);
 
-  // False for a zero (or unusably small) extent: nothing can be drawn.
+  // False for a zero (or unusably small) extent, or an area without pixels:
+  // nothing can be drawn.
   bool usable() const noexcept { return m_usable; }
   double PixelX(double x) const noexcept { return x * m_sx + m_ox; }
   double PixelY(double y) const noexcept { return y * m_sy + m_oy; }

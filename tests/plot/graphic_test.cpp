@@ -318,5 +318,18 @@ TEST(DenseGrid, LeavesTheCurveVisible) {
   EXPECT_GE(blue(plot), blue(curves) * 9 / 10);
 }
 
+// A picture that was never given a size (a window not yet shown) has no
+// pixels: the plot draws nothing there instead of writing outside it.
+TEST(RasterImageWithoutPixels, DrawsNothing) {
+  Calculation calc{[] { return std::uint64_t{1} << 40; }};
+  CommandVariables v = calc.Calculate({"0", "1", "-1", "2", "200"}, Method::RK4, ".");
+  RasterImage unsized(Rgb{255, 255, 192});
+  Graphic(calc.N(), calc.tables(), v.x0, v.x1, unsized);
+  EXPECT_EQ(unsized.PixelWidth(), 0);
+  unsized.Resize(1, 1);
+  Graphic(calc.N(), calc.tables(), v.x0, v.x1, unsized);
+  EXPECT_NE(unsized.Pixel(0, 0), (Rgb{255, 255, 192}));
+}
+
 }  // namespace
 }  // namespace kavrin
