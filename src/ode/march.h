@@ -68,9 +68,39 @@ void March(MarchArrays& arrays, std::size_t steps, const double h, double& x0, d
   }
 }
 
-// One march instantiated per method, called through the method table: one
-// indirect call per run, none per step.
+// The same march keeping only the last values: x, y1, y2 go in as the start
+// and come out as the values after `steps` steps, bit for bit those that
+// March stores in its last entry. An overflow throws a Failure naming the step.
+template <StepMethod Step>
+void MarchToEnd(std::size_t steps, const double h, double& x, double& y1, double& y2) {
+  double xi = x;
+  double a = y1;
+  double b = y2;
+  std::size_t i = 1;
+  try {
+    for (; i <= steps; ++i) {
+      double Y1;
+      double Y2;
+      Step(xi, a, b, h, Y1, Y2);
+      const double x_next = xi + h;
+      RequireFiniteStep(x_next);
+      xi = x_next;
+      a = Y1;
+      b = Y2;
+    }
+  } catch (const Failure&) {
+    throw Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " + std::to_string(i) +
+                                             ". Enter a target point x1 nearer to the start, or more steps.");
+  }
+  x = xi;
+  y1 = a;
+  y2 = b;
+}
+
+// One march of each kind instantiated per method, called through the method
+// table: one indirect call per run, none per step.
 using MarchFunction = void (*)(MarchArrays& arrays, std::size_t steps, double h, double& x0, double& y1_0,
                                double& y2_0);
+using MarchToEndFunction = void (*)(std::size_t steps, double h, double& x, double& y1, double& y2);
 
 }  // namespace kavrin

@@ -11,13 +11,13 @@ namespace kavrin {
 
 const std::array<MethodInfo, kMethodCount>& MethodTable() {
   static constexpr std::array<MethodInfo, kMethodCount> table{{
-      {Method::Euler, "Euler Method", 1, &Euler, &March<Euler>},
-      {Method::EulerEP, "Euler End-Point Method", 2, &EulerEP, &March<EulerEP>},
-      {Method::EulerMP, "Euler Mid-Point Method", 2, &EulerMP, &March<EulerMP>},
-      {Method::RK4, "Runge-Kutta-4 Method", 4, &RK4, &March<RK4>},
-      {Method::RKF, "Runge-Kutta-Fehlberg Method", 5, &RKF, &March<RKF>},
-      {Method::RKM, "Runge-Kutta-Merson Method", 4, &RKM, &March<RKM>},
-      {Method::RK4G, "Runge-Kutta-Gill Method", 4, &RK4G, &March<RK4G>},
+      {Method::Euler, "Euler Method", 1, &Euler, &March<Euler>, &MarchToEnd<Euler>},
+      {Method::EulerEP, "Euler End-Point Method", 2, &EulerEP, &March<EulerEP>, &MarchToEnd<EulerEP>},
+      {Method::EulerMP, "Euler Mid-Point Method", 2, &EulerMP, &March<EulerMP>, &MarchToEnd<EulerMP>},
+      {Method::RK4, "Runge-Kutta-4 Method", 4, &RK4, &March<RK4>, &MarchToEnd<RK4>},
+      {Method::RKF, "Runge-Kutta-Fehlberg Method", 5, &RKF, &March<RKF>, &MarchToEnd<RKF>},
+      {Method::RKM, "Runge-Kutta-Merson Method", 4, &RKM, &March<RKM>, &MarchToEnd<RKM>},
+      {Method::RK4G, "Runge-Kutta-Gill Method", 4, &RK4G, &March<RK4G>, &MarchToEnd<RK4G>},
   }};
   return table;
 }

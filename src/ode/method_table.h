@@ -16,7 +16,8 @@ struct MethodInfo {
   std::string_view result_name;  // name at the end of the result line
   int order;                     // order of convergence
   StepMethod step;
-  MarchFunction march;  // March<step>
+  MarchFunction march;              // March<step>
+  MarchToEndFunction march_to_end;  // MarchToEnd<step>
 };
 
 inline constexpr std::size_t kMethodCount = 7;

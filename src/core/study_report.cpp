@@ -1,0 +1,128 @@
+#include "core/study_report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "core/solution_csv.h"
+
+namespace kavrin {
+namespace {
+
+std::string Format(const char* pattern, double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, pattern, value);
+  return buffer;
+}
+
+std::string LongText(long double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.18Lg", value);
+  return buffer;
+}
+
+std::string Name(Method method) { return std::string(Info(method).result_name); }
+
+// What the order column says when it holds no number.
+std::string OrderNote(const StudyRun& run) {
+  switch (run.status) {
+    case StudyRun::Status::AtFloor:
+      return "round-off";
+    case StudyRun::Status::Failed:
+      return "overflow";
+    case StudyRun::Status::NoReference:
+    case StudyRun::Status::Measured:
+      break;
+  }
+  return "";
+}
+
+std::string Csv(const Study& study) {
+  std::string out = "method,N,h,y1,y2,error,order\n";
+  for (const StudyRun& run : study.runs) {
+    const bool values = run.status != StudyRun::Status::Failed;
+    const bool error = values && run.status != StudyRun::Status::NoReference;
+    out += Name(run.method) + "," + RoundTripText(run.N) + "," + RoundTripText(run.h) + "," +
+           (values ? RoundTripText(run.y1) : "") + "," + (values ? RoundTripText(run.y2) : "") + "," +
+           (error ? RoundTripText(run.error) : "") + "," + (run.order ? RoundTripText(*run.order) : "") + "\n";
+  }
+  return out;
+}
+
+std::string Table(const Study& study, bool markdown) {
+  std::string out;
+  const std::string x1 = RoundTripText(study.x1);
+  out += (markdown ? "### Convergence study at x1 = " : "Convergence study at x1 = ") + x1 + "\n\n";
+  if (study.reference.valid()) {
+    out += "Reference: y1 = " + LongText(study.reference.y1) + ", y2 = " + LongText(study.reference.y2) +
+           ", from a Taylor series in long double, estimated error " + Format("%.1e", study.reference.error) + ".\n";
+    out +=
+        "The error is the larger of |y1 - y1 ref| and |y2 - y2 ref|; the order is log(error ratio) / log(N ratio)\n"
+        "against the previous N. \"round-off\" marks an error within reach of the rounding of the run or of the\n"
+        "reference, where an order would mean nothing.\n\n";
+  } else {
+    out += "No reference: the solution grows without bound before x1 = " + x1 +
+           ", so the runs have no error to measure.\n\n";
+  }
+  if (markdown) {
+    out += "| method | N | h | y1 | y2 | error | order |\n|---|---:|---:|---:|---:|---:|---:|\n";
+  } else {
+    char header[160];
+    std::snprintf(header, sizeof header, "%-28s %10s %24s %24s %24s %10s %10s\n", "method", "N", "h", "y1", "y2",
+                  "error", "order");
+    out += header;
+  }
+  for (const StudyRun& run : study.runs) {
+    const bool failed = run.status == StudyRun::Status::Failed;
+    const bool error = !failed && run.status != StudyRun::Status::NoReference;
+    const std::string cells[] = {Name(run.method),
+                                 RoundTripText(run.N),
+                                 RoundTripText(run.h),
+                                 failed ? "" : RoundTripText(run.y1),
+                                 failed ? "" : RoundTripText(run.y2),
+                                 error ? Format("%.3e", run.error) : "",
+                                 run.order ? Format("%.2f", *run.order) : OrderNote(run)};
+    if (markdown) {
+      out += "|";
+      for (const std::string& cell : cells) out += " " + cell + " |";
+      out += "\n";
+    } else {
+      char line[256];
+      std::snprintf(line, sizeof line, "%-28s %10s %24s %24s %24s %10s %10s\n", cells[0].c_str(), cells[1].c_str(),
+                    cells[2].c_str(), cells[3].c_str(), cells[4].c_str(), cells[5].c_str(), cells[6].c_str());
+      out += line;
+    }
+  }
+  bool noted = false;
+  for (const StudyRun& run : study.runs) {
+    if (run.status != StudyRun::Status::Failed) continue;
+    if (!noted) out += "\n";
+    noted = true;
+    out += Name(run.method) + ", N = " + RoundTripText(run.N) + ": " + run.failure + "\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::optional<ReportFormat> ReportFormatNamed(std::string_view name) {
+  if (name == "text") return ReportFormat::Text;
+  if (name == "csv") return ReportFormat::Csv;
+  if (name == "markdown") return ReportFormat::Markdown;
+  return std::nullopt;
+}
+
+std::string StudyReport(const Study& study, ReportFormat format) {
+  return format == ReportFormat::Csv ? Csv(study) : Table(study, format == ReportFormat::Markdown);
+}
+
+std::optional<double> TypicalOrder(const Study& study, Method method) {
+  std::vector<double> orders;
+  for (const StudyRun& run : study.runs)
+    if (run.method == method && run.order) orders.push_back(*run.order);
+  if (orders.empty()) return std::nullopt;
+  std::sort(orders.begin(), orders.end());
+  return orders[orders.size() / 2];
+}
+
+}  // namespace kavrin

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/study.h"
+
+namespace kavrin {
+
+enum class ReportFormat { Text, Csv, Markdown };
+
+std::optional<ReportFormat> ReportFormatNamed(std::string_view name);
+
+// The study as a table. CSV has the header method,N,h,y1,y2,error,order, the
+// numbers in shortest round-trip form and an empty order (or error) where
+// none applies; text and Markdown add the reference and mark the errors at
+// the floor.
+std::string StudyReport(const Study& study, ReportFormat format);
+
+// The method's observed order for a legend: the median of its measured
+// orders, if it has any.
+std::optional<double> TypicalOrder(const Study& study, Method method);
+
+}  // namespace kavrin
