@@ -1,0 +1,210 @@
+// The command line beside the window: the same texts give the same step size,
+// line and report; exit statuses; the CSV and chart files; no window system.
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sstream>
+
+#include "cli/command_line.h"
+#include "offscreen_messages.h"
+#include "ui/form1.h"
+
+using namespace kavrin;
+
+namespace {
+
+struct Outcome {
+  int status;
+  QString out;
+  QString err;
+};
+
+Outcome Run(const QStringList& arguments) {
+  std::ostringstream out, err;
+  const int status = RunCommandLine(arguments, out, err);
+  return {status, QString::fromStdString(out.str()), QString::fromStdString(err.str())};
+}
+
+}  // namespace
+
+class CommandLineTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir;
+
+ private slots:
+  void initTestCase() { InstallOffscreenFilter(); }
+
+  void agreesWithTheWindow_data() {
+    QTest::addColumn<QString>("x1");
+    QTest::addColumn<QString>("N");
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("method");
+    QTest::newRow("plain") << "2"
+                           << "200"
+                           << "Option_RK4"
+                           << "rk4";
+    QTest::newRow("lenient texts, full name") << "&H2"
+                                              << "1 000"
+                                              << "Option_RKF"
+                                              << "Runge-Kutta-Fehlberg Method";
+    QTest::newRow("trailing letters") << "1"
+                                      << "12abc"
+                                      << "Option_EulerMP"
+                                      << "EULER-MP";
+    QTest::newRow("exponent D, backwards") << "-0.5"
+                                           << "1D1"
+                                           << "Option_RK4G"
+                                           << "rk4g";
+    QTest::newRow("fractional N") << "1"
+                                  << "2.7"
+                                  << "Option_EulerEP"
+                                  << "euler-ep";
+    QTest::newRow("failure: no steps") << "0.1"
+                                       << "abc"
+                                       << "Option_Euler"
+                                       << "euler";
+    QTest::newRow("failure: overflow") << "1000"
+                                       << "10"
+                                       << "Option_RKM"
+                                       << "rkm";
+  }
+  void agreesWithTheWindow() {
+    QFETCH(QString, x1);
+    QFETCH(QString, N);
+    QFETCH(QString, option);
+    QFETCH(QString, method);
+    Form1 form;
+    QStringList reports;
+    form.setErrorReporter([&](const QString& message) { reports << message; });
+    form.findChild<QRadioButton*>(option)->setChecked(true);
+    form.findChild<QLineEdit*>("Text_x1")->setText(x1);
+    form.findChild<QLineEdit*>("Text_N")->setText(N);
+    form.findChild<QPushButton*>("Command1")->click();
+
+    const Outcome cli = Run({"--x1", x1, "--steps", N, "--method", method});
+    auto* list = form.findChild<QListWidget*>("List1");
+    if (reports.isEmpty()) {
+      QCOMPARE(cli.status, 0);
+      QCOMPARE(cli.err, QString());
+      QCOMPARE(cli.out, "h = " + form.findChild<QLineEdit*>("Text_h")->text() + "\n" +
+                            list->item(list->count() - 2)->text() + "\n");
+    } else {
+      QCOMPARE(cli.status, 1);
+      QCOMPARE(cli.out, QString());
+      QCOMPARE(cli.err, reports.front() + "\n");
+    }
+  }
+
+  void exitStatusesHelpAndVersion() {
+    QCOMPARE(Run({"--version"}).out, QStringLiteral("Kavrin 1.00\n"));
+    const Outcome help = Run({"--help"});
+    QCOMPARE(help.status, 0);
+    QVERIFY(help.out.startsWith("Usage: kavrin [options]"));
+    for (const char* option : {"--x1", "--steps", "--method", "--table", "--compare", "--format", "--plot"})
+      QVERIFY2(help.out.contains(QLatin1String(option)), option);
+    // Wrong options: one line naming the option, the usage hint, status 2.
+    const QStringList wrong[] = {{"--bogus"},
+                                 {"--method", "heun"},
+                                 {"--method", "rk4,rkf"},
+                                 {"--compare", "--steps", "1.5"},
+                                 {"--compare", "--steps", "80..20"},
+                                 {"--compare", "--format", "xml"},
+                                 {"--compare", "--table", "x.csv"},
+                                 {"--format", "csv"},
+                                 {"--plot", "chart.gif"},
+                                 {"stray"}};
+    for (const QStringList& arguments : wrong) {
+      const Outcome o = Run(arguments);
+      QCOMPARE(o.status, 2);
+      QCOMPARE(o.out, QString());
+      const QStringList lines = o.err.split('\n', Qt::SkipEmptyParts);
+      QCOMPARE(lines.size(), 2);
+      QVERIFY2(lines[0].startsWith("kavrin: "), qPrintable(lines[0]));
+      QCOMPARE(lines[1], QStringLiteral("Try 'kavrin --help' for more information."));
+    }
+  }
+
+  void tableIsWrittenWholeOrNotAtAll() {
+    const QString path = dir.filePath("solution.csv");
+    const Outcome o = Run({"--x1", "2", "--steps", "200", "--method", "rk4", "--table", path});
+    QCOMPARE(o.status, 0);
+    QVERIFY(o.out.endsWith("Runge-Kutta-4 Method\n"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = file.readAll().split('\n');
+    QCOMPARE(rows.front(), QByteArray("i,x,y1,y2"));
+    QCOMPARE(rows.size(), 1 + 201 + 1);  // header, N + 1 rows, the empty text after the last line feed
+    QCOMPARE(rows[201].left(4), QByteArray("200,"));
+    // To standard output, the CSV alone.
+    const Outcome piped = Run({"--x1", "1", "--steps", "2", "--table", "-"});
+    QCOMPARE(piped.out, QStringLiteral("i,x,y1,y2\n0,0,1,-1\n1,0.5,0.5,-0.5\n2,1,0.625,-0.375\n"));
+    // An unwritable place: a report, status 1, nothing on standard output and no file.
+    const QString missing = dir.filePath("no/such/folder/solution.csv");
+    const Outcome failed = Run({"--x1", "2", "--steps", "200", "--table", missing});
+    QCOMPARE(failed.status, 1);
+    QCOMPARE(failed.out, QString());
+    QVERIFY2(failed.err.startsWith("kavrin: cannot write " + missing), qPrintable(failed.err));
+    QVERIFY(!QFile::exists(missing));
+  }
+
+  void chartsAreValidPicturesOfTheStudy() {
+    const QString svg = dir.filePath("study.svg");
+    const QString png = dir.filePath("study.png");
+    for (const QString& path : {svg, png}) {
+      const Outcome o = Run({"--compare", "--x1", "1", "--steps", "10..640", "--plot", path});
+      QCOMPARE(o.status, 0);
+      QVERIFY(o.out.contains("Runge-Kutta-Gill Method"));
+    }
+    QSvgRenderer renderer(svg);
+    QVERIFY(renderer.isValid());
+    QCOMPARE(renderer.viewBox(), QRect(0, 0, 900, 600));
+    const QImage image(png);
+    QCOMPARE(image.size(), QSize(900, 600));
+    // Not blank: each method's colour is there (Euler black, Gill reddish purple).
+    int black = 0, purple = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb pixel = image.pixel(x, y);
+        black += pixel == qRgb(0, 0, 0) ? 1 : 0;
+        purple += pixel == qRgb(204, 121, 167) ? 1 : 0;
+      }
+    }
+    QVERIFY(black > 200);
+    QVERIFY(purple > 50);
+  }
+
+  // The installed program, started as a user would, with no display at all.
+  void runsWithoutAWindowSystem() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(name);
+    const QString png = dir.filePath("bare.png");
+    const QList<QStringList> runs = {{"--x1", "2", "--steps", "200", "--method", "rk4"},
+                                     {"--compare", "--steps", "10,20", "--plot", png}};
+    for (const QStringList& arguments : runs) {
+      QProcess kavrin;
+      kavrin.setProcessEnvironment(environment);
+      kavrin.start(QStringLiteral(KAVRIN_BINARY), arguments);
+      QVERIFY(kavrin.waitForFinished(30000));
+      QCOMPARE(kavrin.exitStatus(), QProcess::NormalExit);
+      QCOMPARE(kavrin.exitCode(), 0);
+      QCOMPARE(kavrin.readAllStandardError(), QByteArray());
+    }
+    QCOMPARE(QImage(png).size(), QSize(900, 600));
+  }
+};
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  CommandLineTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "command_line_test.moc"
