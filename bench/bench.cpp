@@ -15,14 +15,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "core/calculation.h"
+#include "core/study.h"
 #include "ode/euler.h"
 #include "ode/euler_variants.h"
 #include "ode/rk4.h"
@@ -40,6 +44,8 @@ constexpr double kX1 = 1.0;
 constexpr std::int64_t kMillion = 1'000'000;
 constexpr std::int64_t kTenMillion = 10'000'000;
 constexpr int kRepetitions = 5;
+// The size of the RK4 CSV at N = 10^7 from x = 0 to 1, as the command writes it.
+constexpr std::int64_t kCsvBytes = 659'494'304;
 
 // One calculation state per step count, warmed up so that its tables exist.
 kavrin::Calculation& WarmCalculation(std::int64_t steps) {
@@ -200,6 +206,49 @@ std::string CpuModel() {
 
 const char* Verdict(bool met) { return met ? "met" : "NOT MET"; }
 
+// The convergence study up to N = 10^7 (doubling from 10), all seven methods.
+kavrin::StudyOptions BigStudy(unsigned threads) {
+  kavrin::StudyOptions options;
+  options.x1 = 1;
+  for (double n = 10; n <= 1e7; n *= 2) options.steps.push_back(n);
+  for (const kavrin::MethodInfo& info : kavrin::MethodTable()) options.methods.push_back(info.method);
+  options.threads = threads;
+  return options;
+}
+
+void Study(benchmark::State& state) {
+  const kavrin::StudyOptions options = BigStudy(static_cast<unsigned>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(kavrin::RunStudy(options).runs.data());
+}
+
+// The CSV of a 10^7-step solution as the command line writes it, and the
+// same number of bytes written plainly from memory, to the same folder.
+std::string BenchFile() { return (std::filesystem::temp_directory_path() / "kavrin-bench.csv").string(); }
+
+void CsvTable(benchmark::State& state) {
+  const std::string path = BenchFile();
+  const QStringList arguments{"--x1",     "1",   "--steps", "10000000",
+                              "--method", "rk4", "--table", QString::fromStdString(path)};
+  std::ostringstream out, err;
+  for (auto _ : state)
+    if (kavrin::RunCommandLine(arguments, out, err) != 0) state.SkipWithError(err.str().c_str());
+  state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));
+  std::filesystem::remove(path);
+}
+
+void PlainWrite(benchmark::State& state) {
+  const std::string path = BenchFile();
+  const std::vector<char> block(std::size_t{1} << 20, 'x');
+  const std::size_t bytes = static_cast<std::size_t>(state.range(0));
+  for (auto _ : state) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    for (std::size_t done = 0; done < bytes; done += block.size())
+      std::fwrite(block.data(), 1, std::min(block.size(), bytes - done), file);
+    std::fclose(file);
+  }
+  std::filesystem::remove(path);
+}
+
 // The bare loop of each method, in the method table's order, and the name
 // both of its benchmarks carry.
 struct BareRow {
@@ -229,6 +278,27 @@ void Register() {
   configure(RegisterBenchmark("gsl_rk4", Peer<GslRk4>));
   configure(RegisterBenchmark("gsl_rkf45", Peer<GslRkf45>));
   configure(RegisterBenchmark("graphic", Plot));
+  RegisterBenchmark("study", Study)
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(3)
+      ->ReportAggregatesOnly(true)
+      ->UseRealTime()
+      ->Arg(1)
+      ->Arg(0)
+      ->Iterations(1);
+  RegisterBenchmark("csv_table", CsvTable)
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(3)
+      ->ReportAggregatesOnly(true)
+      ->UseRealTime()
+      ->Iterations(1);
+  RegisterBenchmark("plain_write", PlainWrite)
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(3)
+      ->ReportAggregatesOnly(true)
+      ->UseRealTime()
+      ->Arg(kCsvBytes)
+      ->Iterations(1);
   RegisterBenchmark("press", WholePress)
       ->Unit(benchmark::kMillisecond)
       ->Repetitions(kRepetitions)
@@ -240,7 +310,27 @@ void Register() {
 
 }  // namespace
 
+// The peak resident memory of a process that runs the big study, in bytes.
+int PeakMemoryOfTheStudy() {
+  benchmark::DoNotOptimize(kavrin::RunStudy(BigStudy(0)).runs.data());
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("%ld\n", usage.ru_maxrss * 1024L);
+  return 0;
+}
+
+double PeakOfChild(const char* program, const char* mode) {
+  double peak = NAN;
+  const std::string command = std::string("\"") + program + "\" " + mode + " 2>/dev/null";
+  if (FILE* child = popen(command.c_str(), "r")) {
+    if (std::fscanf(child, "%lf", &peak) != 1) peak = NAN;
+    pclose(child);
+  }
+  return peak;
+}
+
 int main(int argc, char* argv[]) {
+  if (argc == 2 && std::strcmp(argv[1], "--peak-memory-study") == 0) return PeakMemoryOfTheStudy();
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
   QApplication app(argc, argv);
@@ -252,12 +342,8 @@ int main(int argc, char* argv[]) {
   benchmark::RunSpecifiedBenchmarks(&collector);
 
   // Peak memory in a fresh process that only starts the window and presses once.
-  double peak = NAN;
-  const std::string command = std::string("\"") + argv[0] + "\" --peak-memory 2>/dev/null";
-  if (FILE* child = popen(command.c_str(), "r")) {
-    if (std::fscanf(child, "%lf", &peak) != 1) peak = NAN;
-    pclose(child);
-  }
+  const double peak = PeakOfChild(argv[0], "--peak-memory");
+  const double study_peak = PeakOfChild(argv[0], "--peak-memory-study");
 
   const auto& c = collector;
   const std::string M = "/1000000", TM = "/10000000";
@@ -299,6 +385,18 @@ int main(int argc, char* argv[]) {
   std::printf("%-38s %12.1f MB  (limit 24 N + 64 MB = %.1f MB)\n", "peak memory of that press", peak / (1 << 20),
               limit / (1 << 20));
 
+  // These benchmarks report in milliseconds.
+  const double study_one = c.Total("study/1");
+  const double study_all = c.Total("study/0");
+  const double csv_ms = c.Total("csv_table/");
+  const double plain_ms = c.Total("plain_write/" + std::to_string(kCsvBytes));
+  const double mb = kCsvBytes / 1e6;
+  std::printf("%-38s %12.1f ms  (one thread %.1f ms, speedup %.2f)\n", "study to N = 10^7, 7 methods, all cores",
+              study_all, study_one, study_one / study_all);
+  std::printf("%-38s %12.1f MB\n", "peak memory of that study", study_peak / (1 << 20));
+  std::printf("%-38s %12.1f ms  (%.0f MB, %.0f MB/s; plain write of as many bytes %.0f MB/s)\n",
+              "--table, RK4, N = 10^7, whole command", csv_ms, mb, mb / (csv_ms / 1e3), mb / (plain_ms / 1e3));
+
   std::printf("\ngoals\n");
   std::printf("  RK4 march <= Boost classic loop:            %.2f vs %.2f ns   %s\n", kavrin_rk4, boost,
               Verdict(kavrin_rk4 <= boost));
@@ -309,5 +407,9 @@ int main(int argc, char* argv[]) {
               Verdict(press_ms / boost_ms <= 2.5));
   std::printf("  peak memory <= 24 N + 64 MB:                %.1f MB          %s\n", peak / (1 << 20),
               Verdict(peak <= limit));
+  std::printf("  study on all cores >= 1.8 x one thread:     %.2f x           %s\n", study_one / study_all,
+              Verdict(study_one / study_all >= 1.8));
+  std::printf("  study peak memory < 64 MB:                  %.1f MB          %s\n", study_peak / (1 << 20),
+              Verdict(study_peak < 64.0 * (1 << 20)));
   return 0;
 }
