@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ode/failure.h"
 
@@ -50,6 +52,48 @@ void HorizontalGrid(DrawingSurface& surface, const ViewTransform& view, double b
   for (double g = 0; g >= bound && g >= bottom; g = g + -kGridSpacing) Segment(surface, xLow, g, xHigh, g, kGridGrey);
 }
 
+// The highest and lowest of y1 and y2 over a run of entries, starting from
+// the plot's -1000 and 1000.
+struct ValueRange {
+  double high = -1000;
+  double low = 1000;
+};
+
+ValueRange ScanValues(const double* y1s, const double* y2s, std::int64_t first, std::int64_t end) {
+  ValueRange r;
+  for (std::int64_t i = first; i < end; ++i) {
+    // The pair's larger and smaller value first, so that each running
+    // extreme waits for one comparison per step, not two.
+    const double y1 = y1s[i];
+    const double y2 = y2s[i];
+    const double high = y2 > y1 ? y2 : y1;
+    const double low = y2 < y1 ? y2 : y1;
+    if (high > r.high) r.high = high;
+    if (low < r.low) r.low = low;
+  }
+  return r;
+}
+
+// Entries 0 to count - 1, in consecutive shares on every core when there are
+// many. A later share's extreme replaces an earlier one's only when strictly
+// beyond it, so the result is the one a single pass in order finds.
+ValueRange ValueRangeOf(const double* y1s, const double* y2s, std::int64_t count) {
+  constexpr std::int64_t kParallelEntries = std::int64_t{1} << 20;
+  const std::int64_t threads = count >= kParallelEntries ? std::max(1u, std::thread::hardware_concurrency()) : 1;
+  std::vector<ValueRange> shares(static_cast<std::size_t>(threads));
+  std::vector<std::thread> pool;
+  for (std::int64_t t = 1; t < threads; ++t)
+    pool.emplace_back([&, t] { shares[t] = ScanValues(y1s, y2s, count * t / threads, count * (t + 1) / threads); });
+  shares[0] = ScanValues(y1s, y2s, 0, count / threads);
+  for (std::thread& thread : pool) thread.join();
+  ValueRange r = shares[0];
+  for (const ValueRange& share : shares) {
+    if (share.high > r.high) r.high = share.high;
+    if (share.low < r.low) r.low = share.low;
+  }
+  return r;
+}
+
 }  // namespace
 
 void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMax, DrawingSurface& surface) {
@@ -73,15 +117,15 @@ void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMa
   const double* y2s = tables.y2_data();
   auto at = [filled](const double* table, std::int64_t i) { return i < filled ? table[i] : 0.0; };
 
-  for (std::int64_t i = 0; i <= last; ++i) {
-    // The pair's larger and smaller value first, so that each running
-    // extreme waits for one comparison per step, not two.
-    const double y1 = at(y1s, i);
-    const double y2 = at(y2s, i);
-    const double high = y2 > y1 ? y2 : y1;
-    const double low = y2 < y1 ? y2 : y1;
-    if (high > yMax) yMax = high;
-    if (low < yMin) yMin = low;
+  // The filled entries, on every core when there are many; the empty ones
+  // after them read as 0.
+  const std::int64_t stored = std::min(last + 1, filled);
+  const ValueRange range = ValueRangeOf(y1s, y2s, std::max<std::int64_t>(stored, 0));
+  yMax = range.high;
+  yMin = range.low;
+  if (last >= stored) {
+    if (0.0 > yMax) yMax = 0.0;
+    if (0.0 < yMin) yMin = 0.0;
   }
 
   // Take in the origin, then a margin of a tenth of each extent.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <exception>
+#include <thread>
 
 #if defined(__GNUC__)
 #define KAVRIN_ALWAYS_INLINE [[gnu::always_inline]] inline
@@ -174,6 +176,45 @@ void RasterImage::Line(float xa, float ya, float xb, float yb) {
              m_view.PixelX(xb), m_view.PixelY(yb), m_foreground);
 }
 
+namespace {
+
+// The segments between points first..last of both curves, in the order the
+// plot draws them: per step the red one, then the blue one. Each point is
+// converted and mapped once and shared by the segments that meet there; a
+// coordinate is converted when its first segment is drawn, so an overflow
+// ends the curves after the segments before it.
+void DrawCurveRange(const Pixels& pixels, const ViewTransform& view, const double* x, const double* y1,
+                    const double* y2, std::size_t first, std::size_t last, std::uint32_t red, std::uint32_t blue) {
+  const int w = pixels.width;
+  const int h = pixels.height;
+  AxisPoint xa = OnAxis(view.PixelX(ToSingle(x[first])), w);
+  AxisPoint ya1 = OnAxis(view.PixelY(ToSingle(y1[first])), h);
+  const AxisPoint xb0 = OnAxis(view.PixelX(ToSingle(x[first + 1])), w);
+  const AxisPoint yb10 = OnAxis(view.PixelY(ToSingle(y1[first + 1])), h);
+  CurveSegment(pixels, xa, ya1, xb0, yb10, red);
+  AxisPoint ya2 = OnAxis(view.PixelY(ToSingle(y2[first])), h);
+  const AxisPoint yb20 = OnAxis(view.PixelY(ToSingle(y2[first + 1])), h);
+  CurveSegment(pixels, xa, ya2, xb0, yb20, blue);
+  xa = xb0;
+  ya1 = yb10;
+  ya2 = yb20;
+  for (std::size_t i = first + 2; i <= last; ++i) {
+    const AxisPoint xb = OnAxis(view.PixelX(ToSingle(x[i])), w);
+    const AxisPoint yb1 = OnAxis(view.PixelY(ToSingle(y1[i])), h);
+    CurveSegment(pixels, xa, ya1, xb, yb1, red);
+    const AxisPoint yb2 = OnAxis(view.PixelY(ToSingle(y2[i])), h);
+    CurveSegment(pixels, xa, ya2, xb, yb2, blue);
+    xa = xb;
+    ya1 = yb1;
+    ya2 = yb2;
+  }
+}
+
+// Below this many points one thread draws the curves alone, unless told otherwise.
+constexpr std::size_t kParallelPoints = std::size_t{1} << 16;
+
+}  // namespace
+
 void RasterImage::Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first,
                          Rgb second) {
   // Wide pens (high-density screens) take the general path per segment.
@@ -181,34 +222,52 @@ void RasterImage::Curves(const double* x, const double* y1, const double* y2, st
     DrawingSurface::Curves(x, y1, y2, points, first, second);
     return;
   }
-  // Each point is converted and mapped once and shared by the segments that
-  // meet there. A coordinate is converted when its first segment is drawn, so
-  // an overflow still ends the curves after the segments before it.
   const std::uint32_t red = PixelValue(first);
   const std::uint32_t blue = PixelValue(second);
-  const Pixels pixels{m_pixels.data(), m_width, m_width, m_height, m_pen};
-  const int w = m_width;
-  const int h = m_height;
-  AxisPoint xa = OnAxis(m_view.PixelX(ToSingle(x[0])), w);
-  AxisPoint ya1 = OnAxis(m_view.PixelY(ToSingle(y1[0])), h);
-  const AxisPoint xb0 = OnAxis(m_view.PixelX(ToSingle(x[1])), w);
-  const AxisPoint yb10 = OnAxis(m_view.PixelY(ToSingle(y1[1])), h);
-  CurveSegment(pixels, xa, ya1, xb0, yb10, red);
-  AxisPoint ya2 = OnAxis(m_view.PixelY(ToSingle(y2[0])), h);
-  const AxisPoint yb20 = OnAxis(m_view.PixelY(ToSingle(y2[1])), h);
-  CurveSegment(pixels, xa, ya2, xb0, yb20, blue);
-  xa = xb0;
-  ya1 = yb10;
-  ya2 = yb20;
-  for (std::size_t i = 2; i < points; ++i) {
-    const AxisPoint xb = OnAxis(m_view.PixelX(ToSingle(x[i])), w);
-    const AxisPoint yb1 = OnAxis(m_view.PixelY(ToSingle(y1[i])), h);
-    CurveSegment(pixels, xa, ya1, xb, yb1, red);
-    const AxisPoint yb2 = OnAxis(m_view.PixelY(ToSingle(y2[i])), h);
-    CurveSegment(pixels, xa, ya2, xb, yb2, blue);
-    xa = xb;
-    ya1 = yb1;
-    ya2 = yb2;
+  const Pixels image{m_pixels.data(), m_width, m_width, m_height, 1};
+  // Every hardware thread for long curves, unless told how many; at most one
+  // per segment.
+  std::size_t wanted = m_threads;
+  if (wanted == 0) wanted = points >= kParallelPoints ? std::max(1u, std::thread::hardware_concurrency()) : 1;
+  const auto threads = static_cast<unsigned>(std::min(wanted, points - 1));
+  if (threads <= 1) {
+    DrawCurveRange(image, m_view, x, y1, y2, 0, points - 1, red, blue);
+    return;
+  }
+  // Each thread draws a consecutive share of the steps; the first into the
+  // image, the others into layers of their own where 0 means untouched.
+  // Laying the layers over the image in order gives the pixels of drawing in
+  // order: a later segment covers an earlier one. On an overflow, the shares
+  // before the failing one and the failing one up to its failure are laid,
+  // and its failure is reported, as drawing in order would.
+  std::vector<std::vector<std::uint32_t>> layers(threads - 1);
+  std::vector<std::exception_ptr> failures(threads);
+  auto share = [&](unsigned t) {
+    const std::size_t begin = (points - 1) * t / threads;
+    const std::size_t end = (points - 1) * (t + 1) / threads;
+    Pixels pixels = image;
+    if (t > 0) {
+      layers[t - 1].assign(m_pixels.size(), 0);
+      pixels.bits = layers[t - 1].data();
+    }
+    try {
+      DrawCurveRange(pixels, m_view, x, y1, y2, begin, end, red, blue);
+    } catch (...) {
+      failures[t] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> pool;
+  pool.reserve(threads - 1);
+  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(share, t);
+  share(0);
+  for (std::thread& thread : pool) thread.join();
+  for (unsigned t = 0; t < threads; ++t) {
+    if (t > 0) {
+      const std::uint32_t* layer = layers[t - 1].data();
+      for (std::size_t p = 0; p < m_pixels.size(); ++p)
+        if (layer[p] != 0) m_pixels[p] = layer[p];
+    }
+    if (failures[t]) std::rethrow_exception(failures[t]);
   }
 }
 

@@ -31,6 +31,10 @@ class RasterImage : public DrawingSurface {
   // Segments are then drawn about one logical pixel wide.
   void Resize(int width, int height, double pixel_ratio = 1.0);
   void set_foreground(Rgb colour) { m_foreground = PixelValue(colour); }
+  // Threads that draw the curves: 0 (the default) uses every hardware thread
+  // for long curves and one for short ones; the pixels are the same for any
+  // number.
+  void set_threads(unsigned threads) { m_threads = threads; }
 
   void Cls() override;
   void Scale(double left, double top, double right, double bottom) override;
@@ -53,6 +57,7 @@ class RasterImage : public DrawingSurface {
   int m_height = 0;
   double m_pixel_ratio = 1.0;
   int m_pen = 1;  // segment width in device pixels
+  unsigned m_threads = 0;
   std::uint32_t m_background;
   std::uint32_t m_foreground;
   ViewTransform m_view;

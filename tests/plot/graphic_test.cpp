@@ -331,5 +331,83 @@ TEST(RasterImageWithoutPixels, DrawsNothing) {
   EXPECT_NE(unsized.Pixel(0, 0), (Rgb{255, 255, 192}));
 }
 
+// Curves drawn by several threads, each into a layer of its own, give the
+// pixels of drawing in order, and an overflow partway the same pixels and
+// report; for real runs and for synthetic curves that cross at every step.
+struct ParallelCase {
+  const char* name;
+  std::string x1, N;
+  Method method;
+  double crossing;     // > 0: synthetic curves instead, crossing with this amplitude
+  double overflow_at;  // > 0: y2 at this fraction of the steps becomes 1e39
+};
+
+void PrintTo(const ParallelCase& c, std::ostream* os) { *os << c.name; }
+
+class ParallelPlotTest : public ::testing::TestWithParam<ParallelCase> {
+ protected:
+  Calculation calc{[] { return std::uint64_t{1} << 40; }};
+  SolutionTables synthetic;
+
+  const SolutionTables& Tables(double& N, double& x1) {
+    const ParallelCase& c = GetParam();
+    if (c.crossing == 0) {
+      const CommandVariables v = calc.Calculate({"0", "1", "-1", c.x1, c.N}, c.method, ".");
+      N = calc.N();
+      x1 = v.x1;
+      return calc.tables();
+    }
+    const std::size_t n = 20000;
+    synthetic.Reset(n + 2);
+    for (std::size_t i = 0; i <= n; ++i) {
+      synthetic.x_data()[i] = i / static_cast<double>(n);
+      synthetic.y1_data()[i] = c.crossing * std::sin(i * 0.37);
+      synthetic.y2_data()[i] = c.crossing * std::cos(i * 0.41);
+    }
+    if (c.overflow_at > 0) synthetic.y2_data()[static_cast<std::size_t>(n * c.overflow_at)] = 1e39;
+    synthetic.set_filled(n + 1);
+    N = static_cast<double>(n);
+    x1 = 1;
+    return synthetic;
+  }
+
+  // The picture and the report (empty when none) with the given threads.
+  std::pair<std::vector<std::uint32_t>, std::string> Draw(unsigned threads) {
+    double N = 0, x1 = 0, x0 = 0;
+    const SolutionTables& t = Tables(N, x1);
+    RasterImage image(Rgb{255, 255, 192});
+    image.Resize(317, 245);
+    image.set_threads(threads);
+    std::string report;
+    try {
+      Graphic(N, t, x0, x1, image);
+    } catch (const Failure& failure) {
+      report = failure.what();
+    }
+    return {std::vector<std::uint32_t>(image.pixels(), image.pixels() + 317 * 245), report};
+  }
+};
+
+TEST_P(ParallelPlotTest, EqualsDrawingInOrder) {
+  const auto in_order = Draw(1);
+  EXPECT_EQ(!in_order.second.empty(), GetParam().overflow_at > 0) << in_order.second;
+  for (const unsigned threads : {2u, 4u}) {
+    const auto parallel = Draw(threads);
+    EXPECT_EQ(parallel.second, in_order.second) << threads << " threads";
+    EXPECT_TRUE(parallel.first == in_order.first) << threads << " threads";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ParallelPlotTest,
+                         ::testing::Values(ParallelCase{"WorkedExample", "0.1", "1", Method::Euler, 0, 0},
+                                           ParallelCase{"Backward", "-1", "20", Method::EulerMP, 0, 0},
+                                           ParallelCase{"MillionSteps", "2", "1e6", Method::RK4, 0, 0},
+                                           ParallelCase{"CrossingAtEveryStep", "", "", Method::Euler, 1, 0},
+                                           ParallelCase{"OverflowInTheLastShare", "", "", Method::Euler, 1, 0.9},
+                                           ParallelCase{"OverflowInTheFirstShare", "", "", Method::Euler, 1, 0.1}),
+                         [](const ::testing::TestParamInfo<ParallelCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
 }  // namespace
 }  // namespace kavrin
