@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "core/memory.h"
 #include "core/number_text.h"
@@ -11,6 +12,10 @@
 
 namespace kavrin {
 namespace {
+
+// From this many steps on, the tables' fresh pages are faulted in by a second
+// thread during the march; below it the first touch costs too little.
+constexpr std::size_t kToucherSteps = std::size_t{1} << 20;
 
 constexpr double kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr double kInt32Max = std::numeric_limits<std::int32_t>::max();
@@ -122,11 +127,20 @@ void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& /*x1
   // Steps i = 1, 2, ... while i <= N: none when N < 1.
   const std::size_t steps = m_N >= 1 ? static_cast<std::size_t>(std::floor(m_N)) : 0;
   MarchArrays arrays{m_tables.x_data(), m_tables.y1_data(), m_tables.y2_data(), 1};
-  try {
-    info.march(arrays, steps, h, x0, y1_0, y2_0);
-  } catch (const Failure&) {
-    m_tables.set_filled(arrays.filled);
-    throw;
+  {
+    // Fresh memory is faulted in by a second thread ahead of the march; it
+    // stops and is joined when the march ends, either way.
+    std::optional<PageToucher> toucher;
+    if (m_tables.fresh() && steps >= kToucherSteps) {
+      double* const starts[3] = {arrays.x, arrays.y1, arrays.y2};
+      toucher.emplace(starts, steps + 1);
+    }
+    try {
+      info.march(arrays, steps, h, x0, y1_0, y2_0);
+    } catch (const Failure&) {
+      m_tables.set_filled(arrays.filled);
+      throw;
+    }
   }
   m_tables.set_filled(arrays.filled);
 

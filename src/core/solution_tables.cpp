@@ -58,6 +58,7 @@ void SolutionTables::Reset(std::size_t entries) {
   m_filled = 0;
   // Reuse the block when it fits and wastes at most half of itself.
   const bool reuse = m_block && entries <= m_capacity && entries >= m_capacity / 2;
+  m_fresh = !reuse;
   if (!reuse) {
     m_block.reset();  // free first, so that the peak is one block, not two
     m_capacity = 0;

@@ -19,6 +19,8 @@ class SolutionTables {
   void Reset(std::size_t entries);
 
   std::size_t size() const noexcept { return m_size; }
+  // Whether the last Reset made a new block, whose pages no one has touched.
+  bool fresh() const noexcept { return m_fresh; }
   std::size_t filled() const noexcept { return m_filled; }
   // Bytes of the block held now, which Reset frees or reuses.
   std::size_t bytes() const noexcept { return m_capacity * kBytesPerEntry; }
@@ -50,6 +52,7 @@ class SolutionTables {
   std::size_t m_capacity = 0;  // entries per table in the block
   std::size_t m_size = 0;
   std::size_t m_filled = 0;
+  bool m_fresh = false;
 };
 
 }  // namespace kavrin

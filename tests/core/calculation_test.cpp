@@ -257,6 +257,41 @@ TEST_F(CalculationTest, FailedMarchStillShowsTheNewStepSize) {
   EXPECT_TRUE(calc.lines().empty());
 }
 
+// Fresh tables of many steps are faulted in by a second thread during the
+// march; a march that overflows with it running ends in the state and report
+// of one without it (the second calculation reuses its tables: no thread).
+TEST(PageToucher, AFailedMarchEndsAsItWouldWithoutIt) {
+  const InputTexts failing{"0", "1", "-1", "5e6", "2100000"};
+  Calculation fresh{[] { return std::uint64_t{1} << 40; }};
+  Calculation reused{[] { return std::uint64_t{1} << 40; }};
+  reused.Calculate({"0", "1", "-1", "1", "2100000"}, Method::RK4, ".");
+  std::string reports[2];
+  Calculation* calcs[2] = {&fresh, &reused};
+  for (int k = 0; k < 2; ++k) {
+    try {
+      calcs[k]->Calculate(failing, Method::RK4, ".");
+      ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+      reports[k] = failure.what();
+    }
+  }
+  EXPECT_EQ(reports[0], reports[1]);
+  EXPECT_NE(reports[0].find("in step "), std::string::npos) << reports[0];
+  ASSERT_EQ(fresh.tables().filled(), reused.tables().filled());
+  for (std::size_t i = 0; i < fresh.tables().filled(); ++i) {
+    const auto e = static_cast<std::int64_t>(i);
+    EXPECT_EQ(fresh.tables().y1(e), reused.tables().y1(e));
+    EXPECT_EQ(fresh.tables().y2(e), reused.tables().y2(e));
+  }
+  // And a march that succeeds with it ends as one without it.
+  Calculation other{[] { return std::uint64_t{1} << 40; }};
+  other.Calculate({"0", "1", "-1", "1", "2100000"}, Method::RK4, ".");
+  reused.Calculate({"0", "1", "-1", "1", "2100000"}, Method::RK4, ".");
+  EXPECT_EQ(other.lines().back(), reused.lines().back());
+  EXPECT_EQ(other.lines()[other.lines().size() - 2], reused.lines()[reused.lines().size() - 2]);
+  EXPECT_EQ(other.tables().y2(2100000), reused.tables().y2(2100000));
+}
+
 // Every report starts with its kind, names the input in the user's terms, says
 // what a text was read as when that is not what it shows, and what to change.
 struct Report {
