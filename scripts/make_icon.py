@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Draws Kavrin's icon and writes packaging/kavrin.ico (32x32 in 2 colours,
-32x32 in 16 colours, 16x16 in 16 colours) and packaging/kavrin-{16,32}.png.
+32x32 in 16 colours, 16x16 in 16 colours) for the Windows build. The icons of
+the Linux launchers come from packaging/kavrin.svg.
 
 The picture: a red and a blue solution curve over black axes on a light
 ground, the program's plot in miniature."""
 import os
 import struct
-import zlib
 
 # The standard 16-colour palette.
 VGA = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
@@ -63,18 +63,6 @@ def bmp_entry(px, bits, palette):
     return header + pal + b''.join(rows) + mask_row * size
 
 
-def png(px, path):
-    size = len(px)
-    raw = b''.join(b'\0' + b''.join(bytes(VGA[c]) for c in row) for row in px)
-
-    def chunk(kind, data):
-        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
-
-    with open(path, 'wb') as f:
-        f.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 2, 0, 0, 0)) +
-                chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
-
-
 def main():
     out = os.path.join(os.path.dirname(__file__), '..', 'packaging')
     p32, p16 = picture(32), picture(16)
@@ -92,8 +80,6 @@ def main():
         blobs += blob
     with open(os.path.join(out, 'kavrin.ico'), 'wb') as f:
         f.write(head + entries + blobs)
-    png(p32, os.path.join(out, 'kavrin-32.png'))
-    png(p16, os.path.join(out, 'kavrin-16.png'))
 
 
 if __name__ == '__main__':

@@ -188,11 +188,11 @@ void AddOptions(QCommandLineParser& p) {
   p.setApplicationDescription(QStringLiteral(
       "Integrates y1' = y1*y2 + x, y2' = x*y2 + y1 from x0 = 0, y1(0) = 1, y2(0) = -1 to x1 in N equal steps with\n"
       "one of seven one-step methods. Without options, opens the window.\n\n"
-      "One calculation prints the step size and the result line as the window shows them:\n"
+      "One calculation prints the step size and the result line as the window shows them, for example\n"
       "  kavrin --x1 2 --steps 200 --method rk4\n"
-      "The whole solution as CSV (i,x,y1,y2; FILE may be - for standard output):\n"
+      "--table writes the whole solution as CSV (i,x,y1,y2), to standard output for -, for example\n"
       "  kavrin --x1 2 --steps 200 --method rk4 --table solution.csv\n"
-      "The convergence study: error against a reference solution and the observed order:\n"
+      "--compare runs the convergence study, error against a reference solution and observed order, for example\n"
       "  kavrin --compare --x1 1 --steps 10..10240 --method rk4,rkf --plot study.svg\n\n"
       "Methods: euler, euler-ep, euler-mp, rk4, rkf, rkm, rk4g, or the names of the result line.\n"
       "Exit status: 0 done, 1 the calculation or a file failed, 2 wrong options."));
