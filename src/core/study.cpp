@@ -98,7 +98,8 @@ bool Integrate(const Series& s, Real x1, Real& y1, Real& y2) {
 }
 
 // Errors below this many units of the last place of the solution's size,
-// times the square root of the steps, are the rounding of the run itself.
+// times the square root of the steps (or a quarter of the steps, when more),
+// are the rounding of the run itself.
 constexpr double kRoundOffUnits = 8;
 
 }  // namespace
@@ -126,8 +127,11 @@ Reference ReferenceSolution(double x1) {
 
 double Study::Floor(double N) const {
   const double scale = static_cast<double>(std::max(std::fabs(reference.y1), std::fabs(reference.y2)));
-  // Rounding in the run itself adds up like a random walk over its steps.
-  return std::max(100 * reference.error, kRoundOffUnits * DBL_EPSILON * scale * std::sqrt(N));
+  // Rounding in the run itself adds up like a random walk over its steps,
+  // and over very many steps also like a drift: x is a sum of N rounded
+  // additions of h, whose errors share a sign.
+  const double units = std::max(kRoundOffUnits * std::sqrt(N), N / 4);
+  return std::max(100 * reference.error, units * DBL_EPSILON * scale);
 }
 
 Study RunStudy(const StudyOptions& options) {

@@ -56,7 +56,8 @@ struct Study {
   Reference reference;
   std::vector<StudyRun> runs;  // per method in the options' order, N ascending
   // Errors at or below this, for a run of N steps, are marked AtFloor: within
-  // a hundred times the reference's error, or of the run's own rounding.
+  // a hundred times the reference's error, or of the run's own rounding
+  // (8 units in the last place times the root of N, or N/4 units when more).
   double Floor(double N) const;
 };
 
