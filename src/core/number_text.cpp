@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ode/charconv.h"
 #include "ode/failure.h"
 
 namespace kavrin {
@@ -70,8 +71,7 @@ double ReadWholeNumber(Cursor& cursor, bool hexadecimal, std::string_view text, 
   if (digits.empty()) return 0.0;
   if (!hexadecimal) digits = OctalToHex(digits);
   double value = 0.0;
-  const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::hex);
-  if (result.ec == std::errc::result_out_of_range) ThrowTooLarge(text, field);
+  if (FromChars(digits.data(), digits.data() + digits.size(), value, true).out_of_range) ThrowTooLarge(text, field);
   return value;
 }
 
@@ -169,8 +169,7 @@ double ReadNumber(std::string_view text, std::string_view field) {
   number += 'e';
   number += std::to_string(exponent);
   double value = 0.0;
-  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (result.ec == std::errc::result_out_of_range) {
+  if (FromChars(number.data(), number.data() + number.size(), value).out_of_range) {
     // Out of range is either too large or too small: find the decimal
     // exponent of the first significant digit to tell which.
     const std::size_t point = number.find('.');
@@ -188,7 +187,7 @@ double ReadNumber(std::string_view text, std::string_view field) {
 std::string GeneralText(double value, std::string_view decimal_separator) {
   if (value == 0) return "0";
   char buffer[64];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14).ptr;
+  const char* const end = ToChars(buffer, buffer + sizeof buffer, value, CharsStyle::Scientific, 14);
   // buffer holds [-]d.dddddddddddddde[+-]xx
   const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
   const bool negative = text.front() == '-';
@@ -242,7 +241,7 @@ std::string FixedText(double value, int decimals, std::string_view decimal_separ
   constexpr int kExactDigits = 1100;
   char buffer[kExactDigits + 330];
   const double magnitude = std::fabs(value);
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed, kExactDigits).ptr;
+  const char* const end = ToChars(buffer, buffer + sizeof buffer, magnitude, CharsStyle::Fixed, kExactDigits);
   const std::string_view exact(buffer, static_cast<std::size_t>(end - buffer));
   const std::size_t point = exact.find('.');
 

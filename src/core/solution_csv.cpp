@@ -2,10 +2,12 @@
 
 #include <charconv>
 
+#include "ode/charconv.h"
+
 namespace kavrin {
 namespace {
 
-char* Put(char* at, char* end, double value) { return std::to_chars(at, end, value).ptr; }
+char* Put(char* at, char* end, double value) { return ToChars(at, end, value, CharsStyle::Shortest); }
 
 }  // namespace
 

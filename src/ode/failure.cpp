@@ -1,6 +1,6 @@
 #include "ode/failure.h"
 
-#include <charconv>
+#include "ode/charconv.h"
 
 namespace kavrin {
 
@@ -25,9 +25,8 @@ std::string ShortestText(double value) {
   char buffer[64];
   // Plain decimals where they are short enough to read, else exponent form.
   const double magnitude = value < 0 ? -value : value;
-  const auto format = magnitude >= 1e-6 && magnitude < 1e15 ? std::chars_format::fixed : std::chars_format::general;
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format);
-  return std::string(buffer, result.ptr);
+  const CharsStyle style = magnitude >= 1e-6 && magnitude < 1e15 ? CharsStyle::Fixed : CharsStyle::General;
+  return std::string(buffer, ToChars(buffer, buffer + sizeof buffer, value, style));
 }
 
 void ThrowStepOverflow() {
