@@ -1,11 +1,11 @@
 #include "ode/charconv.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #if defined(__EMSCRIPTEN__) && !defined(KAVRIN_PORTABLE_CHARCONV)
 #define KAVRIN_PORTABLE_CHARCONV 1
@@ -84,13 +84,20 @@ char* ToChars(char* first, char* last, double value, CharsStyle style, int preci
 CharsRead FromChars(const char* first, const char* last, double& value, bool hex) {
   std::string text = hex ? "0x" : "";
   text.append(first, last);
-  errno = 0;
   char* end = nullptr;
   const double read = std::strtod(text.c_str(), &end);
-  const auto used = static_cast<std::size_t>(end - text.c_str()) - (hex ? 2 : 0);
-  // strtod also reports a denormal result; only what rounds to 0 or
-  // infinity is out of range.
-  if (errno == ERANGE && (read == 0 || std::isinf(read))) return {first + used, true};
+  // The characters of [first, last) read: "0x" alone reads as "0", which is
+  // none of them.
+  const auto parsed = static_cast<std::size_t>(end - text.c_str());
+  const std::size_t prefix = hex ? 2 : 0;
+  const std::size_t used = parsed > prefix ? parsed - prefix : 0;
+  // Out of range: digits that round to infinity, or non-zero digits that
+  // round to zero. Judged from the result, not errno, which C libraries set
+  // differently (some also for a denormal result, some not for hex digits).
+  const std::size_t digits_end = hex ? used : std::min(used, text.find_first_of("eE"));
+  const std::string_view mantissa(first, digits_end);
+  const bool non_zero = mantissa.find_first_of(hex ? "123456789abcdefABCDEF" : "123456789") != std::string_view::npos;
+  if (std::isinf(read) || (read == 0 && non_zero)) return {first + used, true};
   value = read;
   return {first + used, false};
 }

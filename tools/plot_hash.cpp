@@ -1,0 +1,32 @@
+// Prints the FNV-1a hash of the picture the desktop draws for one
+// calculation (x1, N, method 0 to 6) at 317 x 245 pixels, as 0xAARRGGBB:
+// the browser page's test compares its canvas with it.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/calculation.h"
+#include "plot/graphic.h"
+#include "plot/raster_image.h"
+
+int main(int argc, char* argv[]) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s X1 N METHOD\n", argv[0]);
+    return 2;
+  }
+  kavrin::Calculation calculation;
+  kavrin::CommandVariables v =
+      calculation.Calculate({"0", "1", "-1", argv[1], argv[2]}, static_cast<kavrin::Method>(std::atoi(argv[3])), ".");
+  kavrin::RasterImage picture(kavrin::Rgb{255, 255, 192});
+  picture.Resize(317, 245);
+  kavrin::Graphic(calculation.N(), calculation.tables(), v.x0, v.x1, picture);
+  std::uint32_t hash = 2166136261u;
+  for (int i = 0; i < 317 * 245; ++i) {
+    for (int shift = 0; shift < 32; shift += 8) {
+      hash ^= (picture.pixels()[i] >> shift) & 0xFFu;
+      hash *= 16777619u;
+    }
+  }
+  std::printf("%08x\n", hash);
+  return 0;
+}
