@@ -30,6 +30,20 @@ struct Page {
   std::string report;
 };
 
+// The numbers of a comma-separated list, up to the first that does not read.
+std::vector<double> Numbers(const char* text) {
+  std::vector<double> numbers;
+  for (const char* p = text; *p != '\0'; ++p) {
+    char* end = nullptr;
+    const double n = std::strtod(p, &end);
+    if (end == p) break;
+    numbers.push_back(n);
+    p = end;
+    if (*p != ',') break;
+  }
+  return numbers;
+}
+
 Page& State() {
   static Page page;
   return page;
@@ -77,18 +91,8 @@ EMSCRIPTEN_KEEPALIVE const char* kv_study(double x1, const char* steps, const ch
   kavrin::StudyOptions options;
   options.x1 = x1;
   options.threads = 1;
-  for (const char* p = steps; *p != '\0';) {
-    char* end = nullptr;
-    options.steps.push_back(std::strtod(p, &end));
-    p = *end == ',' ? end + 1 : end;
-    if (end == p && *p != '\0') break;
-  }
-  for (const char* p = methods; *p != '\0';) {
-    char* end = nullptr;
-    options.methods.push_back(static_cast<Method>(std::strtol(p, &end, 10)));
-    p = *end == ',' ? end + 1 : end;
-    if (end == p && *p != '\0') break;
-  }
+  options.steps = Numbers(steps);
+  for (const double m : Numbers(methods)) options.methods.push_back(static_cast<Method>(m));
   page.study = kavrin::RunStudy(options);
   page.report = kavrin::StudyReport(page.study, kavrin::ReportFormat::Csv);
   return page.report.c_str();

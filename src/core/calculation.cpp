@@ -23,23 +23,21 @@ constexpr double kInt32Max = std::numeric_limits<std::int32_t>::max();
 // Bytes in whole megabytes (10^6), for failure reports.
 std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + 500'000) / 1'000'000) + " MB"; }
 
-// Rounds to a whole number, ties to even, as a 32-bit table index; beyond
-// that range it is an overflow, reported as too many steps.
-std::int32_t RoundToIndex(double value, const std::string& named_n) {
-  const double rounded = std::nearbyint(value);
-  if (!(rounded >= kInt32Min && rounded <= kInt32Max)) {
-    throw Failure(FailureKind::Overflow, named_n + " is too large: Kavrin takes at most " +
-                                             std::to_string(static_cast<std::int64_t>(kInt32Max) - 1) +
-                                             " steps. Enter a smaller number of steps.");
-  }
-  return static_cast<std::int32_t>(rounded);
-}
-
 }  // namespace
 
 Calculation::Calculation(MemoryProbe available_memory) : m_available_memory(std::move(available_memory)) {}
 
 Calculation::Calculation() : Calculation(AvailablePhysicalMemory) {}
+
+std::int32_t Calculation::RoundToIndex(double value) const {
+  const double rounded = std::nearbyint(value);
+  if (!(rounded >= kInt32Min && rounded <= kInt32Max)) {
+    throw Failure(FailureKind::Overflow, NamedN() + " is too large: Kavrin takes at most " +
+                                             std::to_string(static_cast<std::int64_t>(kInt32Max) - 1) +
+                                             " steps. Enter a smaller number of steps.");
+  }
+  return static_cast<std::int32_t>(rounded);
+}
 
 std::string Calculation::NamedN() const {
   if (m_N_text && !IsPlainNumber(*m_N_text))
@@ -83,7 +81,7 @@ CommandVariables Calculation::Calculate(const InputTexts& texts, Method method, 
 }
 
 void Calculation::SizeTables() {
-  const std::int32_t upper = RoundToIndex(m_N + 1, NamedN());
+  const std::int32_t upper = RoundToIndex(m_N + 1);
   if (upper < 0) ThrowNegativeN();
   const std::uint64_t entries = static_cast<std::uint64_t>(upper) + 1;
   const std::uint64_t needed = entries * SolutionTables::kBytesPerEntry;
@@ -146,7 +144,7 @@ void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& /*x1
 
   // The line shows the values after the last step taken; N rounding below 0
   // names an entry that does not exist.
-  if (RoundToIndex(m_N, NamedN()) < 0) ThrowNegativeN();
+  if (RoundToIndex(m_N) < 0) ThrowNegativeN();
   const std::int64_t last = static_cast<std::int64_t>(steps);
   m_lines.push_back(
       ResultLine(m_tables.x(last), m_tables.y1(last), m_tables.y2(last), info.result_name, decimal_separator));

@@ -66,6 +66,9 @@ class Calculation {
 
  private:
   void SizeTables();
+  // Rounds to a whole number, ties to even, as a 32-bit table index; beyond
+  // that range it is an overflow, reported as too many steps.
+  std::int32_t RoundToIndex(double value) const;
   // N in a report: "the number of steps N = 5", or with the typed text when
   // it reads as something other than it looks: N "abc" (read as 0).
   std::string NamedN() const;

@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cfloat>
 #include <cmath>
-#include <thread>
 
+#include "core/shares.h"
 #include "ode/failure.h"
 
 namespace kavrin {
@@ -169,13 +169,9 @@ Study RunStudy(const StudyOptions& options) {
       }
     }
   };
-  const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
-  const unsigned threads = static_cast<unsigned>(
-      std::min<std::size_t>(options.threads == 0 ? hardware : options.threads, std::max<std::size_t>(order.size(), 1)));
-  std::vector<std::thread> pool;
-  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& t : pool) t.join();
+  const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(
+      options.threads == 0 ? HardwareThreads() : options.threads, std::max<std::size_t>(order.size(), 1)));
+  RunShares(threads, [&](unsigned) { work(); });
 
   // Errors, then the observed order between neighbouring N of one method.
   const Reference& ref = study.reference;

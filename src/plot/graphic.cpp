@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "core/shares.h"
 #include "ode/failure.h"
 
 namespace kavrin {
@@ -79,13 +79,10 @@ ValueRange ScanValues(const double* y1s, const double* y2s, std::int64_t first, 
 // beyond it, so the result is the one a single pass in order finds.
 ValueRange ValueRangeOf(const double* y1s, const double* y2s, std::int64_t count) {
   constexpr std::int64_t kParallelEntries = std::int64_t{1} << 20;
-  const std::int64_t threads = count >= kParallelEntries ? std::max(1u, std::thread::hardware_concurrency()) : 1;
-  std::vector<ValueRange> shares(static_cast<std::size_t>(threads));
-  std::vector<std::thread> pool;
-  for (std::int64_t t = 1; t < threads; ++t)
-    pool.emplace_back([&, t] { shares[t] = ScanValues(y1s, y2s, count * t / threads, count * (t + 1) / threads); });
-  shares[0] = ScanValues(y1s, y2s, 0, count / threads);
-  for (std::thread& thread : pool) thread.join();
+  const unsigned threads = count >= kParallelEntries ? HardwareThreads() : 1;
+  std::vector<ValueRange> shares(threads);
+  RunShares(threads,
+            [&](unsigned t) { shares[t] = ScanValues(y1s, y2s, count * t / threads, count * (t + 1) / threads); });
   ValueRange r = shares[0];
   for (const ValueRange& share : shares) {
     if (share.high > r.high) r.high = share.high;
@@ -102,8 +99,6 @@ void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMa
   const double start = tables.x(0);
   double xMin = std::min(start, xMax);
   xMax = std::max(start, xMax);
-  double yMax = -1000;
-  double yMin = 1000;
 
   // Entries 0 to N; reading past the tables fails before anything is drawn.
   const std::int64_t last = N >= 0 ? static_cast<std::int64_t>(std::floor(N)) : -1;
@@ -121,8 +116,8 @@ void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMa
   // after them read as 0.
   const std::int64_t stored = std::min(last + 1, filled);
   const ValueRange range = ValueRangeOf(y1s, y2s, std::max<std::int64_t>(stored, 0));
-  yMax = range.high;
-  yMin = range.low;
+  double yMax = range.high;
+  double yMin = range.low;
   if (last >= stored) {
     if (0.0 > yMax) yMax = 0.0;
     if (0.0 < yMin) yMin = 0.0;

@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
-#include <thread>
+
+#include "core/shares.h"
 
 #if defined(__GNUC__)
 #define KAVRIN_ALWAYS_INLINE [[gnu::always_inline]] inline
@@ -228,7 +229,7 @@ void RasterImage::Curves(const double* x, const double* y1, const double* y2, st
   // Every hardware thread for long curves, unless told how many; at most one
   // per segment.
   std::size_t wanted = m_threads;
-  if (wanted == 0) wanted = points >= kParallelPoints ? std::max(1u, std::thread::hardware_concurrency()) : 1;
+  if (wanted == 0) wanted = points >= kParallelPoints ? HardwareThreads() : 1;
   const auto threads = static_cast<unsigned>(std::min(wanted, points - 1));
   if (threads <= 1) {
     DrawCurveRange(image, m_view, x, y1, y2, 0, points - 1, red, blue);
@@ -256,11 +257,7 @@ void RasterImage::Curves(const double* x, const double* y1, const double* y2, st
       failures[t] = std::current_exception();
     }
   };
-  std::vector<std::thread> pool;
-  pool.reserve(threads - 1);
-  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(share, t);
-  share(0);
-  for (std::thread& thread : pool) thread.join();
+  RunShares(threads, share);
   for (unsigned t = 0; t < threads; ++t) {
     if (t > 0) {
       const std::uint32_t* layer = layers[t - 1].data();
