@@ -1,13 +1,12 @@
 #include "cli/command_line.h"
 
-#include <QCommandLineParser>
-#include <QSaveFile>
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
+#include <cctype>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/study_chart.h"
@@ -16,124 +15,176 @@
 #include "core/solution_csv.h"
 #include "core/study.h"
 #include "core/study_report.h"
+#include "ode/equations.h"
 #include "ode/failure.h"
+#include "platform/output_file.h"
 
 namespace kavrin {
 namespace {
 
 constexpr char kProgram[] = "kavrin";
+constexpr char kHint[] = "Try 'kavrin --help' for more information.";
 
-// The short name of each method on the command line, in the table's order.
-constexpr const char* kShortNames[kMethodCount] = {"euler", "euler-ep", "euler-mp", "rk4", "rkf", "rkm", "rk4g"};
+constexpr char kHelp[] =
+    "Usage: kavrin [options]\n"
+    "Integrates y1' = y1*y2 + x, y2' = x*y2 + y1 from x0 = 0, y1(0) = 1, y2(0) = -1 to x1 in N equal steps with\n"
+    "one of seven one-step methods. Without options, opens the window.\n"
+    "\n"
+    "One calculation prints the step size and the result line as the window shows them, for example\n"
+    "  kavrin --x1 2 --steps 200 --method rk4\n"
+    "--table writes the whole solution as CSV (i,x,y1,y2), to standard output for -, for example\n"
+    "  kavrin --x1 2 --steps 200 --method rk4 --table solution.csv\n"
+    "--compare runs the convergence study, error against a reference solution and observed order, for example\n"
+    "  kavrin --compare --x1 1 --steps 10..10240 --method rk4,rkf --plot study.svg\n"
+    "\n"
+    "Numbers are read as the window reads them (\"1 000\" is 1000), with \".\" as the decimal separator.\n"
+    "Methods: euler, euler-ep, euler-mp, rk4, rkf, rkm, rk4g, or the names of the result line.\n"
+    "A file is written whole or not at all; a device, a FIFO or /dev/stdout is written in place.\n"
+    "Exit status: 0 done, 1 the calculation or a file failed, 2 wrong options.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help         Displays help on commandline options.\n"
+    "  -v, --version      Displays version information.\n"
+    "  --x1 <x1>          Target point, read as the window reads it (default 0.1; 1\n"
+    "                     with --compare).\n"
+    "  --steps <N>        Number of steps N (default 1); with --compare a list\n"
+    "                     20,40,80 or a doubling range 10..10240 (the default).\n"
+    "  --method <name>    Method (default euler); with --compare a list such as\n"
+    "                     rk4,rkf (default all seven).\n"
+    "  --table <FILE>     Write the whole solution as CSV to FILE (- for standard\n"
+    "                     output).\n"
+    "  --compare          Run the convergence study of the chosen methods.\n"
+    "  --format <format>  The study's table: text (default), csv or markdown.\n"
+    "  --plot <FILE>      Draw the study as a log-log chart, 900 x 600, to FILE.svg\n"
+    "                     or FILE.png (implies --compare).\n";
 
 // A wrong option: the message names it; the caller adds the usage hint.
 struct UsageError {
   std::string message;
 };
 
-std::optional<Method> MethodNamed(const QString& name) {
-  for (std::size_t i = 0; i < kMethodCount; ++i) {
-    const MethodInfo& info = MethodTable()[i];
-    if (name.compare(QLatin1String(kShortNames[i]), Qt::CaseInsensitive) == 0 ||
-        name.compare(QString::fromUtf8(info.result_name.data(), static_cast<qsizetype>(info.result_name.size())),
-                     Qt::CaseInsensitive) == 0)
-      return info.method;
+// The options as given: each value the last one given for its name.
+struct Options {
+  std::map<std::string, std::string> values;
+  bool compare = false;
+  bool help = false;
+  bool version = false;
+
+  bool has(const std::string& name) const { return values.count(name) != 0; }
+  std::string value(const std::string& name, const std::string& fallback) const {
+    const auto found = values.find(name);
+    return found == values.end() ? fallback : found->second;
   }
-  return std::nullopt;
+};
+
+bool TakesValue(std::string_view name) {
+  for (const char* option : {"x1", "steps", "method", "table", "format", "plot"})
+    if (name == option) return true;
+  return false;
 }
 
-std::vector<Method> Methods(const QString& text, bool many) {
-  std::vector<Method> methods;
-  for (const QString& part : text.split(QLatin1Char(','))) {
-    const std::optional<Method> method = MethodNamed(part.trimmed());
-    if (!method) {
-      throw UsageError{"--method: unknown method '" + part.trimmed().toStdString() +
-                       "' (use euler, euler-ep, euler-mp, rk4, rkf, rkm or rk4g)"};
+// Every argument is the program's own: an option it does not know (a Qt
+// option such as -platform among them) is a wrong option.
+Options Parse(const std::vector<std::string>& arguments) {
+  Options options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "-h" || argument == "--help") {
+      options.help = true;
+      continue;
     }
-    if (std::find(methods.begin(), methods.end(), *method) == methods.end()) methods.push_back(*method);
+    if (argument == "-v" || argument == "--version") {
+      options.version = true;
+      continue;
+    }
+    if (argument.rfind("--", 0) != 0 || argument == "--") {
+      if (argument.size() > 1 && argument[0] == '-') throw UsageError{"unknown option '" + argument + "'"};
+      throw UsageError{"unexpected argument '" + argument + "'"};
+    }
+    const std::size_t equals = argument.find('=');
+    const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    if (name == "compare") {
+      if (equals != std::string::npos) throw UsageError{"--compare takes no value"};
+      options.compare = true;
+    } else if (TakesValue(name)) {
+      if (equals != std::string::npos) {
+        options.values[name] = argument.substr(equals + 1);
+      } else if (i + 1 < arguments.size()) {
+        options.values[name] = arguments[++i];
+      } else {
+        throw UsageError{"--" + name + " needs a value"};
+      }
+    } else {
+      throw UsageError{"unknown option '" + argument.substr(0, equals) + "'"};
+    }
+  }
+  return options;
+}
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+std::string Trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\n");
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(" \t\n") - first + 1));
+}
+
+std::string UnknownMethod(const std::string& name) {
+  std::string message = "--method: unknown method '" + name + "' (use ";
+  for (const MethodInfo& info : MethodTable()) {
+    if (info.method != Method::Euler) message += info.method == Method::RK4G ? " or " : ", ";
+    message += info.id;
+  }
+  return message + ")";
+}
+
+// Methods by their short name or their result-line name, in any case.
+std::vector<Method> Methods(const std::string& text, bool many) {
+  std::vector<Method> methods;
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = text.find(',', start);
+    const std::string part = Trimmed(text.substr(start, comma == std::string::npos ? comma : comma - start));
+    const auto known = std::find_if(MethodTable().begin(), MethodTable().end(), [&](const MethodInfo& info) {
+      return Lower(part) == Lower(info.id) || Lower(part) == Lower(info.result_name);
+    });
+    if (known == MethodTable().end()) throw UsageError{UnknownMethod(part)};
+    if (std::find(methods.begin(), methods.end(), known->method) == methods.end()) methods.push_back(known->method);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
   }
   if (!many && methods.size() != 1) throw UsageError{"--method: one calculation takes one method"};
   return methods;
 }
 
-// A whole number of steps from 1 to the window's largest.
-double WholeSteps(const QString& text) {
-  const std::string s = text.trimmed().toStdString();
-  const double n = IsPlainNumber(s) ? ReadNumber(s, "--steps") : 0;
-  if (!(n >= 1 && n <= 2147483646 && n == std::floor(n)))
-    throw UsageError{"--steps: '" + s + "' is not a whole number of steps from 1 to 2147483646"};
-  return n;
+// Standard output failed: the report and status 1 (a closed pipe has ended
+// the process before this, quietly).
+int StandardOutputFailed(std::ostream& out, std::ostream& err) {
+  err << kProgram << ": " << StandardOutputFailure(out.rdbuf()) << '\n';
+  return 1;
 }
 
-// "20,40,80" or the doubling range "10..10240".
-std::vector<double> StudySteps(const QString& text) {
-  std::vector<double> steps;
-  if (text.contains(QLatin1String(".."))) {
-    const QStringList ends = text.split(QLatin1String(".."));
-    if (ends.size() != 2) throw UsageError{"--steps: '" + text.toStdString() + "' is not a range such as 10..10240"};
-    const double first = WholeSteps(ends[0]);
-    const double last = WholeSteps(ends[1]);
-    if (last < first) throw UsageError{"--steps: the range '" + text.toStdString() + "' runs backwards"};
-    for (double n = first; n <= last; n *= 2) steps.push_back(n);
-  } else {
-    for (const QString& part : text.split(QLatin1Char(','))) steps.push_back(WholeSteps(part));
-  }
-  std::sort(steps.begin(), steps.end());
-  steps.erase(std::unique(steps.begin(), steps.end()), steps.end());
-  return steps;
-}
-
-// Writes a whole file through a temporary one, or the text to `out` for "-".
-// Returns an empty text, or what went wrong.
-template <typename Produce>
-std::string WriteFile(const QString& path, std::ostream& out, Produce&& produce) {
-  if (path == QLatin1String("-")) {
-    produce([&](const std::string& chunk) {
-      out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-      return static_cast<bool>(out);
-    });
-    out.flush();
-    return out ? std::string() : std::string("cannot write to standard output");
-  }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly))
-    return "cannot write " + path.toStdString() + ": " + file.errorString().toStdString();
-  const bool written = produce([&](const std::string& chunk) {
-    return file.write(chunk.data(), static_cast<qint64>(chunk.size())) == static_cast<qint64>(chunk.size());
-  });
-  if (!written || !file.commit()) {
-    const std::string reason = file.errorString().toStdString();
-    file.cancelWriting();
-    return "cannot write " + path.toStdString() + ": " + reason;
-  }
-  return {};
-}
-
-int OneCalculation(const QCommandLineParser& p, std::ostream& out, std::ostream& err) {
-  const Method method = Methods(p.value(QStringLiteral("method")), false).front();
+int OneCalculation(const Options& options, std::ostream& out, std::ostream& err) {
+  const Method method = Methods(options.value("method", "euler"), false).front();
   Calculation calculation;
-  const InputTexts texts{"0", "1", "-1", p.value(QStringLiteral("x1")).toStdString(),
-                         p.value(QStringLiteral("steps")).toStdString()};
+  const InputTexts texts{RoundTripText(kStartX), RoundTripText(kStartY1), RoundTripText(kStartY2),
+                         options.value("x1", "0.1"), options.value("steps", "1")};
   try {
     calculation.Calculate(texts, method, ".");
   } catch (const Failure& failure) {
     err << failure.what() << '\n';
     return 1;
   }
-  const bool table = p.isSet(QStringLiteral("table"));
-  const QString path = p.value(QStringLiteral("table"));
-  // The file first, so that a failure to write it leaves standard output empty.
-  auto print_result = [&] {
-    if (!table || path != QLatin1String("-"))
-      out << "h = " << calculation.step_text() << '\n' << calculation.lines().front() << '\n' << std::flush;
-  };
-  if (!table) {
-    print_result();
-    return 0;
-  }
-  // The rows are formatted a million at a time, so the tables are never copied whole.
+  const std::optional<std::string> table =
+      options.has("table") ? options.values.at("table") : std::optional<std::string>();
+  // The solution, a million rows at a time so that the tables are never
+  // copied whole.
   const SolutionTables& tables = calculation.tables();
-  const std::string failure = WriteFile(path, out, [&](auto&& sink) {
+  auto produce = [&tables](const OutputSink& sink) {
     std::string chunk = kCsvHeader;
     constexpr std::size_t kRows = 1 << 16;
     for (std::size_t first = 0; first < tables.filled(); first += kRows) {
@@ -142,122 +193,103 @@ int OneCalculation(const QCommandLineParser& p, std::ostream& out, std::ostream&
       chunk.clear();
     }
     return chunk.empty() || sink(chunk);
-  });
-  if (!failure.empty()) {
-    err << kProgram << ": " << failure << '\n';
-    return 1;
+  };
+  if (table && *table == "-") {
+    produce([&out](std::string_view chunk) {
+      out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+      return static_cast<bool>(out);
+    });
+  } else {
+    if (table) {
+      // The file first, so that a failure to write it leaves standard
+      // output empty; what is already on standard output goes before it.
+      out.flush();
+      const std::string failure = WriteOutput(*table, produce);
+      if (!failure.empty()) {
+        err << kProgram << ": " << failure << '\n';
+        return 1;
+      }
+    }
+    out << "h = " << calculation.step_text() << '\n' << calculation.lines().front() << '\n';
   }
-  print_result();
+  if (!out.flush()) return StandardOutputFailed(out, err);
+  if (!calculation.warning().empty()) err << kProgram << ": warning: " << calculation.warning() << '\n';
   return 0;
 }
 
-int Compare(const QCommandLineParser& p, std::ostream& out, std::ostream& err) {
-  StudyOptions options;
-  options.x1 = p.isSet(QStringLiteral("x1")) ? ReadNumber(p.value(QStringLiteral("x1")).toStdString(), "--x1") : 1;
-  options.steps =
-      StudySteps(p.isSet(QStringLiteral("steps")) ? p.value(QStringLiteral("steps")) : QStringLiteral("10..10240"));
-  if (p.isSet(QStringLiteral("method"))) {
-    options.methods = Methods(p.value(QStringLiteral("method")), true);
-  } else {
-    for (const MethodInfo& info : MethodTable()) options.methods.push_back(info.method);
+int Compare(const Options& options, std::ostream& out, std::ostream& err) {
+  StudyOptions study_options;
+  if (options.has("x1")) {
+    const std::string& text = options.values.at("x1");
+    try {
+      study_options.x1 = ReadNumber(text, "--x1");
+    } catch (const Failure&) {
+      throw UsageError{"--x1: " + QuotedInput(text) + " is too large to compute with"};
+    }
   }
-  const QString format = p.value(QStringLiteral("format"));
-  std::optional<ReportFormat> report = ReportFormatNamed(format.toStdString());
-  if (!report) throw UsageError{"--format: unknown format '" + format.toStdString() + "' (use text, csv or markdown)"};
-  QString chart;
-  if (p.isSet(QStringLiteral("plot"))) {
-    chart = p.value(QStringLiteral("plot"));
-    if (!chart.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive) &&
-        !chart.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
-      throw UsageError{"--plot: '" + chart.toStdString() + "' must end in .svg or .png"};
+  const StepCounts steps = ReadStepCounts(options.value("steps", "10..10240"));
+  if (!steps.error.empty()) throw UsageError{"--steps: " + steps.error};
+  study_options.steps = steps.counts;
+  if (options.has("method")) {
+    study_options.methods = Methods(options.values.at("method"), true);
+  } else {
+    for (const MethodInfo& info : MethodTable()) study_options.methods.push_back(info.method);
+  }
+  const std::string format = options.value("format", "text");
+  const std::optional<ReportFormat> report = ReportFormatNamed(format);
+  if (!report) throw UsageError{"--format: unknown format '" + format + "' (use text, csv or markdown)"};
+  std::string chart;
+  if (options.has("plot")) {
+    chart = options.values.at("plot");
+    const std::string ending = Lower(chart.size() >= 4 ? chart.substr(chart.size() - 4) : chart);
+    if (ending != ".svg" && ending != ".png") throw UsageError{"--plot: '" + chart + "' must end in .svg or .png"};
   }
 
-  const Study study = RunStudy(options);
-  if (!chart.isEmpty()) {
+  const Study study = RunStudy(study_options);
+  if (!chart.empty()) {
     const std::string failure = SaveStudyChart(study, chart);
     if (!failure.empty()) {
       err << kProgram << ": " << failure << '\n';
       return 1;
     }
   }
-  out << StudyReport(study, *report) << std::flush;
-  return 0;
-}
-
-void AddOptions(QCommandLineParser& p) {
-  p.setApplicationDescription(QStringLiteral(
-      "Integrates y1' = y1*y2 + x, y2' = x*y2 + y1 from x0 = 0, y1(0) = 1, y2(0) = -1 to x1 in N equal steps with\n"
-      "one of seven one-step methods. Without options, opens the window.\n\n"
-      "One calculation prints the step size and the result line as the window shows them, for example\n"
-      "  kavrin --x1 2 --steps 200 --method rk4\n"
-      "--table writes the whole solution as CSV (i,x,y1,y2), to standard output for -, for example\n"
-      "  kavrin --x1 2 --steps 200 --method rk4 --table solution.csv\n"
-      "--compare runs the convergence study, error against a reference solution and observed order, for example\n"
-      "  kavrin --compare --x1 1 --steps 10..10240 --method rk4,rkf --plot study.svg\n\n"
-      "Methods: euler, euler-ep, euler-mp, rk4, rkf, rkm, rk4g, or the names of the result line.\n"
-      "Exit status: 0 done, 1 the calculation or a file failed, 2 wrong options."));
-  p.addHelpOption();
-  p.addVersionOption();
-  p.addOption({QStringLiteral("x1"),
-               QStringLiteral("Target point, read as the window reads it (default 0.1; 1 with --compare)."),
-               QStringLiteral("x1"), QStringLiteral("0.1")});
-  p.addOption({QStringLiteral("steps"),
-               QStringLiteral("Number of steps N (default 1); with --compare a list 20,40,80 or a doubling range "
-                              "10..10240 (the default)."),
-               QStringLiteral("N"), QStringLiteral("1")});
-  p.addOption({QStringLiteral("method"),
-               QStringLiteral("Method (default euler); with --compare a list such as rk4,rkf (default all seven)."),
-               QStringLiteral("name"), QStringLiteral("euler")});
-  p.addOption({QStringLiteral("table"),
-               QStringLiteral("Write the whole solution as CSV to FILE (- for standard output)."),
-               QStringLiteral("FILE")});
-  p.addOption({QStringLiteral("compare"), QStringLiteral("Run the convergence study of the chosen methods.")});
-  p.addOption({QStringLiteral("format"), QStringLiteral("The study's table: text (default), csv or markdown."),
-               QStringLiteral("format"), QStringLiteral("text")});
-  p.addOption({QStringLiteral("plot"),
-               QStringLiteral("Draw the study as a log-log chart, 900 x 600, to FILE.svg or FILE.png (implies "
-                              "--compare)."),
-               QStringLiteral("FILE")});
+  out << StudyReport(study, *report);
+  if (!out.flush()) return StandardOutputFailed(out, err);
+  // The text and Markdown tables list the runs that overflowed; CSV has no
+  // place for that, so it is said here.
+  std::vector<const StudyRun*> failed;
+  for (const StudyRun& run : study.runs)
+    if (run.status == StudyRun::Status::Failed) failed.push_back(&run);
+  if (!failed.empty() && *report == ReportFormat::Csv) {
+    err << kProgram << ": " << failed.size() << " of " << study.runs.size() << " runs overflowed:";
+    for (const StudyRun* run : failed)
+      err << (run == failed.front() ? " " : ", ") << Info(run->method).id << " with N = " << RoundTripText(run->N);
+    err << '\n';
+  }
+  return !study.runs.empty() && failed.size() == study.runs.size() ? 1 : 0;
 }
 
 }  // namespace
 
-bool DrawsChart(const QStringList& arguments) {
-  return std::any_of(arguments.begin(), arguments.end(), [](const QString& a) { return a.startsWith("--plot"); });
+bool DrawsChart(const std::vector<std::string>& arguments) {
+  return std::any_of(arguments.begin(), arguments.end(),
+                     [](const std::string& a) { return a == "--plot" || a.rfind("--plot=", 0) == 0; });
 }
 
-int RunCommandLine(const QStringList& arguments, std::ostream& out, std::ostream& err) {
-  QCommandLineParser p;
-  AddOptions(p);
-  const char* hint = "Try 'kavrin --help' for more information.";
-  if (!p.parse(QStringList{QString::fromLatin1(kProgram)} + arguments)) {
-    err << kProgram << ": " << p.errorText().toStdString() << '\n' << hint << '\n';
-    return 2;
-  }
-  if (p.isSet(QStringLiteral("help"))) {
-    // The usage line names the program as a user types it, not its path.
-    QString help = p.helpText();
-    const qsizetype options = help.indexOf(QLatin1String(" [options]"));
-    if (help.startsWith(QLatin1String("Usage: ")) && options > 0)
-      help.replace(7, options - 7, QString::fromLatin1(kProgram));
-    out << help.toStdString();
-    if (!help.endsWith(QLatin1Char('\n'))) out << '\n';
-    return 0;
-  }
-  if (p.isSet(QStringLiteral("version"))) {
-    out << "Kavrin " << KAVRIN_VERSION << '\n';
-    return 0;
-  }
+int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
   try {
-    if (!p.positionalArguments().isEmpty())
-      throw UsageError{"unexpected argument '" + p.positionalArguments().front().toStdString() + "'"};
-    const bool study = p.isSet(QStringLiteral("compare")) || p.isSet(QStringLiteral("plot"));
-    if (study && p.isSet(QStringLiteral("table")))
+    const Options options = Parse(arguments);
+    if (options.help || options.version) {
+      out << (options.help ? std::string(kHelp) : "Kavrin " + std::string(KAVRIN_VERSION) + "\n");
+      return out.flush() ? 0 : StandardOutputFailed(out, err);
+    }
+    const bool study = options.compare || options.has("plot");
+    if (study && options.has("table"))
       throw UsageError{"--table writes one calculation's solution; it does not go with --compare"};
-    if (!study && p.isSet(QStringLiteral("format"))) throw UsageError{"--format goes with --compare"};
-    return study ? Compare(p, out, err) : OneCalculation(p, out, err);
+    if (!study && options.has("format")) throw UsageError{"--format goes with --compare"};
+    return study ? Compare(options, out, err) : OneCalculation(options, out, err);
   } catch (const UsageError& error) {
-    err << kProgram << ": " << error.message << '\n' << hint << '\n';
+    err << kProgram << ": " << error.message << '\n' << kHint << '\n';
     return 2;
   } catch (const Failure& failure) {
     err << failure.what() << '\n';

@@ -1,9 +1,9 @@
 #include "cli/study_chart.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
@@ -12,6 +12,7 @@
 #include "core/solution_csv.h"
 #include "core/study.h"
 #include "core/study_report.h"
+#include "platform/output_file.h"
 
 namespace kavrin {
 namespace {
@@ -236,19 +237,22 @@ void DrawStudyChart(QPainter& p, const Study& study) {
              QStringLiteral("Hollow markers: errors at the floor, where no order is measured."));
 }
 
-std::string SaveStudyChart(const Study& study, const QString& path) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly))
-    return "cannot write " + path.toStdString() + ": " + file.errorString().toStdString();
+std::string SaveStudyChart(const Study& study, const std::string& path) {
+  // Drawn into memory first: Qt's SVG generator does not report a failed
+  // write, and the checked writer puts the whole file in place or nothing.
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  const bool svg = path.size() >= 4 && QString::fromStdString(path.substr(path.size() - 4)).toLower() == ".svg";
   bool drawn = true;
-  if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&file);
-    svg.setSize(QSize(kChartWidth, kChartHeight));
-    svg.setViewBox(QRect(0, 0, kChartWidth, kChartHeight));
-    svg.setTitle(QStringLiteral("Kavrin convergence study"));
+  if (svg) {
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(QSize(kChartWidth, kChartHeight));
+    generator.setViewBox(QRect(0, 0, kChartWidth, kChartHeight));
+    generator.setTitle(QStringLiteral("Kavrin convergence study"));
     QPainter painter;
-    drawn = painter.begin(&svg);
+    drawn = painter.begin(&generator);
     if (drawn) DrawStudyChart(painter, study);
     drawn = painter.end() && drawn;
   } else {
@@ -256,14 +260,12 @@ std::string SaveStudyChart(const Study& study, const QString& path) {
     QPainter painter(&image);
     DrawStudyChart(painter, study);
     painter.end();
-    drawn = image.save(&file, "PNG");
+    drawn = image.save(&buffer, "PNG");
   }
-  if (!drawn || !file.commit()) {
-    const std::string reason = file.errorString().toStdString();
-    file.cancelWriting();
-    return "cannot write " + path.toStdString() + ": " + reason;
-  }
-  return {};
+  if (!drawn) return "cannot write " + path + ": the chart could not be drawn";
+  return WriteOutput(path, [&bytes](const OutputSink& sink) {
+    return sink(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  });
 }
 
 }  // namespace kavrin

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QString>
 #include <string>
 
 class QPainter;
@@ -19,8 +18,9 @@ inline constexpr int kChartHeight = 600;
 // labelled, and a legend with each method's observed order.
 void DrawStudyChart(QPainter& painter, const Study& study);
 
-// Writes the chart to a .svg or .png file, whole or not at all; returns an
-// empty text or what went wrong. Needs a QGuiApplication.
-std::string SaveStudyChart(const Study& study, const QString& path);
+// Writes the chart to a .svg or .png file (by the name's ending) through the
+// checked writer, whole or not at all; returns an empty text or the report of
+// what went wrong. Needs a QGuiApplication.
+std::string SaveStudyChart(const Study& study, const std::string& path);
 
 }  // namespace kavrin

@@ -1,14 +1,16 @@
 #include "core/calculation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 #include <new>
 #include <optional>
 
-#include "core/memory.h"
 #include "core/number_text.h"
+#include "ode/equations.h"
 #include "ode/failure.h"
+#include "platform/memory.h"
 
 namespace kavrin {
 namespace {
@@ -19,21 +21,38 @@ constexpr std::size_t kToucherSteps = std::size_t{1} << 20;
 
 constexpr double kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr double kInt32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
 
 // Bytes in whole megabytes (10^6), for failure reports.
 std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + 500'000) / 1'000'000) + " MB"; }
 
+// The step count to suggest when `usable` bytes can hold the tables: a tenth
+// below the most that fit (N + 2 entries), so that what else the program
+// needs meanwhile (a thread's stack, the plot) still finds room.
+std::string StepsAdvice(std::uint64_t usable) {
+  const std::uint64_t fitting = usable / SolutionTables::kBytesPerEntry;
+  const std::uint64_t steps = std::min<std::uint64_t>(fitting > 2 ? (fitting - 2) / 10 * 9 : 0, kMaxSteps);
+  return steps >= 1 ? " Enter at most " + std::to_string(steps) + " steps." : " Close other programs, then try again.";
+}
+
 }  // namespace
+
+std::optional<double> PoleBefore(double x1, double h) {
+  if (h > 0 && x1 >= kPoleAhead) return kPoleAhead;
+  if (h < 0 && x1 <= kPoleBehind) return kPoleBehind;
+  return std::nullopt;
+}
+
+std::string PoleText(double pole) { return "x \xE2\x89\x88 " + SignificantText(pole, 5); }
 
 Calculation::Calculation(MemoryProbe available_memory) : m_available_memory(std::move(available_memory)) {}
 
-Calculation::Calculation() : Calculation(AvailablePhysicalMemory) {}
+Calculation::Calculation() : Calculation(AvailableMemory) {}
 
 std::int32_t Calculation::RoundToIndex(double value) const {
   const double rounded = std::nearbyint(value);
   if (!(rounded >= kInt32Min && rounded <= kInt32Max)) {
-    throw Failure(FailureKind::Overflow, NamedN() + " is too large: Kavrin takes at most " +
-                                             std::to_string(static_cast<std::int64_t>(kInt32Max) - 1) +
+    throw Failure(FailureKind::Overflow, NamedN() + " is too large: Kavrin takes at most " + std::to_string(kMaxSteps) +
                                              " steps. Enter a smaller number of steps.");
   }
   return static_cast<std::int32_t>(rounded);
@@ -46,6 +65,7 @@ std::string Calculation::NamedN() const {
 }
 
 CommandVariables Calculation::Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator) {
+  m_warning.clear();
   CommandVariables v;
   v.x0 = ReadNumber(texts.x0, "the start x0");
   v.y1_0 = ReadNumber(texts.y1_0, "the initial value y1(0)");
@@ -85,24 +105,25 @@ void Calculation::SizeTables() {
   if (upper < 0) ThrowNegativeN();
   const std::uint64_t entries = static_cast<std::uint64_t>(upper) + 1;
   const std::uint64_t needed = entries * SolutionTables::kBytesPerEntry;
-  // The current tables are freed before the new ones are made.
+  // The current tables are freed before the new ones are made, so they count
+  // as free; every sum saturates, an unknown amount being the largest.
   const std::uint64_t available = m_available_memory();
-  const std::uint64_t usable =
-      available > kMemoryReserve ? available - kMemoryReserve + m_tables.bytes() : m_tables.bytes();
-  // The most steps whose tables (N + 2 entries) fit, for the advice.
-  const std::uint64_t fitting = usable / SolutionTables::kBytesPerEntry;
-  const std::string advice = fitting > 2 ? " Enter at most " + std::to_string(fitting - 2) + " steps."
-                                         : " Close other programs, then try again.";
-  if (needed > usable) {
+  const std::uint64_t spare = available > kMemoryReserve ? available - kMemoryReserve : 0;
+  const std::uint64_t usable = spare > kUnlimited - m_tables.bytes() ? kUnlimited : spare + m_tables.bytes();
+  if (needed > usable || needed > SolutionTables::kMaxBytes) {
+    const std::uint64_t can = std::min(usable, SolutionTables::kMaxBytes);
     throw Failure(FailureKind::OutOfMemory, NamedN() + " needs " + Megabytes(needed) +
                                                 " for the solution, but the machine can provide only " +
-                                                Megabytes(usable) + "." + advice);
+                                                Megabytes(can) + "." + StepsAdvice(can));
   }
   try {
     m_tables.Reset(static_cast<std::size_t>(entries));
   } catch (const std::bad_alloc&) {
+    // More than the probe foresaw is taken: suggest what can be had now.
+    const std::uint64_t can = SolutionTables::LargestBlock(needed);
     throw Failure(FailureKind::OutOfMemory, NamedN() + " needs " + Megabytes(needed) +
-                                                " for the solution, which the machine could not provide." + advice);
+                                                " for the solution, which the machine could not provide." +
+                                                StepsAdvice(can));
   }
 }
 
@@ -112,7 +133,7 @@ void Calculation::ThrowNegativeN() const {
                                                   "of steps of 1 or more.");
 }
 
-void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& /*x1*/, double& h, Method method,
+void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& x1, double& h, Method method,
                             std::string_view decimal_separator) {
   const MethodInfo& info = Info(method);
   SizeTables();
@@ -133,14 +154,19 @@ void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& /*x1
       double* const starts[3] = {arrays.x, arrays.y1, arrays.y2};
       toucher.emplace(starts, steps + 1);
     }
-    try {
-      info.march(arrays, steps, h, x0, y1_0, y2_0);
-    } catch (const Failure&) {
-      m_tables.set_filled(arrays.filled);
-      throw;
-    }
+    info.march(arrays, steps, h, x0, y1_0, y2_0);
   }
   m_tables.set_filled(arrays.filled);
+  if (arrays.failed_step != 0) {
+    // Past the pole more steps cannot help; before it they can.
+    const std::optional<double> pole = PoleBefore(x1, h);
+    throw Failure(FailureKind::Overflow,
+                  "the solution grew too large to compute with in step " + std::to_string(arrays.failed_step) +
+                      ", which starts at x = " + ShortestText(x0) + ". " +
+                      (pole ? "The solution of this system grows without bound near " + PoleText(*pole) +
+                                  ": enter a target point x1 before it."
+                            : std::string("Enter a target point x1 nearer to the start, or more steps.")));
+  }
 
   // The line shows the values after the last step taken; N rounding below 0
   // names an entry that does not exist.
@@ -149,6 +175,11 @@ void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& /*x1
   m_lines.push_back(
       ResultLine(m_tables.x(last), m_tables.y1(last), m_tables.y2(last), info.result_name, decimal_separator));
   m_lines.push_back(" ");
+  // Values beyond the pole are finite only because the steps jumped it.
+  if (const std::optional<double> pole = PoleBefore(m_tables.x(last), h)) {
+    m_warning = "these values are not a solution: the solution of this system grows without bound near " +
+                PoleText(*pole) + ", before x1 = " + ShortestText(x1) + ".";
+  }
 }
 
 }  // namespace kavrin

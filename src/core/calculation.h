@@ -21,6 +21,15 @@ struct InputTexts {
   std::string N;
 };
 
+// The most steps a calculation takes: N + 1 must round to a 32-bit index.
+inline constexpr std::int64_t kMaxSteps = 2147483646;
+
+// The pole of the solution that a march from x0 = 0 with step h passes on
+// its way to x1, if it passes one.
+std::optional<double> PoleBefore(double x1, double h);
+// The pole for a report: "x ≈ 2.7306".
+std::string PoleText(double pole);
+
 // The command's own variables after a calculation: what the plot is called
 // with. x0, y1_0, y2_0 hold the start of the last step (the driver writes them).
 struct CommandVariables {
@@ -51,7 +60,8 @@ class Calculation {
 
   // The marching driver: sizes the tables for N steps, marches with `method`
   // from (x0, y1_0, y2_0) by h, writing the start of each step into x0, y1_0,
-  // y2_0, and appends the result line and a blank line. x1 is not used.
+  // y2_0, and appends the result line and a blank line. x1 only tells the
+  // advice of a report whether the march had to pass the solution's pole.
   void Numerical(double& x0, double& y1_0, double& y2_0, double& x1, double& h, Method method,
                  std::string_view decimal_separator);
 
@@ -63,6 +73,9 @@ class Calculation {
   const SolutionTables& tables() const noexcept { return m_tables; }
   const std::vector<std::string>& lines() const noexcept { return m_lines; }
   const std::string& step_text() const noexcept { return m_step_text; }
+  // After a calculation that succeeded: a note that its values lie past the
+  // solution's pole and approximate nothing, or an empty text.
+  const std::string& warning() const noexcept { return m_warning; }
 
  private:
   void SizeTables();
@@ -80,6 +93,7 @@ class Calculation {
   SolutionTables m_tables;
   std::vector<std::string> m_lines;
   std::string m_step_text;
+  std::string m_warning;
 };
 
 }  // namespace kavrin

@@ -235,6 +235,11 @@ std::string FormatStepSize(double h, std::string_view decimal_separator) {
   return GeneralText(rounded, decimal_separator);
 }
 
+std::string SignificantText(double value, int digits) {
+  char buffer[64];
+  return std::string(buffer, ToChars(buffer, buffer + sizeof buffer, value, CharsStyle::General, digits));
+}
+
 std::string FixedText(double value, int decimals, std::string_view decimal_separator) {
   // The exact decimal expansion: a double has at most 1074 fractional digits
   // and 309 whole ones.

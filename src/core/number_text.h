@@ -33,6 +33,10 @@ std::string FormatStepSize(double h, std::string_view decimal_separator);
 // plain decimals for magnitudes from 10^-6 to below 10^15, else "1.5E+20".
 std::string GeneralText(double value, std::string_view decimal_separator);
 
+// `digits` significant digits, no trailing zeros, "." as the separator, and
+// exponent form only where printf's %g would use it: "2.7306", "-1.3589".
+std::string SignificantText(double value, int digits);
+
 // All digits of the whole part, then exactly `decimals` decimals, the value
 // rounded half away from zero on its exact binary value; "-" for negatives.
 std::string FixedText(double value, int decimals, std::string_view decimal_separator);

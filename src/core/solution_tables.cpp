@@ -1,5 +1,6 @@
 #include "core/solution_tables.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -66,6 +67,30 @@ void SolutionTables::Reset(std::size_t entries) {
     m_capacity = entries;
   }
   m_size = entries;
+}
+
+std::uint64_t SolutionTables::LargestBlock(std::uint64_t bytes) {
+  bytes = std::min(bytes, kMaxBytes);
+  auto fits = [](std::uint64_t size) {
+    try {
+      const std::unique_ptr<double[], BlockDeleter> block(AllocateBlock(static_cast<std::size_t>(size)));
+      return true;
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  };
+  // Halve until a block fits, then narrow the gap to the one that did not.
+  std::uint64_t high = bytes;
+  std::uint64_t low = bytes;
+  while (low > 0 && !fits(low)) {
+    high = low;
+    low /= 2;
+  }
+  for (int i = 0; i < 6 && low > 0 && high > low; ++i) {
+    const std::uint64_t middle = low + (high - low) / 2;
+    (fits(middle) ? low : high) = middle;
+  }
+  return low;
 }
 
 double SolutionTables::Read(std::size_t table, std::int64_t i) const {

@@ -13,6 +13,14 @@ namespace kavrin {
 class SolutionTables {
  public:
   static constexpr std::size_t kBytesPerEntry = 3 * sizeof(double);
+  // The most bytes one block can have: the address space, less a little
+  // for rounding up to whole huge pages (4 GB in 32-bit WebAssembly).
+  static constexpr std::uint64_t kMaxBytes =
+      sizeof(std::size_t) >= 8 ? std::uint64_t{1} << 48 : std::uint64_t{SIZE_MAX} - (std::uint64_t{4} << 20);
+
+  // The largest block, up to `bytes`, that can be allocated now (found by
+  // allocating and freeing, without touching the memory).
+  static std::uint64_t LargestBlock(std::uint64_t bytes);
 
   // Makes `entries` empty entries. The current block is reused when it fits
   // and is not much larger; otherwise it is freed before the new one is made.

@@ -5,8 +5,10 @@
 #include <cfloat>
 #include <cmath>
 
-#include "core/shares.h"
+#include "core/calculation.h"
+#include "core/number_text.h"
 #include "ode/failure.h"
+#include "platform/threads.h"
 
 namespace kavrin {
 namespace {
@@ -74,7 +76,9 @@ bool Integrate(const Series& s, Real x1, Real& y1, Real& y2) {
     Real n1 = 0;
     Real n2 = 0;
     for (;;) {
-      if (!(h > 1e-12L * (1 + std::fabs(x)))) return false;
+      // A step halved this small means a singularity ahead; a small last
+      // piece up to x1 is fine.
+      if (!(h > 1e-12L * (1 + std::fabs(x))) && h < std::fabs(x1 - x)) return false;
       Evaluate(here, direction * h, n1, n2);
       Real m1 = 0;
       Real m2 = 0;
@@ -103,6 +107,55 @@ bool Integrate(const Series& s, Real x1, Real& y1, Real& y2) {
 constexpr double kRoundOffUnits = 8;
 
 }  // namespace
+
+StepCounts ReadStepCounts(std::string_view text) {
+  StepCounts read;
+  auto element = [&read](std::string_view part) -> double {
+    const std::string quoted = QuotedInput(part);
+    double n = 0;
+    try {
+      n = ReadNumber(part, "the step count");
+    } catch (const Failure&) {
+      read.error = quoted + " is too large: a study takes at most " + std::to_string(kMaxSteps) + " steps";
+      return 0;
+    }
+    const std::string as = IsPlainNumber(part) ? std::string() : " reads as " + ShortestText(n) + " and";
+    if (n < 1)
+      read.error = quoted + as + " is less than 1: a study takes 1 step or more";
+    else if (n != std::floor(n))
+      read.error = quoted + as + " is not a whole number of steps";
+    else if (n > static_cast<double>(kMaxSteps))
+      read.error = quoted + as + " is too large: a study takes at most " + std::to_string(kMaxSteps) + " steps";
+    return read.error.empty() ? n : 0;
+  };
+  const std::size_t range = text.find("..");
+  if (range != std::string_view::npos) {
+    const double first = element(text.substr(0, range));
+    const double last = read.error.empty() ? element(text.substr(range + 2)) : 0;
+    if (!read.error.empty()) return read;
+    if (last < first) {
+      read.error = "the range " + QuotedInput(text) + " runs backwards";
+      return read;
+    }
+    for (double n = first; n <= last; n *= 2) read.counts.push_back(n);
+  } else {
+    for (std::size_t start = 0;;) {
+      const std::size_t comma = text.find(',', start);
+      read.counts.push_back(element(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start)));
+      if (!read.error.empty()) return read;
+      if (comma == std::string_view::npos) break;
+      start = comma + 1;
+    }
+  }
+  std::sort(read.counts.begin(), read.counts.end());
+  read.counts.erase(std::unique(read.counts.begin(), read.counts.end()), read.counts.end());
+  if (read.counts.size() > kMaxStepCounts) {
+    read.error = QuotedInput(text) + " asks for " + std::to_string(read.counts.size()) +
+                 " step counts; a study takes " + std::to_string(kMaxStepCounts) + " at most";
+    read.counts.clear();
+  }
+  return read;
+}
 
 bool Reference::valid() const { return std::isfinite(error); }
 
@@ -162,8 +215,15 @@ Study RunStudy(const StudyOptions& options) {
       run.y1 = 1;
       run.y2 = -1;
       try {
-        Info(run.method).march_to_end(static_cast<std::size_t>(std::floor(run.N)), run.h, x, run.y1, run.y2);
-      } catch (const Failure& failure) {
+        const std::size_t failed =
+            Info(run.method).march_to_end(static_cast<std::size_t>(std::floor(run.N)), run.h, x, run.y1, run.y2);
+        if (failed != 0) {
+          run.status = StudyRun::Status::Failed;
+          run.failure = Failure(FailureKind::Overflow,
+                                "the solution grew too large to compute with in step " + std::to_string(failed) + ".")
+                            .what();
+        }
+      } catch (const std::exception& failure) {
         run.status = StudyRun::Status::Failed;
         run.failure = failure.what();
       }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ode/method_table.h"
@@ -60,6 +62,19 @@ struct Study {
   // (8 units in the last place times the root of N, or N/4 units when more).
   double Floor(double N) const;
 };
+
+// The most step counts one study takes.
+inline constexpr std::size_t kMaxStepCounts = 100;
+
+// The step counts of a study from a text: a list "20,40,80" or a doubling
+// range "10..10240", each element read as the window reads N ("1 000" is
+// 1000) and a whole number from 1 to the most steps a calculation takes;
+// sorted, without repeats. On a wrong element `error` names it.
+struct StepCounts {
+  std::vector<double> counts;
+  std::string error;
+};
+StepCounts ReadStepCounts(std::string_view text);
 
 // Runs every method at every N; the runs are independent and share the
 // threads. Each keeps only its last values, so memory stays small.

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/calculation.h"
 #include "core/solution_csv.h"
+#include "ode/equations.h"
 
 namespace kavrin {
 namespace {
@@ -61,8 +63,7 @@ std::string Table(const Study& study, bool markdown) {
         "against the previous N. \"round-off\" marks an error within reach of the rounding of the run or of the\n"
         "reference, where an order would mean nothing.\n\n";
   } else {
-    out += "No reference: the solution grows without bound before x1 = " + x1 +
-           ", so the runs have no error to measure.\n\n";
+    out += NoReferenceText(study) + "\n\n";
   }
   if (markdown) {
     out += "| method | N | h | y1 | y2 | error | order |\n|---|---:|---:|---:|---:|---:|---:|\n";
@@ -104,6 +105,14 @@ std::string Table(const Study& study, bool markdown) {
 }
 
 }  // namespace
+
+std::string NoReferenceText(const Study& study) {
+  const std::optional<double> pole = PoleBefore(study.x1, study.x1 - kStartX);
+  return "No reference: " +
+         (pole ? "the solution of this system grows without bound near " + PoleText(*pole) + ", before x1 = "
+               : std::string("the solution cannot be continued to x1 = ")) +
+         RoundTripText(study.x1) + ", so the runs have no error to measure.";
+}
 
 std::optional<ReportFormat> ReportFormatNamed(std::string_view name) {
   if (name == "text") return ReportFormat::Text;

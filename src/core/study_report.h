@@ -18,6 +18,9 @@ std::optional<ReportFormat> ReportFormatNamed(std::string_view name);
 // the floor.
 std::string StudyReport(const Study& study, ReportFormat format);
 
+// Why a study has no reference: the solution's pole before x1.
+std::string NoReferenceText(const Study& study);
+
 // The method's observed order for a legend: the median of its measured
 // orders, if it has any.
 std::optional<double> TypicalOrder(const Study& study, Method method);

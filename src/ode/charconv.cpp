@@ -76,8 +76,8 @@ char* ToChars(char* first, char* last, double value, CharsStyle style) {
 }
 
 char* ToChars(char* first, char* last, double value, CharsStyle style, int precision) {
-  const int size = std::snprintf(first, static_cast<std::size_t>(last - first),
-                                 style == CharsStyle::Scientific ? "%.*e" : "%.*f", precision, value);
+  const char* pattern = style == CharsStyle::Scientific ? "%.*e" : style == CharsStyle::General ? "%.*g" : "%.*f";
+  const int size = std::snprintf(first, static_cast<std::size_t>(last - first), pattern, precision, value);
   return size < 0 || size >= last - first ? last : first + size;
 }
 

@@ -17,7 +17,9 @@ enum class CharsStyle {
 // The shortest text that reads back as `value`, in `style`; returns its end.
 // [first, last) must hold the whole text (32 characters, or 330 for Fixed).
 char* ToChars(char* first, char* last, double value, CharsStyle style);
-// `precision` digits after the point, correctly rounded (Fixed or Scientific).
+// `precision` digits after the point, correctly rounded (Fixed or
+// Scientific); or `precision` significant digits without trailing zeros
+// (General, as printf's %g).
 char* ToChars(char* first, char* last, double value, CharsStyle style, int precision);
 
 // Reads a decimal number ([-]digits[.digits][e[+-]digits]) or, with `hex`,

@@ -21,6 +21,17 @@ static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must be evaluated in doub
 
 namespace kavrin {
 
+// Where every calculation starts: x0 = 0, y1(0) = 1, y2(0) = -1.
+inline constexpr double kStartX = 0;
+inline constexpr double kStartY1 = 1;
+inline constexpr double kStartY2 = -1;
+
+// The solution from that start grows without bound near these two points
+// (forward and backward): it exists only between them, and no method's values
+// beyond them approximate anything.
+inline constexpr double kPoleAhead = 2.730593733;
+inline constexpr double kPoleBehind = -1.358876321;
+
 inline double f1(const double& x, const double& y1, const double& y2) { return y1 * y2 + x; }
 
 inline double f2(const double& x, const double& y1, const double& y2) { return x * y2 + y1; }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 
 #include "ode/failure.h"
 
@@ -13,18 +12,20 @@ using StepMethod = void (*)(const double& x0, const double& y1_0, const double& 
                             double& y2);
 
 // Where a march writes: entry i of each array holds x, y1 and y2 after i
-// steps; entry 0 holds the start. `filled` counts the entries that hold values.
+// steps; entry 0 holds the start. `filled` counts the entries that hold values;
+// `failed_step` is the step that overflowed, or 0.
 struct MarchArrays {
   double* x;
   double* y1;
   double* y2;
   std::size_t filled;
+  std::size_t failed_step = 0;
 };
 
 // Marches `steps` steps of `Step` from entry 0, filling entries 1..steps.
 // Afterwards x0, y1_0, y2_0 hold the start of the last step. On an overflow the
 // arrays keep the entries before the failing step, x0, y1_0, y2_0 hold that
-// step's start, and a Failure names the step and its x.
+// step's start, and `failed_step` names it.
 template <StepMethod Step>
 void March(MarchArrays& arrays, std::size_t steps, const double h, double& x0, double& y1_0, double& y2_0) {
   double* const xs = arrays.x;
@@ -53,12 +54,11 @@ void March(MarchArrays& arrays, std::size_t steps, const double h, double& x0, d
     // the loop's own x, a and b, keeps those in registers: a handler that
     // used them would make the compiler store them to memory at every step.
     arrays.filled = i;
+    arrays.failed_step = i;
     x0 = xs[i - 1];
     y1_0 = y1s[i - 1];
     y2_0 = y2s[i - 1];
-    throw Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " + std::to_string(i) +
-                                             ", which starts at x = " + ShortestText(xs[i - 1]) +
-                                             ". Enter a target point x1 nearer to the start, or more steps.");
+    return;
   }
   arrays.filled = steps + 1;
   if (steps > 0) {
@@ -70,9 +70,9 @@ void March(MarchArrays& arrays, std::size_t steps, const double h, double& x0, d
 
 // The same march keeping only the last values: x, y1, y2 go in as the start
 // and come out as the values after `steps` steps, bit for bit those that
-// March stores in its last entry. An overflow throws a Failure naming the step.
+// March stores in its last entry. Returns the step that overflowed, or 0.
 template <StepMethod Step>
-void MarchToEnd(std::size_t steps, const double h, double& x, double& y1, double& y2) {
+std::size_t MarchToEnd(std::size_t steps, const double h, double& x, double& y1, double& y2) {
   double xi = x;
   double a = y1;
   double b = y2;
@@ -89,18 +89,18 @@ void MarchToEnd(std::size_t steps, const double h, double& x, double& y1, double
       b = Y2;
     }
   } catch (const Failure&) {
-    throw Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " + std::to_string(i) +
-                                             ". Enter a target point x1 nearer to the start, or more steps.");
+    return i;
   }
   x = xi;
   y1 = a;
   y2 = b;
+  return 0;
 }
 
 // One march of each kind instantiated per method, called through the method
 // table: one indirect call per run, none per step.
 using MarchFunction = void (*)(MarchArrays& arrays, std::size_t steps, double h, double& x0, double& y1_0,
                                double& y2_0);
-using MarchToEndFunction = void (*)(std::size_t steps, double h, double& x, double& y1, double& y2);
+using MarchToEndFunction = std::size_t (*)(std::size_t steps, double h, double& x, double& y1, double& y2);
 
 }  // namespace kavrin

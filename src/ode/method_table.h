@@ -13,8 +13,11 @@ enum class Method { Euler, EulerEP, EulerMP, RK4, RKF, RKM, RK4G };
 
 struct MethodInfo {
   Method method;
-  std::string_view result_name;  // name at the end of the result line
+  std::string_view id;           // on the command line and in files: "rk4"
+  std::string_view caption;      // on the method's button: "Runge-Kutta 4"
+  std::string_view result_name;  // at the end of the result line: "Runge-Kutta-4 Method"
   int order;                     // order of convergence
+  int stages;                    // evaluations of the system per step
   StepMethod step;
   MarchFunction march;              // March<step>
   MarchToEndFunction march_to_end;  // MarchToEnd<step>

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/shares.h"
 #include "ode/failure.h"
+#include "platform/threads.h"
 
 namespace kavrin {
 namespace {

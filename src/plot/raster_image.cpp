@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <exception>
 
-#include "core/shares.h"
+#include "platform/threads.h"
 
 #if defined(__GNUC__)
 #define KAVRIN_ALWAYS_INLINE [[gnu::always_inline]] inline

@@ -18,9 +18,9 @@
 #include <new>
 #include <string_view>
 
-#include "core/memory.h"
 #include "core/number_text.h"
 #include "ode/failure.h"
+#include "platform/memory.h"
 #include "plot/graphic.h"
 #include "ui/form_about.h"
 #include "ui/picture_box.h"
@@ -99,7 +99,7 @@ QString Reported(Work&& work) {
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : Form1(AvailablePhysicalMemory, parent) {}
+Form1::Form1(QWidget* parent) : Form1(AvailableMemory, parent) {}
 
 Form1::Form1(Calculation::MemoryProbe available_memory, QWidget* parent)
     : QMainWindow(parent), m_calculation(std::move(available_memory)) {

@@ -28,7 +28,9 @@ struct Outcome {
 
 Outcome Run(const QStringList& arguments) {
   std::ostringstream out, err;
-  const int status = RunCommandLine(arguments, out, err);
+  std::vector<std::string> bytes;
+  for (const QString& argument : arguments) bytes.push_back(argument.toStdString());
+  const int status = RunCommandLine(bytes, out, err);
   return {status, QString::fromStdString(out.str()), QString::fromStdString(err.str())};
 }
 

@@ -104,6 +104,23 @@ TEST_F(StudyTest, ErrorsAtRoundOffAreMarkedNotGivenAnOrder) {
   EXPECT_NE(StudyReport(beyond, ReportFormat::Text).find("No reference"), std::string::npos);
 }
 
+// Near the start nothing grows: the reference is the start itself.
+TEST_F(StudyTest, ATinyTargetPointHasAReference) {
+  const Study study = Run(1e-300, {10, 20});
+  ASSERT_TRUE(study.reference.valid());
+  EXPECT_EQ(study.reference.y1, 1.0L);
+  EXPECT_EQ(study.reference.y2, -1.0L);
+  EXPECT_EQ(StudyReport(study, ReportFormat::Text).find("without bound"), std::string::npos);
+}
+
+TEST(StepCounts, ReadAsTheWindowReadsN) {
+  EXPECT_EQ(ReadStepCounts("1 000").counts, std::vector<double>{1000});
+  EXPECT_EQ(ReadStepCounts("40, 20,20,80").counts, (std::vector<double>{20, 40, 80}));
+  EXPECT_EQ(ReadStepCounts("10..80").counts, (std::vector<double>{10, 20, 40, 80}));
+  for (const char* wrong : {"0", "abc", "1.5", "10,,20", "80..20", "3e9", "1e999"})
+    EXPECT_NE(ReadStepCounts(wrong).error.find('"'), std::string::npos) << wrong;
+}
+
 TEST(SolutionCsv, ReadsBackBitForBit) {
   Calculation calc{[] { return std::uint64_t{1} << 40; }};
   calc.Calculate({"0", "1", "-1", "2", "1000"}, Method::RKF, ".");

@@ -1,4 +1,4 @@
-#include "core/memory.h"
+#include "platform/memory.h"
 
 #include <algorithm>
 #include <array>
@@ -6,9 +6,11 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -74,6 +76,26 @@ std::uint64_t CgroupAvailable() {
   }
   return left;
 }
+
+// "VmSize:  123456 kB" and the like from /proc/self/status, in bytes.
+std::uint64_t StatusBytes(const char* key) {
+  std::ifstream status("/proc/self/status");
+  std::string name;
+  std::uint64_t kilobytes = 0;
+  std::string unit;
+  while (status >> name >> kilobytes >> unit)
+    if (name == key) return kilobytes * 1024;
+  return 0;
+}
+
+// What the process's own limits still allow: the address space (ulimit -v)
+// less what is mapped, and the data limit less the private writable memory.
+std::uint64_t LimitLeft(int resource, const char* used_key) {
+  rlimit limit{};
+  if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kUnknown;
+  const std::uint64_t used = StatusBytes(used_key);
+  return limit.rlim_cur > used ? limit.rlim_cur - used : 0;
+}
 #endif
 
 #if defined(__linux__)
@@ -99,14 +121,19 @@ PageToucher::PageToucher(double* const arrays[3], std::size_t entries) {
   // 2 MB of each array at a time: a huge page where the block has them.
   constexpr std::size_t kSlice = (std::size_t{2} << 20) / sizeof(double);
   const std::array<double*, 3> starts{arrays[0], arrays[1], arrays[2]};
-  m_thread = std::thread([this, starts, entries] {
-    for (std::size_t first = 0; first < entries && !m_stop.load(std::memory_order_relaxed); first += kSlice) {
-      const std::size_t last = std::min(entries, first + kSlice);
-      for (double* start : starts)
-        if (!Populate(reinterpret_cast<const char*>(start + first), reinterpret_cast<const char*>(start + last)))
-          return;
-    }
-  });
+  // A thread that cannot be started is simply not used: the march touches
+  // its pages itself.
+  try {
+    m_thread = std::thread([this, starts, entries] {
+      for (std::size_t first = 0; first < entries && !m_stop.load(std::memory_order_relaxed); first += kSlice) {
+        const std::size_t last = std::min(entries, first + kSlice);
+        for (double* start : starts)
+          if (!Populate(reinterpret_cast<const char*>(start + first), reinterpret_cast<const char*>(start + last)))
+            return;
+      }
+    });
+  } catch (const std::system_error&) {
+  }
 #else
   (void)arrays;
   (void)entries;
@@ -118,9 +145,10 @@ PageToucher::~PageToucher() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-std::uint64_t AvailablePhysicalMemory() {
+std::uint64_t AvailableMemory() {
 #if defined(__linux__)
-  return std::min(KernelAvailable(), CgroupAvailable());
+  return std::min(
+      {KernelAvailable(), CgroupAvailable(), LimitLeft(RLIMIT_AS, "VmSize:"), LimitLeft(RLIMIT_DATA, "VmData:")});
 #elif defined(_WIN32)
   MEMORYSTATUSEX status{};
   status.dwLength = sizeof status;

@@ -7,10 +7,11 @@
 
 namespace kavrin {
 
-// Bytes of physical memory this process can still take without the system
-// running out: the smaller of the kernel's available memory and what the
-// process's memory limit (cgroup) leaves. Unknown counts as unlimited.
-std::uint64_t AvailablePhysicalMemory();
+// Bytes of memory this process can still take: the smallest of the kernel's
+// available memory, what the process's control group (cgroup) leaves, and
+// what its own limits on address space and data (ulimit -v, -d) leave.
+// Unknown counts as unlimited (the largest value).
+std::uint64_t AvailableMemory();
 
 // Faults in the pages of three arrays of `entries` doubles in a second thread,
 // a slice of each at a time in the order of their indices, so that a march
