@@ -28,15 +28,10 @@
 #include "cli/command_line.h"
 #include "core/calculation.h"
 #include "core/study.h"
-#include "ode/euler.h"
-#include "ode/euler_variants.h"
-#include "ode/rk4.h"
-#include "ode/rk4g.h"
-#include "ode/rkf.h"
-#include "ode/rkm.h"
+#include "ode/method_table.h"
 #include "peers.h"
 #include "plot/graphic.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 #include "ui/picture_box.h"
 
 namespace {
@@ -54,7 +49,7 @@ kavrin::Calculation& WarmCalculation(std::int64_t steps) {
   auto& state = states[steps];
   if (!state) {
     state = std::make_unique<kavrin::Calculation>();
-    state->Calculate({"0", "1", "-1", "1", std::to_string(steps)}, kavrin::Method::RK4, ".");
+    state->Calculate(kavrin::BuiltInTexts("1", std::to_string(steps)), kavrin::Method::RK4, ".");
   }
   return *state;
 }
@@ -75,33 +70,31 @@ void SetSteps(benchmark::State& state, std::int64_t steps) { state.counters["ste
 void KavrinMarch(benchmark::State& state, kavrin::Method method) {
   const std::int64_t steps = state.range(0);
   kavrin::Calculation& calc = WarmCalculation(steps);
+  // The tables fit and are reused: reading the texts and forming the line
+  // cost nothing beside a million steps.
+  const kavrin::InputTexts texts = kavrin::BuiltInTexts("1", std::to_string(steps));
   for (auto _ : state) {
-    double x0 = 0, y1_0 = 1, y2_0 = -1, x1 = kX1, h = kX1 / static_cast<double>(steps);
-    calc.set_N(static_cast<double>(steps));
-    calc.Numerical(x0, y1_0, y2_0, x1, h, method, ".");
-    benchmark::DoNotOptimize(x0);
+    calc.Calculate(texts, method, ".");
+    benchmark::DoNotOptimize(calc.tables().y1_data());
   }
   SetSteps(state, steps);
 }
 
-// The same step function in the plainest loop, for the driver's overhead.
-template <kavrin::StepMethod Step>
+// The same step in the plainest loop, without the overflow check, for the
+// driver's overhead.
+template <typename Method>
 void BareLoop(benchmark::State& state) {
   const std::int64_t steps = state.range(0);
   peers::Tables& t = WarmTables(steps);
   for (auto _ : state) {
     const double h = kX1 / static_cast<double>(steps);
-    double x = 0, a = 1, b = -1;
+    kavrin::State<double> s = kavrin::BuiltInSystem::kStart;
     peers::Start(t);
     for (std::int64_t i = 1; i <= steps; ++i) {
-      double Y1, Y2;
-      Step(x, a, b, h, Y1, Y2);
-      x = x + h;
-      t.x[i] = x;
-      t.y1[i] = Y1;
-      t.y2[i] = Y2;
-      a = Y1;
-      b = Y2;
+      s = Method::Step(kavrin::BuiltInSystem{}, s, h);
+      t.x[i] = s.x;
+      t.y1[i] = s.y1;
+      t.y2[i] = s.y2;
     }
     benchmark::ClobberMemory();
   }
@@ -129,35 +122,34 @@ void Plot(benchmark::State& state) {
   picture.resize(321, 249);
   picture.show();
   for (auto _ : state) {
-    double x0 = 0, xMax = kX1;
-    kavrin::Graphic(calc.N(), calc.tables(), x0, xMax, picture);
+    kavrin::Graphic(calc.N(), calc.tables(), kX1, picture);
     benchmark::ClobberMemory();
   }
   state.counters["steps"] = static_cast<double>(2 * steps);  // segments
 }
 
-kavrin::Form1* PreparedForm(std::int64_t steps) {
-  auto* form = new kavrin::Form1;
-  form->setErrorReporter([](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
-  form->show();
-  form->findChild<QRadioButton*>("Option_RK4")->setChecked(true);
-  form->findChild<QLineEdit*>("Text_x1")->setText(QString::number(kX1));
-  form->findChild<QLineEdit*>("Text_N")->setText(QString::number(steps));
-  return form;
+kavrin::MainWindow* PreparedWindow(std::int64_t steps) {
+  auto* window = new kavrin::MainWindow;
+  window->set_error_reporter([](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
+  window->show();
+  window->findChild<QRadioButton*>("Option_RK4")->setChecked(true);
+  window->findChild<QLineEdit*>("Text_x1")->setText(QString::number(kX1));
+  window->findChild<QLineEdit*>("Text_N")->setText(QString::number(steps));
+  return window;
 }
 
 void WholePress(benchmark::State& state) {
   const std::int64_t steps = state.range(0);
-  std::unique_ptr<kavrin::Form1> form(PreparedForm(steps));
-  auto* button = form->findChild<QPushButton*>("Command1");
+  std::unique_ptr<kavrin::MainWindow> window(PreparedWindow(steps));
+  auto* button = window->findChild<QPushButton*>("Command1");
   for (auto _ : state) button->click();
   SetSteps(state, steps);
 }
 
 // The peak resident memory of a process that makes one press, in bytes.
 int PeakMemoryOfOnePress(std::int64_t steps) {
-  std::unique_ptr<kavrin::Form1> form(PreparedForm(steps));
-  form->findChild<QPushButton*>("Command1")->click();
+  std::unique_ptr<kavrin::MainWindow> window(PreparedWindow(steps));
+  window->findChild<QPushButton*>("Command1")->click();
   QApplication::processEvents();
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -212,7 +204,7 @@ kavrin::StudyOptions BigStudy(unsigned threads) {
   kavrin::StudyOptions options;
   options.x1 = 1;
   for (double n = 10; n <= 1e7; n *= 2) options.steps.push_back(n);
-  for (const kavrin::MethodInfo& info : kavrin::MethodTable()) options.methods.push_back(info.method);
+  for (const kavrin::MethodInfo& info : kavrin::kMethods) options.methods.push_back(info.method);
   options.threads = threads;
   return options;
 }
@@ -228,8 +220,7 @@ std::string BenchFile() { return (std::filesystem::temp_directory_path() / "kavr
 
 void CsvTable(benchmark::State& state) {
   const std::string path = BenchFile();
-  const QStringList arguments{"--x1",     "1",   "--steps", "10000000",
-                              "--method", "rk4", "--table", QString::fromStdString(path)};
+  const std::vector<std::string> arguments{"--x1", "1", "--steps", "10000000", "--method", "rk4", "--table", path};
   std::ostringstream out, err;
   for (auto _ : state)
     if (kavrin::RunCommandLine(arguments, out, err) != 0) state.SkipWithError(err.str().c_str());
@@ -269,7 +260,7 @@ void Register() {
     b->Arg(kMillion)->Arg(kTenMillion);
     b->Iterations(2);
   };
-  for (const kavrin::MethodInfo& info : kavrin::MethodTable()) {
+  for (const kavrin::MethodInfo& info : kavrin::kMethods) {
     const BareRow& row = kBareRows[static_cast<std::size_t>(info.method)];
     configure(RegisterBenchmark((std::string("march_") + row.id).c_str(), KavrinMarch, info.method));
     configure(RegisterBenchmark((std::string("bare_") + row.id).c_str(), row.loop));
@@ -325,8 +316,8 @@ constexpr std::int64_t kHundredMillion = 100'000'000;
 // In a fresh process: two presses at 10^8 steps, the first allocating and
 // touching its tables, the second reusing them; prints both in ms.
 int PressesAtHundredMillion() {
-  std::unique_ptr<kavrin::Form1> form(PreparedForm(kHundredMillion));
-  auto* button = form->findChild<QPushButton*>("Command1");
+  std::unique_ptr<kavrin::MainWindow> window(PreparedWindow(kHundredMillion));
+  auto* button = window->findChild<QPushButton*>("Command1");
   double ms[2];
   for (double& t : ms) {
     const auto start = std::chrono::steady_clock::now();
@@ -400,7 +391,7 @@ int main(int argc, char* argv[]) {
   std::printf("%-30s %12s %12s %14s %11s\n", "march (Numerical, tables)", "N = 10^6", "N = 10^7", "bare loop 10^7",
               "march/bare");
   double worst_overhead = 0;
-  for (const kavrin::MethodInfo& info : kavrin::MethodTable()) {
+  for (const kavrin::MethodInfo& info : kavrin::kMethods) {
     const std::string id(kBareRows[static_cast<std::size_t>(info.method)].id);
     const double march = c.PerStep("march_" + id + TM);
     const double bare = c.PerStep("bare_" + id + TM);

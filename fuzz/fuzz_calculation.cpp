@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   kavrin::Calculation calc([] { return kTableMemory; });
   try {
-    kavrin::CommandVariables v = calc.Calculate(texts, method, separator);
+    calc.Calculate(texts, method, separator);
     CHECK(calc.lines().size() == 2 && calc.lines()[1] == " ");
     const std::string_view name = kavrin::Info(method).result_name;
     CHECK(calc.lines()[0].size() > name.size() && calc.lines()[0].ends_with(name));
@@ -131,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CountingSurface surface;
     try {
-      kavrin::Graphic(calc.N(), calc.tables(), v.x0, v.x1, surface);
+      kavrin::Graphic(calc.N(), calc.tables(), calc.x1(), surface);
       CHECK(surface.lines <= 2 * steps + 317 + 245 + 8);
     } catch (const Failure& failure) {
       CHECK(NamesAFailure(failure.what()));

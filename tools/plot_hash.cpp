@@ -15,11 +15,10 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   kavrin::Calculation calculation;
-  kavrin::CommandVariables v =
-      calculation.Calculate({"0", "1", "-1", argv[1], argv[2]}, static_cast<kavrin::Method>(std::atoi(argv[3])), ".");
-  kavrin::RasterImage picture(kavrin::Rgb{255, 255, 192});
+  calculation.Calculate(kavrin::BuiltInTexts(argv[1], argv[2]), static_cast<kavrin::Method>(std::atoi(argv[3])), ".");
+  kavrin::RasterImage picture(kavrin::kPaleYellow);
   picture.Resize(317, 245);
-  kavrin::Graphic(calculation.N(), calculation.tables(), v.x0, v.x1, picture);
+  kavrin::Graphic(calculation.N(), calculation.tables(), calculation.x1(), picture);
   std::uint32_t hash = 2166136261u;
   for (int i = 0; i < 317 * 245; ++i) {
     for (int shift = 0; shift < 32; shift += 8) {

@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <cstdio>
 
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 int main(int argc, char* argv[]) {
   if (argc != 2) {
@@ -15,9 +15,9 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   QApplication app(argc, argv);
-  kavrin::Form1 form;
-  form.setErrorReporter([](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
-  form.show();
+  kavrin::MainWindow window;
+  window.set_error_reporter([](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
+  window.show();
 
   struct Run {
     const char* option;
@@ -27,13 +27,13 @@ int main(int argc, char* argv[]) {
   const Run runs[] = {{"Option_Euler", "1", "10"}, {"Option_EulerMP", "1", "10"}, {"Option_RK4", "1", "10"},
                       {"Option_RKF", "1", "10"},   {"Option_RK4G", "1", "100"},   {"Option_RK4", "2", "200"}};
   for (const Run& run : runs) {
-    form.findChild<QRadioButton*>(run.option)->setChecked(true);
-    form.findChild<QLineEdit*>("Text_x1")->setText(run.x1);
-    form.findChild<QLineEdit*>("Text_N")->setText(run.N);
-    form.findChild<QPushButton*>("Command1")->click();
+    window.findChild<QRadioButton*>(run.option)->setChecked(true);
+    window.findChild<QLineEdit*>("Text_x1")->setText(run.x1);
+    window.findChild<QLineEdit*>("Text_N")->setText(run.N);
+    window.findChild<QPushButton*>("Command1")->click();
   }
   QApplication::processEvents();
-  if (!form.grab().save(argv[1])) {
+  if (!window.grab().save(argv[1])) {
     std::fprintf(stderr, "could not write %s\n", argv[1]);
     return 1;
   }

@@ -9,7 +9,7 @@
 
 #include "cli/command_line.h"
 #include "platform/output_file.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Kavrin"));
   QApplication::setApplicationVersion(QStringLiteral(KAVRIN_VERSION));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/kavrin.ico")));
-  kavrin::Form1 form;
-  form.show();
+  kavrin::MainWindow window;
+  window.show();
   return app.exec();
 }

@@ -9,20 +9,25 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/study_chart.h"
 #include "core/calculation.h"
 #include "core/number_text.h"
 #include "core/solution_csv.h"
 #include "core/study.h"
 #include "core/study_report.h"
-#include "ode/equations.h"
 #include "ode/failure.h"
 #include "platform/output_file.h"
+#include "plot/study_chart.h"
+#include "render/chart_painter.h"
+
+#include <QString>
 
 namespace kavrin {
 namespace {
 
 constexpr char kProgram[] = "kavrin";
+constexpr int kChartWidth = 900;
+constexpr int kChartHeight = 600;
+constexpr char kChartFont[] = "DejaVu Sans";
 constexpr char kHint[] = "Try 'kavrin --help' for more information.";
 
 constexpr char kHelp[] =
@@ -136,7 +141,7 @@ std::string Trimmed(std::string_view text) {
 
 std::string UnknownMethod(const std::string& name) {
   std::string message = "--method: unknown method '" + name + "' (use ";
-  for (const MethodInfo& info : MethodTable()) {
+  for (const MethodInfo& info : kMethods) {
     if (info.method != Method::Euler) message += info.method == Method::RK4G ? " or " : ", ";
     message += info.id;
   }
@@ -149,10 +154,10 @@ std::vector<Method> Methods(const std::string& text, bool many) {
   for (std::size_t start = 0;;) {
     const std::size_t comma = text.find(',', start);
     const std::string part = Trimmed(text.substr(start, comma == std::string::npos ? comma : comma - start));
-    const auto known = std::find_if(MethodTable().begin(), MethodTable().end(), [&](const MethodInfo& info) {
+    const auto known = std::find_if(kMethods.begin(), kMethods.end(), [&](const MethodInfo& info) {
       return Lower(part) == Lower(info.id) || Lower(part) == Lower(info.result_name);
     });
-    if (known == MethodTable().end()) throw UsageError{UnknownMethod(part)};
+    if (known == kMethods.end()) throw UsageError{UnknownMethod(part)};
     if (std::find(methods.begin(), methods.end(), known->method) == methods.end()) methods.push_back(known->method);
     if (comma == std::string::npos) break;
     start = comma + 1;
@@ -171,8 +176,7 @@ int StandardOutputFailed(std::ostream& out, std::ostream& err) {
 int OneCalculation(const Options& options, std::ostream& out, std::ostream& err) {
   const Method method = Methods(options.value("method", "euler"), false).front();
   Calculation calculation;
-  const InputTexts texts{RoundTripText(kStartX), RoundTripText(kStartY1), RoundTripText(kStartY2),
-                         options.value("x1", "0.1"), options.value("steps", "1")};
+  const InputTexts texts = BuiltInTexts(options.value("x1", "0.1"), options.value("steps", "1"));
   try {
     calculation.Calculate(texts, method, ".");
   } catch (const Failure& failure) {
@@ -233,7 +237,7 @@ int Compare(const Options& options, std::ostream& out, std::ostream& err) {
   if (options.has("method")) {
     study_options.methods = Methods(options.values.at("method"), true);
   } else {
-    for (const MethodInfo& info : MethodTable()) study_options.methods.push_back(info.method);
+    for (const MethodInfo& info : kMethods) study_options.methods.push_back(info.method);
   }
   const std::string format = options.value("format", "text");
   const std::optional<ReportFormat> report = ReportFormatNamed(format);
@@ -247,7 +251,8 @@ int Compare(const Options& options, std::ostream& out, std::ostream& err) {
 
   const Study study = RunStudy(study_options);
   if (!chart.empty()) {
-    const std::string failure = SaveStudyChart(study, chart);
+    const std::string failure = SaveChart(StudyChart(study, kChartWidth, kChartHeight, PainterTextWidth(kChartFont)),
+                                          chart, QString::fromLatin1("Kavrin convergence study"));
     if (!failure.empty()) {
       err << kProgram << ": " << failure << '\n';
       return 1;

@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "core/number_text.h"
-#include "ode/equations.h"
 #include "ode/failure.h"
+#include "ode/march.h"
 #include "platform/memory.h"
 
 namespace kavrin {
@@ -37,17 +37,21 @@ std::string StepsAdvice(std::uint64_t usable) {
 
 }  // namespace
 
+InputTexts BuiltInTexts(std::string x1, std::string N) {
+  constexpr State<double> start = BuiltInSystem::kStart;
+  return {RoundTripText(start.x), RoundTripText(start.y1), RoundTripText(start.y2), std::move(x1), std::move(N)};
+}
+
 std::optional<double> PoleBefore(double x1, double h) {
-  if (h > 0 && x1 >= kPoleAhead) return kPoleAhead;
-  if (h < 0 && x1 <= kPoleBehind) return kPoleBehind;
+  if (h > 0 && x1 >= BuiltInSystem::kPoleAhead) return BuiltInSystem::kPoleAhead;
+  if (h < 0 && x1 <= BuiltInSystem::kPoleBehind) return BuiltInSystem::kPoleBehind;
   return std::nullopt;
 }
 
 std::string PoleText(double pole) { return "x \xE2\x89\x88 " + SignificantText(pole, 5); }
 
-Calculation::Calculation(MemoryProbe available_memory) : m_available_memory(std::move(available_memory)) {}
-
-Calculation::Calculation() : Calculation(AvailableMemory) {}
+Calculation::Calculation(MemoryProbe available_memory)
+    : m_available_memory(available_memory ? std::move(available_memory) : MemoryProbe(AvailableMemory)) {}
 
 std::int32_t Calculation::RoundToIndex(double value) const {
   const double rounded = std::nearbyint(value);
@@ -59,25 +63,25 @@ std::int32_t Calculation::RoundToIndex(double value) const {
 }
 
 std::string Calculation::NamedN() const {
-  if (m_N_text && !IsPlainNumber(*m_N_text))
-    return "the number of steps N " + QuotedInput(*m_N_text) + " (read as " + ShortestText(m_N) + ")";
+  if (!IsPlainNumber(m_N_text))
+    return "the number of steps N " + QuotedInput(m_N_text) + " (read as " + ShortestText(m_N) + ")";
   return "the number of steps N = " + ShortestText(m_N);
 }
 
-CommandVariables Calculation::Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator) {
+void Calculation::Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator) {
   m_warning.clear();
-  CommandVariables v;
-  v.x0 = ReadNumber(texts.x0, "the start x0");
-  v.y1_0 = ReadNumber(texts.y1_0, "the initial value y1(0)");
-  v.y2_0 = ReadNumber(texts.y2_0, "the initial value y2(0)");
-  v.x1 = ReadNumber(texts.x1, "the target point x1");
+  const double x0 = ReadNumber(texts.x0, "the start x0");
+  const double y1_0 = ReadNumber(texts.y1_0, "the initial value y1(0)");
+  const double y2_0 = ReadNumber(texts.y2_0, "the initial value y2(0)");
+  const double x1 = ReadNumber(texts.x1, "the target point x1");
   m_N = ReadNumber(texts.N, "the number of steps N");
   m_N_text = texts.N;
+  m_x1 = x1;
 
-  const double difference = v.x1 - v.x0;
+  const double difference = x1 - x0;
   if (!std::isfinite(difference)) {
-    throw Failure(FailureKind::Overflow, "the target point x1 = " + ShortestText(v.x1) +
-                                             " lies too far from x0 = " + ShortestText(v.x0) +
+    throw Failure(FailureKind::Overflow, "the target point x1 = " + ShortestText(x1) +
+                                             " lies too far from x0 = " + ShortestText(x0) +
                                              ": their distance is too large to compute with. Enter a target "
                                              "point nearer to x0.");
   }
@@ -87,17 +91,16 @@ CommandVariables Calculation::Calculate(const InputTexts& texts, Method method, 
     throw Failure(FailureKind::DivisionByZero, n + ", and the step size is the distance from x0 to x1 divided by N. "
                                                    "Enter a number of steps of 1 or more.");
   }
-  v.h = difference / m_N;
-  if (!std::isfinite(v.h)) {
+  const double h = difference / m_N;
+  if (!std::isfinite(h)) {
     throw Failure(FailureKind::Overflow, NamedN() +
                                              " is so small that the step size, the distance from x0 to x1 divided "
                                              "by N, is too large to compute with. Enter a number of steps of 1 or "
                                              "more.");
   }
 
-  m_step_text = FormatStepSize(v.h, decimal_separator);
-  Numerical(v.x0, v.y1_0, v.y2_0, v.x1, v.h, method, decimal_separator);
-  return v;
+  m_step_text = FormatStepSize(h, decimal_separator);
+  Numerical({x0, y1_0, y2_0}, h, method, decimal_separator);
 }
 
 void Calculation::SizeTables() {
@@ -133,19 +136,17 @@ void Calculation::ThrowNegativeN() const {
                                                   "of steps of 1 or more.");
 }
 
-void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& x1, double& h, Method method,
-                            std::string_view decimal_separator) {
-  const MethodInfo& info = Info(method);
+void Calculation::Numerical(const State<double>& start, double h, Method method, std::string_view decimal_separator) {
   SizeTables();
-
-  m_tables.x_data()[0] = x0;
-  m_tables.y1_data()[0] = y1_0;
-  m_tables.y2_data()[0] = y2_0;
+  const MarchArrays<double> arrays{m_tables.x_data(), m_tables.y1_data(), m_tables.y2_data()};
+  arrays.x[0] = start.x;
+  arrays.y1[0] = start.y1;
+  arrays.y2[0] = start.y2;
   m_tables.set_filled(1);
 
   // Steps i = 1, 2, ... while i <= N: none when N < 1.
   const std::size_t steps = m_N >= 1 ? static_cast<std::size_t>(std::floor(m_N)) : 0;
-  MarchArrays arrays{m_tables.x_data(), m_tables.y1_data(), m_tables.y2_data(), 1};
+  std::size_t failed = 0;
   {
     // Fresh memory is faulted in by a second thread ahead of the march; it
     // stops and is joined when the march ends, either way.
@@ -154,15 +155,15 @@ void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& x1, 
       double* const starts[3] = {arrays.x, arrays.y1, arrays.y2};
       toucher.emplace(starts, steps + 1);
     }
-    info.march(arrays, steps, h, x0, y1_0, y2_0);
+    failed = WithStep(method, [&](auto step) { return March<decltype(step)>(BuiltInSystem{}, arrays, steps, h); });
   }
-  m_tables.set_filled(arrays.filled);
-  if (arrays.failed_step != 0) {
+  m_tables.set_filled(failed != 0 ? failed : steps + 1);
+  if (failed != 0) {
     // Past the pole more steps cannot help; before it they can.
-    const std::optional<double> pole = PoleBefore(x1, h);
+    const std::optional<double> pole = PoleBefore(m_x1, h);
     throw Failure(FailureKind::Overflow,
-                  "the solution grew too large to compute with in step " + std::to_string(arrays.failed_step) +
-                      ", which starts at x = " + ShortestText(x0) + ". " +
+                  "the solution grew too large to compute with in step " + std::to_string(failed) +
+                      ", which starts at x = " + ShortestText(arrays.x[failed - 1]) + ". " +
                       (pole ? "The solution of this system grows without bound near " + PoleText(*pole) +
                                   ": enter a target point x1 before it."
                             : std::string("Enter a target point x1 nearer to the start, or more steps.")));
@@ -171,14 +172,14 @@ void Calculation::Numerical(double& x0, double& y1_0, double& y2_0, double& x1, 
   // The line shows the values after the last step taken; N rounding below 0
   // names an entry that does not exist.
   if (RoundToIndex(m_N) < 0) ThrowNegativeN();
-  const std::int64_t last = static_cast<std::int64_t>(steps);
+  const auto last = static_cast<std::int64_t>(steps);
   m_lines.push_back(
-      ResultLine(m_tables.x(last), m_tables.y1(last), m_tables.y2(last), info.result_name, decimal_separator));
+      ResultLine(m_tables.x(last), m_tables.y1(last), m_tables.y2(last), Info(method).result_name, decimal_separator));
   m_lines.push_back(" ");
   // Values beyond the pole are finite only because the steps jumped it.
   if (const std::optional<double> pole = PoleBefore(m_tables.x(last), h)) {
     m_warning = "these values are not a solution: the solution of this system grows without bound near " +
-                PoleText(*pole) + ", before x1 = " + ShortestText(x1) + ".";
+                PoleText(*pole) + ", before x1 = " + ShortestText(m_x1) + ".";
   }
 }
 

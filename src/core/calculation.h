@@ -12,6 +12,9 @@
 
 namespace kavrin {
 
+// The most steps a calculation takes: N + 1 must round to a 32-bit index.
+inline constexpr std::int64_t kMaxSteps = 2147483646;
+
 // The five input texts of one calculation.
 struct InputTexts {
   std::string x0;
@@ -21,28 +24,19 @@ struct InputTexts {
   std::string N;
 };
 
-// The most steps a calculation takes: N + 1 must round to a 32-bit index.
-inline constexpr std::int64_t kMaxSteps = 2147483646;
+// The texts of the built-in start with the given target point and steps.
+InputTexts BuiltInTexts(std::string x1, std::string N);
 
-// The pole of the solution that a march from x0 = 0 with step h passes on
-// its way to x1, if it passes one.
+// The pole of the built-in solution that a march from its start with step h
+// passes on its way to x1, if it passes one.
 std::optional<double> PoleBefore(double x1, double h);
 // The pole for a report: "x ≈ 2.7306".
 std::string PoleText(double pole);
 
-// The command's own variables after a calculation: what the plot is called
-// with. x0, y1_0, y2_0 hold the start of the last step (the driver writes them).
-struct CommandVariables {
-  double x0 = 0;
-  double y1_0 = 0;
-  double y2_0 = 0;
-  double x1 = 0;
-  double h = 0;
-};
-
-// The calculation state that the main window owns: N, the solution tables,
-// the result lines and the step-size text. Every failure is a Failure, thrown
-// after the state holds exactly what was done up to that point.
+// The calculation state that the main window owns: N, the target point, the
+// solution tables, the result lines and the step-size text. Every failure is
+// a Failure, thrown after the state holds exactly what was done up to that
+// point.
 class Calculation {
  public:
   using MemoryProbe = std::function<std::uint64_t()>;
@@ -50,26 +44,19 @@ class Calculation {
   // Memory kept free for the rest of the program when the tables are sized.
   static constexpr std::uint64_t kMemoryReserve = 64ull << 20;
 
-  // `available_memory` tells how many bytes the machine can still provide.
-  explicit Calculation(MemoryProbe available_memory);
-  Calculation();
+  // `available_memory` tells how many bytes the machine can still provide;
+  // by default the system is asked.
+  explicit Calculation(MemoryProbe available_memory = {});
 
-  // One press of "CALCULATE": reads the five texts, stores N, computes h and
-  // its text, then marches. Returns the command's variables for the plot.
-  CommandVariables Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator);
-
-  // The marching driver: sizes the tables for N steps, marches with `method`
-  // from (x0, y1_0, y2_0) by h, writing the start of each step into x0, y1_0,
-  // y2_0, and appends the result line and a blank line. x1 only tells the
-  // advice of a report whether the march had to pass the solution's pole.
-  void Numerical(double& x0, double& y1_0, double& y2_0, double& x1, double& h, Method method,
-                 std::string_view decimal_separator);
+  // One press of "CALCULATE": reads the five texts, stores N and x1,
+  // computes h and its text, sizes the tables for N steps, marches with
+  // `method` from (x0, y1(0), y2(0)) by h, and appends the result line and a
+  // blank line.
+  void Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator);
 
   double N() const noexcept { return m_N; }
-  void set_N(double n) {
-    m_N = n;
-    m_N_text.reset();
-  }
+  // The last press's target point, which the plot spans.
+  double x1() const noexcept { return m_x1; }
   const SolutionTables& tables() const noexcept { return m_tables; }
   const std::vector<std::string>& lines() const noexcept { return m_lines; }
   const std::string& step_text() const noexcept { return m_step_text; }
@@ -78,6 +65,8 @@ class Calculation {
   const std::string& warning() const noexcept { return m_warning; }
 
  private:
+  // The marching driver: the tables, the march, the line.
+  void Numerical(const State<double>& start, double h, Method method, std::string_view decimal_separator);
   void SizeTables();
   // Rounds to a whole number, ties to even, as a 32-bit table index; beyond
   // that range it is an overflow, reported as too many steps.
@@ -89,7 +78,8 @@ class Calculation {
 
   MemoryProbe m_available_memory;
   double m_N = 0;
-  std::optional<std::string> m_N_text;  // as typed, for reports; none when set_N gave N
+  double m_x1 = 0;
+  std::string m_N_text;  // as typed, for reports
   SolutionTables m_tables;
   std::vector<std::string> m_lines;
   std::string m_step_text;

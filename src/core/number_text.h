@@ -3,7 +3,56 @@
 #include <string>
 #include <string_view>
 
+// Number text, the one place where numbers become text and text numbers:
+// the conversions in the forms of std::to_chars and std::from_chars (through
+// snprintf and strtod where the C++ library lacks them), the lenient reader
+// of typed texts, the shortest round-trip text, and the fixed patterns of the
+// result line. Only the window's lines and step size take the locale's
+// decimal separator, which their callers pass; everything else uses ".".
 namespace kavrin {
+
+// Number text in the forms of std::to_chars and std::from_chars for double,
+// in the "C" locale. Where the C++ library lacks them (Emscripten's), or with
+// KAVRIN_PORTABLE_CHARCONV, the same results come from snprintf and strtod.
+enum class CharsStyle {
+  Shortest,    // the shorter of Fixed and Scientific, Fixed on a tie
+  Fixed,       // no exponent
+  Scientific,  // d.ddde+xx
+  General,     // Fixed for decimal exponents -4 to 5, else Scientific (printf's %g)
+};
+
+// The shortest text that reads back as `value`, in `style`; returns its end.
+// [first, last) must hold the whole text (32 characters, or 330 for Fixed).
+char* ToChars(char* first, char* last, double value, CharsStyle style);
+// `precision` digits after the point, correctly rounded (Fixed or
+// Scientific); or `precision` significant digits without trailing zeros
+// (General, as printf's %g).
+char* ToChars(char* first, char* last, double value, CharsStyle style, int precision);
+
+// Reads a decimal number ([-]digits[.digits][e[+-]digits]) or, with `hex`,
+// hexadecimal digits. `out_of_range` is set, and `value` left as it was, when
+// the number rounds to infinity or to zero from a non-zero value.
+struct CharsRead {
+  const char* end;
+  bool out_of_range;
+};
+CharsRead FromChars(const char* first, const char* last, double& value, bool hex = false);
+
+// The same through snprintf and strtod, whatever the build uses; for tests.
+namespace portable {
+char* ToChars(char* first, char* last, double value, CharsStyle style);
+char* ToChars(char* first, char* last, double value, CharsStyle style, int precision);
+CharsRead FromChars(const char* first, const char* last, double& value, bool hex);
+}  // namespace portable
+
+// The shortest decimal text that reads back as `value`, for files and the
+// study ("0.1", "-2.5e-07").
+std::string RoundTripText(double value);
+
+// The shortest text that reads back as the same double: plain decimals where
+// they are short enough to read, else exponent form ("0.1", "1e-07"); for
+// values named in reports.
+std::string ShortestText(double value);
 
 // Reads a number leniently and never rejects a text: blanks, tabs and line
 // feeds are ignored wherever they stand; an optional sign, digits with at most
@@ -32,6 +81,13 @@ std::string FormatStepSize(double h, std::string_view decimal_separator);
 // Up to 15 significant digits, shortest form, no thousands separators;
 // plain decimals for magnitudes from 10^-6 to below 10^15, else "1.5E+20".
 std::string GeneralText(double value, std::string_view decimal_separator);
+
+// `decimals` decimals in exponent form, "." as the separator: "1.481e-07".
+std::string ScientificText(double value, int decimals);
+
+// A long double with `digits` significant digits, as printf's %Lg with "."
+// as the separator.
+std::string LongText(long double value, int digits);
 
 // `digits` significant digits, no trailing zeros, "." as the separator, and
 // exponent form only where printf's %g would use it: "2.7306", "-1.3589".

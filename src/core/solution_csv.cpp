@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "ode/charconv.h"
+#include "core/number_text.h"
 
 namespace kavrin {
 namespace {
@@ -10,11 +10,6 @@ namespace {
 char* Put(char* at, char* end, double value) { return ToChars(at, end, value, CharsStyle::Shortest); }
 
 }  // namespace
-
-std::string RoundTripText(double value) {
-  char buffer[32];
-  return std::string(buffer, Put(buffer, buffer + sizeof buffer, value));
-}
 
 void AppendCsvRows(const SolutionTables& tables, std::size_t first, std::size_t last, std::string& out) {
   const double* xs = tables.x_data();

@@ -15,7 +15,4 @@ inline constexpr char kCsvHeader[] = "i,x,y1,y2\n";
 // Appends the rows of entries first to last - 1, which must be filled.
 void AppendCsvRows(const SolutionTables& tables, std::size_t first, std::size_t last, std::string& out);
 
-// The shortest decimal text that reads back as `value` ("0.1", "-2.5e-07").
-std::string RoundTripText(double value);
-
 }  // namespace kavrin

@@ -8,6 +8,7 @@
 #include "core/calculation.h"
 #include "core/number_text.h"
 #include "ode/failure.h"
+#include "ode/march.h"
 #include "platform/threads.h"
 
 namespace kavrin {
@@ -50,16 +51,17 @@ void Evaluate(const Coefficients& c, Real t, Real& y1, Real& y2) {
   }
 }
 
-// From (0, 1, -1) to x1. Each step is taken where the last terms of the series
+// From the built-in start to x1. Each step is taken where the last terms of the series
 // fall below the tolerance and confirmed by two half steps, so that no step
 // can reach past a singularity of the solution; false when the solution
 // cannot be continued to x1.
 bool Integrate(const Series& s, Real x1, Real& y1, Real& y2) {
   Coefficients here;
   Coefficients middle;
-  Real x = 0;
-  y1 = 1;
-  y2 = -1;
+  constexpr State<double> start = BuiltInSystem::kStart;
+  Real x = start.x;
+  y1 = start.y1;
+  y2 = start.y2;
   const Real direction = x1 < 0 ? -1 : 1;
   Real last = HUGE_VALL;
   for (int step = 0; direction * (x1 - x) > 0; ++step) {
@@ -209,23 +211,20 @@ Study RunStudy(const StudyOptions& options) {
   auto work = [&] {
     for (std::size_t k = next++; k < order.size(); k = next++) {
       StudyRun& run = study.runs[order[k]];
-      // As the window computes it: h = (x1 - x0)/N, floor(N) steps from (0, 1, -1).
-      run.h = (options.x1 - 0) / run.N;
-      double x = 0;
-      run.y1 = 1;
-      run.y2 = -1;
-      try {
-        const std::size_t failed =
-            Info(run.method).march_to_end(static_cast<std::size_t>(std::floor(run.N)), run.h, x, run.y1, run.y2);
-        if (failed != 0) {
-          run.status = StudyRun::Status::Failed;
-          run.failure = Failure(FailureKind::Overflow,
-                                "the solution grew too large to compute with in step " + std::to_string(failed) + ".")
-                            .what();
-        }
-      } catch (const std::exception& failure) {
+      // As the window computes it: h = (x1 - x0)/N, floor(N) steps from the start.
+      constexpr State<double> start = BuiltInSystem::kStart;
+      run.h = (options.x1 - start.x) / run.N;
+      State<double> end = start;
+      const auto steps = static_cast<std::size_t>(std::floor(run.N));
+      const MarchEnd march = WithStep(
+          run.method, [&](auto step) { return MarchToEnd<decltype(step)>(BuiltInSystem{}, end, steps, run.h); });
+      run.y1 = end.y1;
+      run.y2 = end.y2;
+      if (march.failed_step != 0) {
         run.status = StudyRun::Status::Failed;
-        run.failure = failure.what();
+        run.failure = Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " +
+                                                         std::to_string(march.failed_step) + ".")
+                          .what();
       }
     }
   };

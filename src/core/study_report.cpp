@@ -5,23 +5,11 @@
 #include <vector>
 
 #include "core/calculation.h"
+#include "core/number_text.h"
 #include "core/solution_csv.h"
-#include "ode/equations.h"
 
 namespace kavrin {
 namespace {
-
-std::string Format(const char* pattern, double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, pattern, value);
-  return buffer;
-}
-
-std::string LongText(long double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.18Lg", value);
-  return buffer;
-}
 
 std::string Name(Method method) { return std::string(Info(method).result_name); }
 
@@ -56,8 +44,8 @@ std::string Table(const Study& study, bool markdown) {
   const std::string x1 = RoundTripText(study.x1);
   out += (markdown ? "### Convergence study at x1 = " : "Convergence study at x1 = ") + x1 + "\n\n";
   if (study.reference.valid()) {
-    out += "Reference: y1 = " + LongText(study.reference.y1) + ", y2 = " + LongText(study.reference.y2) +
-           ", from a Taylor series in long double, estimated error " + Format("%.1e", study.reference.error) + ".\n";
+    out += "Reference: y1 = " + LongText(study.reference.y1, 18) + ", y2 = " + LongText(study.reference.y2, 18) +
+           ", from a Taylor series in long double, estimated error " + ScientificText(study.reference.error, 1) + ".\n";
     out +=
         "The error is the larger of |y1 - y1 ref| and |y2 - y2 ref|; the order is log(error ratio) / log(N ratio)\n"
         "against the previous N. \"round-off\" marks an error within reach of the rounding of the run or of the\n"
@@ -81,8 +69,8 @@ std::string Table(const Study& study, bool markdown) {
                                  RoundTripText(run.h),
                                  failed ? "" : RoundTripText(run.y1),
                                  failed ? "" : RoundTripText(run.y2),
-                                 error ? Format("%.3e", run.error) : "",
-                                 run.order ? Format("%.2f", *run.order) : OrderNote(run)};
+                                 error ? ScientificText(run.error, 3) : "",
+                                 run.order ? FixedText(*run.order, 2, ".") : OrderNote(run)};
     if (markdown) {
       out += "|";
       for (const std::string& cell : cells) out += " " + cell + " |";
@@ -107,7 +95,7 @@ std::string Table(const Study& study, bool markdown) {
 }  // namespace
 
 std::string NoReferenceText(const Study& study) {
-  const std::optional<double> pole = PoleBefore(study.x1, study.x1 - kStartX);
+  const std::optional<double> pole = PoleBefore(study.x1, study.x1 - BuiltInSystem::kStart.x);
   return "No reference: " +
          (pole ? "the solution of this system grows without bound near " + PoleText(*pole) + ", before x1 = "
                : std::string("the solution cannot be continued to x1 = ")) +

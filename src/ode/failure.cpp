@@ -1,7 +1,5 @@
 #include "ode/failure.h"
 
-#include "ode/charconv.h"
-
 namespace kavrin {
 
 Failure::Failure(FailureKind kind, const std::string& detail)
@@ -19,18 +17,6 @@ std::string_view FailureName(FailureKind kind) {
       return "Out of memory";
   }
   return "Failure";
-}
-
-std::string ShortestText(double value) {
-  char buffer[64];
-  // Plain decimals where they are short enough to read, else exponent form.
-  const double magnitude = value < 0 ? -value : value;
-  const CharsStyle style = magnitude >= 1e-6 && magnitude < 1e15 ? CharsStyle::Fixed : CharsStyle::General;
-  return std::string(buffer, ToChars(buffer, buffer + sizeof buffer, value, style));
-}
-
-void ThrowStepOverflow() {
-  throw Failure(FailureKind::Overflow, "a step of the method left the range of double-precision numbers");
 }
 
 }  // namespace kavrin

@@ -1,17 +1,36 @@
 #pragma once
 
-#include <cmath>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace kavrin {
 
-// The run-time failures a calculation can end in.
-enum class FailureKind { DivisionByZero, Overflow, IndexOutOfRange, OutOfMemory };
+// The failures a calculation, a plot or a study can end in. Each report is
+// one line for the user: the kind's name, then what concerns it in the
+// user's terms, what a typed text was read as when that is not what it
+// shows, and what to enter instead.
+enum class FailureKind {
+  // N reads as 0, so the step size (x1 - x0)/N cannot be formed. The user is
+  // asked for a number of steps of 1 or more.
+  DivisionByZero,
+  // A number beyond the double range: a typed text, the distance x1 - x0,
+  // the step size, N beyond the most steps a calculation takes, a step whose
+  // values left the range (the report names the step and its x, and asks
+  // for an x1 nearer the start or more steps, or, past the solution's pole,
+  // for an x1 before it), or the plot's view and coordinates.
+  Overflow,
+  // N is negative (no last step to show), or the plot is asked for entries
+  // the tables do not have.
+  IndexOutOfRange,
+  // The tables for N steps do not fit in the memory the machine, the
+  // process's limits or the page can give; the report suggests a step count
+  // that fits.
+  OutOfMemory,
+};
 
 // The one exception type of the program: a failure kind and what it concerns,
-// worded for the user ("Overflow: the solution overflowed at step 7 ...").
+// worded for the user ("Overflow: the solution grew too large ...").
 class Failure : public std::runtime_error {
  public:
   Failure(FailureKind kind, const std::string& detail);
@@ -27,21 +46,5 @@ class Failure : public std::runtime_error {
 
 // The failure's name in plain words: "Division by zero", "Overflow", ...
 std::string_view FailureName(FailureKind kind);
-
-// Shortest text that reads back as the same double, with "." as the decimal
-// point; used to name values in failure reports.
-std::string ShortestText(double value);
-
-// Thrown from inside a step method when one of its operations leaves the
-// double range; the marching driver adds the step and x to the report.
-[[noreturn]] void ThrowStepOverflow();
-
-// A step's inputs are finite, and a non-finite intermediate never becomes
-// finite again in the step formulas, so checking the values a step writes (and
-// the last increment that no written value contains) finds every overflow.
-inline void RequireFiniteStep(double value) {
-  if (!std::isfinite(value)) [[unlikely]]
-    ThrowStepOverflow();
-}
 
 }  // namespace kavrin

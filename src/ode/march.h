@@ -1,106 +1,86 @@
 #pragma once
 
+#include <atomic>
+#include <cmath>
 #include <cstddef>
 
-#include "ode/failure.h"
+#include "ode/system.h"
 
 namespace kavrin {
 
-// A step method: reads (x0, y1_0, y2_0, h), writes the solution at x0 + h into
-// y1 and y2.
-using StepMethod = void (*)(const double& x0, const double& y1_0, const double& y2_0, const double& h, double& y1,
-                            double& y2);
-
-// Where a march writes: entry i of each array holds x, y1 and y2 after i
-// steps; entry 0 holds the start. `filled` counts the entries that hold values;
-// `failed_step` is the step that overflowed, or 0.
-struct MarchArrays {
-  double* x;
-  double* y1;
-  double* y2;
-  std::size_t filled;
-  std::size_t failed_step = 0;
-};
-
-// Marches `steps` steps of `Step` from entry 0, filling entries 1..steps.
-// Afterwards x0, y1_0, y2_0 hold the start of the last step. On an overflow the
-// arrays keep the entries before the failing step, x0, y1_0, y2_0 hold that
-// step's start, and `failed_step` names it.
-template <StepMethod Step>
-void March(MarchArrays& arrays, std::size_t steps, const double h, double& x0, double& y1_0, double& y2_0) {
-  double* const xs = arrays.x;
-  double* const y1s = arrays.y1;
-  double* const y2s = arrays.y2;
-  double x = xs[0];
-  double a = y1s[0];
-  double b = y2s[0];
-  std::size_t i = 1;
-  try {
-    for (; i <= steps; ++i) {
-      double Y1;
-      double Y2;
-      Step(x, a, b, h, Y1, Y2);
-      const double x_next = x + h;
-      RequireFiniteStep(x_next);
-      xs[i] = x_next;
-      y1s[i] = Y1;
-      y2s[i] = Y2;
-      x = x_next;
-      a = Y1;
-      b = Y2;
-    }
-  } catch (const Failure&) {
-    // The failing step started from entry i - 1. Reading it back, rather than
-    // the loop's own x, a and b, keeps those in registers: a handler that
-    // used them would make the compiler store them to memory at every step.
-    arrays.filled = i;
-    arrays.failed_step = i;
-    x0 = xs[i - 1];
-    y1_0 = y1s[i - 1];
-    y2_0 = y2s[i - 1];
-    return;
-  }
-  arrays.filled = steps + 1;
-  if (steps > 0) {
-    x0 = xs[steps - 1];
-    y1_0 = y1s[steps - 1];
-    y2_0 = y2s[steps - 1];
-  }
+// A state a march can go on from: every value finite. A step's inputs are
+// finite and none of its operations makes a non-finite value finite again
+// (no division by a variable, no comparison), so an overflow anywhere in a
+// step shows in the state it returns.
+template <typename Real>
+bool Finite(const State<Real>& s) {
+  using std::isfinite;
+  return isfinite(s.x) && isfinite(s.y1) && isfinite(s.y2);
 }
 
-// The same march keeping only the last values: x, y1, y2 go in as the start
-// and come out as the values after `steps` steps, bit for bit those that
-// March stores in its last entry. Returns the step that overflowed, or 0.
-template <StepMethod Step>
-std::size_t MarchToEnd(std::size_t steps, const double h, double& x, double& y1, double& y2) {
-  double xi = x;
-  double a = y1;
-  double b = y2;
-  std::size_t i = 1;
-  try {
-    for (; i <= steps; ++i) {
-      double Y1;
-      double Y2;
-      Step(xi, a, b, h, Y1, Y2);
-      const double x_next = xi + h;
-      RequireFiniteStep(x_next);
-      xi = x_next;
-      a = Y1;
-      b = Y2;
-    }
-  } catch (const Failure&) {
-    return i;
+// Where a march writes: entry i of each array holds x, y1 and y2 after i
+// steps; entry 0 holds the start.
+template <typename Real>
+struct MarchArrays {
+  Real* x;
+  Real* y1;
+  Real* y2;
+};
+
+// Marches `steps` steps of `Method` from entry 0, filling entries 1..steps;
+// x advances by repeated addition of h. Returns the step that overflowed
+// (its entry and those after it left unwritten), or 0.
+template <typename Method, typename System, typename Real>
+std::size_t March(const System& system, const MarchArrays<Real>& arrays, std::size_t steps, Real h) {
+  Real* const xs = arrays.x;
+  Real* const y1s = arrays.y1;
+  Real* const y2s = arrays.y2;
+  State<Real> s{xs[0], y1s[0], y2s[0]};
+  for (std::size_t i = 1; i <= steps; ++i) {
+    const State<Real> next = Method::Step(system, s, h);
+    if (!Finite(next)) [[unlikely]]
+      return i;
+    xs[i] = next.x;
+    y1s[i] = next.y1;
+    y2s[i] = next.y2;
+    s = next;
   }
-  x = xi;
-  y1 = a;
-  y2 = b;
   return 0;
 }
 
-// One march of each kind instantiated per method, called through the method
-// table: one indirect call per run, none per step.
-using MarchFunction = void (*)(MarchArrays& arrays, std::size_t steps, double h, double& x0, double& y1_0,
-                               double& y2_0);
-using MarchToEndFunction = std::size_t (*)(std::size_t steps, double h, double& x, double& y1, double& y2);
+// The end of a march that keeps no tables.
+struct MarchEnd {
+  std::size_t failed_step = 0;  // the step that overflowed, or 0
+  bool cancelled = false;
+};
+
+// The same march keeping only the last values: `state` goes in as the start
+// and comes out as the state after `steps` steps, bit for bit what March
+// stores in its last entry (or the start of the step that overflowed). With
+// `cancel`, the flag is read every 2^16 steps and a set flag ends the march.
+template <typename Method, typename System, typename Real>
+MarchEnd MarchToEnd(const System& system, State<Real>& state, std::size_t steps, Real h,
+                    const std::atomic<bool>* cancel = nullptr) {
+  constexpr std::size_t kChunk = std::size_t{1} << 16;
+  State<Real> s = state;
+  for (std::size_t done = 0; done < steps;) {
+    const std::size_t end = steps - done > kChunk ? done + kChunk : steps;
+    for (std::size_t i = done + 1; i <= end; ++i) {
+      const State<Real> next = Method::Step(system, s, h);
+      if (!Finite(next)) [[unlikely]] {
+        state = s;
+        return {i, false};
+      }
+      s = next;
+    }
+    done = end;
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+      state = s;
+      return {0, true};
+    }
+  }
+  state = s;
+  return {};
+}
 
 }  // namespace kavrin

@@ -21,14 +21,12 @@
 
 namespace kavrin {
 
-#if defined(_WIN32)
-
-// Windows has neither descriptors named by paths nor FIFOs in the file
-// system: a temporary file beside the destination, moved over it.
 OutputFile::OutputFile(std::string path) : m_path(std::move(path)) {}
 
 OutputFile::~OutputFile() { Discard(); }
 
+// The report names the file and the system's reason, or `what` when there is
+// no errno to tell it.
 bool OutputFile::Fail(const char* what) {
   const int error = errno;
   m_error = "cannot write " + m_path + ": " + (error != 0 ? std::strerror(error) : what);
@@ -36,6 +34,10 @@ bool OutputFile::Fail(const char* what) {
   return false;
 }
 
+#if defined(_WIN32)
+
+// Windows has neither descriptors named by paths nor FIFOs in the file
+// system: a temporary file beside the destination, moved over it.
 void OutputFile::Discard() noexcept {
   if (m_fd >= 0) _close(m_fd);
   m_fd = -1;
@@ -123,17 +125,6 @@ std::string TempName(const std::string& folder, const std::string& base) {
 }
 
 }  // namespace
-
-OutputFile::OutputFile(std::string path) : m_path(std::move(path)) {}
-
-OutputFile::~OutputFile() { Discard(); }
-
-bool OutputFile::Fail(const char* what) {
-  const int error = errno;
-  m_error = "cannot write " + m_path + ": " + (error != 0 ? std::strerror(error) : what);
-  Discard();
-  return false;
-}
 
 void OutputFile::Discard() noexcept {
   if (m_fd >= 0 && !m_borrowed) close(m_fd);

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "core/number_text.h"
 #include "ode/failure.h"
 
 namespace kavrin {

@@ -37,19 +37,19 @@ bool ReadableGrid(double gap_in_pixels, const DrawingSurface& surface) {
 }
 
 // Vertical grid lines at g = 0, 0.1, 0.2, ... (by repeated addition) while
-// g <= bound, from yLow to yHigh; lines right of the view are skipped.
-void VerticalGrid(DrawingSurface& surface, const ViewTransform& view, double right, double bound, double yLow,
-                  double yHigh) {
+// g <= bound, from y_low to y_high; lines right of the view are skipped.
+void VerticalGrid(DrawingSurface& surface, const ViewTransform& view, double right, double bound, double y_low,
+                  double y_high) {
   if (!ReadableGrid(view.PixelX(kGridSpacing) - view.PixelX(0), surface)) return;
-  for (double g = 0; g <= bound && g <= right; g = g + kGridSpacing) Segment(surface, g, yLow, g, yHigh, kGridGrey);
+  for (double g = 0; g <= bound && g <= right; g = g + kGridSpacing) Segment(surface, g, y_low, g, y_high, kGridGrey);
 }
 
 // Horizontal grid lines at g = 0, -0.1, -0.2, ... while g >= bound, from
-// xLow to xHigh.
-void HorizontalGrid(DrawingSurface& surface, const ViewTransform& view, double bottom, double bound, double xLow,
-                    double xHigh) {
+// x_low to x_high.
+void HorizontalGrid(DrawingSurface& surface, const ViewTransform& view, double bottom, double bound, double x_low,
+                    double x_high) {
   if (!ReadableGrid(view.PixelY(kGridSpacing) - view.PixelY(0), surface)) return;
-  for (double g = 0; g >= bound && g >= bottom; g = g + -kGridSpacing) Segment(surface, xLow, g, xHigh, g, kGridGrey);
+  for (double g = 0; g >= bound && g >= bottom; g = g + -kGridSpacing) Segment(surface, x_low, g, x_high, g, kGridGrey);
 }
 
 // The highest and lowest of y1 and y2 over a run of entries, starting from
@@ -93,12 +93,12 @@ ValueRange ValueRangeOf(const double* y1s, const double* y2s, std::int64_t count
 
 }  // namespace
 
-void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMax, DrawingSurface& surface) {
+void Graphic(double N, const SolutionTables& tables, double x_max, DrawingSurface& surface) {
   // The data range. Taking the smaller and larger of the start and the target
   // keeps a backward integration (target below the start) in view.
   const double start = tables.x(0);
-  double xMin = std::min(start, xMax);
-  xMax = std::max(start, xMax);
+  double x_min = std::min(start, x_max);
+  x_max = std::max(start, x_max);
 
   // Entries 0 to N; reading past the tables fails before anything is drawn.
   const std::int64_t last = N >= 0 ? static_cast<std::int64_t>(std::floor(N)) : -1;
@@ -116,26 +116,26 @@ void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMa
   // after them read as 0.
   const std::int64_t stored = std::min(last + 1, filled);
   const ValueRange range = ValueRangeOf(y1s, y2s, std::max<std::int64_t>(stored, 0));
-  double yMax = range.high;
-  double yMin = range.low;
+  double y_max = range.high;
+  double y_min = range.low;
   if (last >= stored) {
-    if (0.0 > yMax) yMax = 0.0;
-    if (0.0 < yMin) yMin = 0.0;
+    if (0.0 > y_max) y_max = 0.0;
+    if (0.0 < y_min) y_min = 0.0;
   }
 
   // Take in the origin, then a margin of a tenth of each extent.
-  if (xMax < 0) xMax = 0;
-  if (xMin > 0) xMin = 0;
-  if (yMax < 0) yMax = 0;
-  if (yMin > 0) yMin = 0;
-  const double dx = std::fabs(Checked(xMax - xMin, "horizontal extent")) * 0.1;
-  const double dy = std::fabs(Checked(yMax - yMin, "vertical extent")) * 0.1;
+  if (x_max < 0) x_max = 0;
+  if (x_min > 0) x_min = 0;
+  if (y_max < 0) y_max = 0;
+  if (y_min > 0) y_min = 0;
+  const double dx = std::fabs(Checked(x_max - x_min, "horizontal extent")) * 0.1;
+  const double dy = std::fabs(Checked(y_max - y_min, "vertical extent")) * 0.1;
 
   surface.Cls();
-  const double left = Checked(xMin - dx, "left bound");
-  const double top = Checked(yMax + dy, "top bound");
-  const double right = Checked(xMax + dx, "right bound");
-  const double bottom = Checked(yMin - dy, "bottom bound");
+  const double left = Checked(x_min - dx, "left bound");
+  const double top = Checked(y_max + dy, "top bound");
+  const double right = Checked(x_max + dx, "right bound");
+  const double bottom = Checked(y_min - dy, "bottom bound");
   surface.Scale(left, top, right, bottom);
   const ViewTransform view(left, top, right, bottom, surface.PixelWidth(), surface.PixelHeight());
   if (!view.usable()) return;  // zero extent: the picture stays cleared
@@ -154,14 +154,14 @@ void Graphic(double N, const SolutionTables& tables, double& /*x0*/, double& xMa
   }
 
   // Widen for the axes, which run symmetrically about the origin.
-  if (std::fabs(xMin) > xMax) xMax = std::fabs(xMin);
-  if (std::fabs(yMin) > yMax) yMax = std::fabs(yMin);
+  if (std::fabs(x_min) > x_max) x_max = std::fabs(x_min);
+  if (std::fabs(y_min) > y_max) y_max = std::fabs(y_min);
 
-  VerticalGrid(surface, view, right, Checked(xMax + 0.0000001, "grid bound"), yMin, yMax);
-  HorizontalGrid(surface, view, bottom, yMin, xMin, xMax);
+  VerticalGrid(surface, view, right, Checked(x_max + 0.0000001, "grid bound"), y_min, y_max);
+  HorizontalGrid(surface, view, bottom, y_min, x_min, x_max);
 
-  surface.Line(ToSingle(-xMax), 0.0f, ToSingle(xMax), 0.0f);
-  surface.Line(0.0f, ToSingle(-yMax), 0.0f, ToSingle(yMax));
+  surface.Line(ToSingle(-x_max), 0.0f, ToSingle(x_max), 0.0f);
+  surface.Line(0.0f, ToSingle(-y_max), 0.0f, ToSingle(y_max));
 }
 
 }  // namespace kavrin

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "platform/threads.h"
+#include "plot/chart.h"
 
 #if defined(__GNUC__)
 #define KAVRIN_ALWAYS_INLINE [[gnu::always_inline]] inline
@@ -36,32 +37,16 @@ void Stamp(const Pixels& p, int x, int y, std::uint32_t colour) {
     for (int column = x0; column <= x1; ++column) p.bits[row * p.stride + column] = colour;
 }
 
-// Liang-Barsky: shortens the segment (x0,y0)-(x1,y1) to the box
-// [0, w] x [0, h]; false when nothing of it lies inside.
+// Shortens the segment (x0,y0)-(x1,y1) to the box [0, w] x [0, h]; false
+// when nothing of it lies inside.
 bool Clip(double& x0, double& y0, double& x1, double& y1, double w, double h) {
-  double t0 = 0;
-  double t1 = 1;
-  const double dx = x1 - x0;
-  const double dy = y1 - y0;
-  auto edge = [&](double p, double q) {
-    if (p == 0) return q >= 0;
-    const double r = q / p;
-    if (p < 0) {
-      if (r > t1) return false;
-      if (r > t0) t0 = r;
-    } else {
-      if (r < t0) return false;
-      if (r < t1) t1 = r;
-    }
-    return true;
-  };
-  if (!(edge(-dx, x0) && edge(dx, w - x0) && edge(-dy, y0) && edge(dy, h - y0))) return false;
-  const double ax = x0 + t0 * dx;
-  const double ay = y0 + t0 * dy;
-  x1 = x0 + t1 * dx;
-  y1 = y0 + t1 * dy;
-  x0 = ax;
-  y0 = ay;
+  ChartPoint a{x0, y0};
+  ChartPoint b{x1, y1};
+  if (!ClipSegment(a, b, {0, 0, w, h})) return false;
+  x0 = a.x;
+  y0 = a.y;
+  x1 = b.x;
+  y1 = b.y;
   return true;
 }
 

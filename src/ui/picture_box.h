@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QImage>
 
+#include "plot/graphic.h"
 #include "plot/raster_image.h"
 
 namespace kavrin {
@@ -12,11 +13,6 @@ namespace kavrin {
 // the screen, so the picture survives the window being covered and restored.
 class PictureBox : public QFrame, public DrawingSurface {
  public:
-  // The pale yellow background and the black of the axes, fixed together so
-  // that the axes read the same under any colour scheme.
-  static constexpr Rgb kBackground{255, 255, 192};
-  static constexpr Rgb kForeground{0, 0, 0};
-
   explicit PictureBox(QWidget* parent = nullptr);
 
   void Cls() override;
@@ -39,7 +35,9 @@ class PictureBox : public QFrame, public DrawingSurface {
   // The backing buffer seen as an image, without a copy.
   QImage View() const;
 
-  RasterImage m_raster{kBackground, kForeground};
+  // The pale yellow background and the black of the axes, fixed together so
+  // that the axes read the same under any colour scheme.
+  RasterImage m_raster{kPaleYellow, kAxisBlack};
 };
 
 }  // namespace kavrin

@@ -14,7 +14,7 @@
 
 #include "cli/command_line.h"
 #include "offscreen_messages.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 using namespace kavrin;
 
@@ -83,9 +83,9 @@ class CommandLineTest : public QObject {
     QFETCH(QString, N);
     QFETCH(QString, option);
     QFETCH(QString, method);
-    Form1 form;
+    MainWindow form;
     QStringList reports;
-    form.setErrorReporter([&](const QString& message) { reports << message; });
+    form.set_error_reporter([&](const QString& message) { reports << message; });
     form.findChild<QRadioButton*>(option)->setChecked(true);
     form.findChild<QLineEdit*>("Text_x1")->setText(x1);
     form.findChild<QLineEdit*>("Text_N")->setText(N);

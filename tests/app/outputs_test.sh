@@ -28,7 +28,7 @@ same_inode() { [ "$(stat -c %i "$1")" = "$2" ]; }
 # A good SVG on a small disk of its own, then one that does not fit: the status
 # of the second, which must leave the first and nothing else.
 full_disk_svg() {
-  unshare -m bash -c "mount -t tmpfs -o size=48k tmpfs \"\$PWD\" && cd \"\$PWD\" || exit 9
+  unshare -m bash -c "mount -t tmpfs -o size=120k tmpfs \"\$PWD\" && cd \"\$PWD\" || exit 9
     $K --compare --steps 10,20 --plot s.svg > /dev/null || exit 7
     good=\$(cksum < s.svg); head -c 1M /dev/zero > filler 2> /dev/null
     $K --compare --plot s.svg > /dev/null; status=\$?

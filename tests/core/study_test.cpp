@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <boost/numeric/odeint.hpp>
+#include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 
 #include "core/calculation.h"
+#include "core/number_text.h"
 #include "core/solution_csv.h"
 #include "core/study.h"
 #include "core/study_report.h"
@@ -56,7 +59,7 @@ class StudyTest : public ::testing::Test {
     StudyOptions options;
     options.x1 = x1;
     options.steps = std::move(steps);
-    for (const MethodInfo& info : MethodTable()) options.methods.push_back(info.method);
+    for (const MethodInfo& info : kMethods) options.methods.push_back(info.method);
     return RunStudy(options);
   }
 };
@@ -111,6 +114,30 @@ TEST_F(StudyTest, ATinyTargetPointHasAReference) {
   EXPECT_EQ(study.reference.y1, 1.0L);
   EXPECT_EQ(study.reference.y2, -1.0L);
   EXPECT_EQ(StudyReport(study, ReportFormat::Text).find("without bound"), std::string::npos);
+}
+
+// Under a locale whose decimal separator is a comma (generated for the test
+// where the system has none), every report is the same as under "C".
+TEST_F(StudyTest, ReportsUseADotWhateverTheLocale) {
+  const Study study = Run(1, {10, 20, 40});
+  std::vector<std::string> plain;
+  for (const ReportFormat format : {ReportFormat::Text, ReportFormat::Csv, ReportFormat::Markdown})
+    plain.push_back(StudyReport(study, format));
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+    const std::string folder = ::testing::TempDir() + "kavrin-locales";
+    const std::string command =
+        "mkdir -p " + folder + " && localedef -i de_DE -f UTF-8 " + folder + "/de_DE.UTF-8 > /dev/null 2>&1";
+    if (std::system(command.c_str()) == 0) setenv("LOCPATH", folder.c_str(), 1);
+  }
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no German locale to be had";
+  char probe[8];
+  std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+  std::vector<std::string> comma;
+  for (const ReportFormat format : {ReportFormat::Text, ReportFormat::Csv, ReportFormat::Markdown})
+    comma.push_back(StudyReport(study, format));
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(std::string(probe), "1,5");  // the locale is in force
+  EXPECT_EQ(comma, plain);
 }
 
 TEST(StepCounts, ReadAsTheWindowReadsN) {

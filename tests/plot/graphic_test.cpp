@@ -60,20 +60,18 @@ class GraphicTest : public ::testing::Test {
   RecordingSurface surface;
 
   // Runs a calculation from the given start and plots it as the window does.
-  double Plot(const std::string& x1, const std::string& N, const std::string& y1_0 = "1",
-              const std::string& y2_0 = "-1", const std::string& x0 = "0", Method method = Method::Euler) {
-    CommandVariables v = calc.Calculate({x0, y1_0, y2_0, x1, N}, method, ".");
-    Graphic(calc.N(), calc.tables(), v.x0, v.x1, surface);
-    return v.x1;
+  void Plot(const std::string& x1, const std::string& N, const std::string& y1_0 = "1", const std::string& y2_0 = "-1",
+            const std::string& x0 = "0", Method method = Method::Euler) {
+    calc.Calculate({x0, y1_0, y2_0, x1, N}, method, ".");
+    Graphic(calc.N(), calc.tables(), calc.x1(), surface);
   }
 };
 
 TEST_F(GraphicTest, WorkedExampleWithTheInitialInputs) {
-  const double xMax = Plot("0.1", "1");
+  Plot("0.1", "1");
   EXPECT_EQ(surface.clears, 1);
   const double dx = 0.1 * 0.1;
   EXPECT_EQ(surface.bounds, (std::vector<double>{0 - dx, 1.2, 0.1 + dx, -1.2}));
-  EXPECT_EQ(xMax, 0.1);
 
   const auto red = surface.Coloured(kRed);
   const auto blue = surface.Coloured(kBlue);
@@ -155,21 +153,19 @@ TEST_F(GraphicTest, HorizontalGridStopsAtTheLowestValueWithoutTolerance) {
 }
 
 TEST_F(GraphicTest, BackwardIntegrationStaysInView) {
-  const double xMax = Plot("-1", "10");
+  Plot("-1", "10");
   // The range runs from the target -1 to the start 0, with margins.
   EXPECT_EQ(surface.bounds[0], -1 - 0.1);
   EXPECT_EQ(surface.bounds[2], 0 + (1 * 0.1));
-  EXPECT_EQ(xMax, 1.0);  // widened for the axes to |xMin|
   EXPECT_EQ(surface.Coloured(kRed).size(), 10u);
   EXPECT_EQ(surface.Axes()[0].xa, -1.0f);
 }
 
 TEST_F(GraphicTest, StartLeftOfTheOriginWidensTheAxes) {
   // x0 = -1, x1 = 0.5: view -1.15 to 0.65; axes and horizontal grid from -1 to 1.
-  const double xMax = Plot("0.5", "5", "1", "-1", "-1");
+  Plot("0.5", "5", "1", "-1", "-1");
   EXPECT_EQ(surface.bounds[0], -1 - 1.5 * 0.1);
   EXPECT_EQ(surface.bounds[2], 0.5 + 1.5 * 0.1);
-  EXPECT_EQ(xMax, 1.0);
   EXPECT_EQ(surface.Axes()[0].xa, -1.0f);
   EXPECT_EQ(surface.Axes()[0].xb, 1.0f);
   // Vertical lines from 0 rightwards; those beyond the view's right edge are not drawn.
@@ -220,11 +216,10 @@ TEST_F(GraphicTest, CoordinatesBeyondSinglePrecisionAreOverflows) {
 
 TEST_F(GraphicTest, TablesShorterThanNFailBeforeDrawing) {
   calc.Calculate({"0", "1", "-1", "1", "2"}, Method::Euler, ".");
-  double x0 = 0, x1 = 1;
-  EXPECT_THROW(Graphic(5, calc.tables(), x0, x1, surface), Failure);
+  EXPECT_THROW(Graphic(5, calc.tables(), 1, surface), Failure);
   EXPECT_EQ(surface.clears, 0);
   SolutionTables never_sized;
-  EXPECT_THROW(Graphic(1, never_sized, x0, x1, surface), Failure);
+  EXPECT_THROW(Graphic(1, never_sized, 1, surface), Failure);
 }
 
 // The plot's steps written out plainly, with every grid line of the loops in
@@ -275,12 +270,11 @@ class GridTest : public ::testing::TestWithParam<GridCase> {};
 TEST_P(GridTest, DrawsTheSamePixelsAsEveryReadableGridLine) {
   const GridCase& c = GetParam();
   Calculation calc{[] { return std::uint64_t{1} << 40; }};
-  CommandVariables v = calc.Calculate({c.x0, "1", "-1", c.x1, c.N}, c.method, ".");
+  calc.Calculate({c.x0, "1", "-1", c.x1, c.N}, c.method, ".");
   RasterImage economical(Rgb{255, 255, 192}), plain(Rgb{255, 255, 192});
   for (RasterImage* image : {&economical, &plain}) image->Resize(317, 245);
-  double target = v.x1;
-  Graphic(calc.N(), calc.tables(), v.x0, target, economical);
-  PlainGraphic(calc.N(), calc.tables(), v.x1, plain);
+  Graphic(calc.N(), calc.tables(), calc.x1(), economical);
+  PlainGraphic(calc.N(), calc.tables(), calc.x1(), plain);
   EXPECT_TRUE(std::equal(economical.pixels(), economical.pixels() + 317 * 245, plain.pixels()));
 }
 
@@ -298,14 +292,13 @@ INSTANTIATE_TEST_SUITE_P(Views, GridTest,
 // the dashes left between grid lines drawn over it.
 TEST(DenseGrid, LeavesTheCurveVisible) {
   Calculation calc{[] { return std::uint64_t{1} << 40; }};
-  CommandVariables v = calc.Calculate({"0", "1", "-1", "-1", "20"}, Method::EulerMP, ".");
+  calc.Calculate({"0", "1", "-1", "-1", "20"}, Method::EulerMP, ".");
   RasterImage plot(Rgb{255, 255, 192});
   plot.Resize(317, 245);
-  Graphic(calc.N(), calc.tables(), v.x0, v.x1, plot);
+  Graphic(calc.N(), calc.tables(), calc.x1(), plot);
   // The curves alone, in the same view.
   RecordingSurface recorder;
-  double x1 = -1;
-  Graphic(calc.N(), calc.tables(), v.x0, x1, recorder);
+  Graphic(calc.N(), calc.tables(), calc.x1(), recorder);
   RasterImage curves(Rgb{255, 255, 192});
   curves.Resize(317, 245);
   curves.Scale(recorder.bounds[0], recorder.bounds[1], recorder.bounds[2], recorder.bounds[3]);
@@ -322,12 +315,12 @@ TEST(DenseGrid, LeavesTheCurveVisible) {
 // pixels: the plot draws nothing there instead of writing outside it.
 TEST(RasterImageWithoutPixels, DrawsNothing) {
   Calculation calc{[] { return std::uint64_t{1} << 40; }};
-  CommandVariables v = calc.Calculate({"0", "1", "-1", "2", "200"}, Method::RK4, ".");
+  calc.Calculate({"0", "1", "-1", "2", "200"}, Method::RK4, ".");
   RasterImage unsized(Rgb{255, 255, 192});
-  Graphic(calc.N(), calc.tables(), v.x0, v.x1, unsized);
+  Graphic(calc.N(), calc.tables(), calc.x1(), unsized);
   EXPECT_EQ(unsized.PixelWidth(), 0);
   unsized.Resize(1, 1);
-  Graphic(calc.N(), calc.tables(), v.x0, v.x1, unsized);
+  Graphic(calc.N(), calc.tables(), calc.x1(), unsized);
   EXPECT_NE(unsized.Pixel(0, 0), (Rgb{255, 255, 192}));
 }
 
@@ -352,9 +345,9 @@ class ParallelPlotTest : public ::testing::TestWithParam<ParallelCase> {
   const SolutionTables& Tables(double& N, double& x1) {
     const ParallelCase& c = GetParam();
     if (c.crossing == 0) {
-      const CommandVariables v = calc.Calculate({"0", "1", "-1", c.x1, c.N}, c.method, ".");
+      calc.Calculate({"0", "1", "-1", c.x1, c.N}, c.method, ".");
       N = calc.N();
-      x1 = v.x1;
+      x1 = calc.x1();
       return calc.tables();
     }
     const std::size_t n = 20000;
@@ -373,14 +366,14 @@ class ParallelPlotTest : public ::testing::TestWithParam<ParallelCase> {
 
   // The picture and the report (empty when none) with the given threads.
   std::pair<std::vector<std::uint32_t>, std::string> Draw(unsigned threads) {
-    double N = 0, x1 = 0, x0 = 0;
+    double N = 0, x1 = 0;
     const SolutionTables& t = Tables(N, x1);
     RasterImage image(Rgb{255, 255, 192});
     image.Resize(317, 245);
     image.set_threads(threads);
     std::string report;
     try {
-      Graphic(N, t, x0, x1, image);
+      Graphic(N, t, x1, image);
     } catch (const Failure& failure) {
       report = failure.what();
     }

@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #include "offscreen_messages.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 using namespace kavrin;
 
@@ -61,7 +61,7 @@ bool NamesAFailure(const QString& report) {
 class InputSweepTest : public QObject {
   Q_OBJECT
 
-  Form1* form = nullptr;
+  MainWindow* form = nullptr;
   QStringList reports;
 
   QLineEdit* Box(const char* name) { return form->findChild<QLineEdit*>(QLatin1String(name)); }
@@ -103,8 +103,8 @@ class InputSweepTest : public QObject {
   void init() {
     reports.clear();
     // 512 MB for the tables: large step counts are refused before anything is allocated.
-    form = new Form1([] { return std::uint64_t{576} << 20; });
-    form->setErrorReporter([this](const QString& message) { reports << message; });
+    form = new MainWindow([] { return std::uint64_t{576} << 20; });
+    form->set_error_reporter([this](const QString& message) { reports << message; });
     form->show();
   }
   void cleanup() {

@@ -15,8 +15,8 @@
 
 #include "offscreen_messages.h"
 #include "plot/graphic.h"
-#include "ui/form1.h"
-#include "ui/form_about.h"
+#include "ui/about_window.h"
+#include "ui/main_window.h"
 #include "ui/picture_box.h"
 
 using namespace kavrin;
@@ -29,7 +29,7 @@ QColor Pixel(const PictureBox* picture, double x, double y, const ViewTransform&
   return picture->image().pixelColor(column, row);
 }
 
-const QColor kPaleYellow(255, 255, 192);
+const QColor kPaleYellowColour(255, 255, 192);
 
 // WCAG contrast ratio of two colours.
 double Contrast(const QColor& a, const QColor& b) {
@@ -69,11 +69,11 @@ void VerifyCaptionsFit(QWidget* window) {
 
 }  // namespace
 
-class Form1Test : public QObject {
+class MainWindowTest : public QObject {
   Q_OBJECT
 
  private:
-  Form1* form = nullptr;
+  MainWindow* form = nullptr;
   QStringList reports;
   QFont defaultFont;
 
@@ -114,8 +114,8 @@ class Form1Test : public QObject {
 
   void init() {
     reports.clear();
-    form = new Form1;
-    form->setErrorReporter([this](const QString& message) { reports << message; });
+    form = new MainWindow;
+    form->set_error_reporter([this](const QString& message) { reports << message; });
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form));
   }
@@ -128,7 +128,7 @@ class Form1Test : public QObject {
   void startState() {
     QCOMPARE(form->windowTitle(),
              QStringLiteral("Kavrin - Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations"));
-    QCOMPARE(form->layoutScale(), 1.0);
+    QCOMPARE(form->layout_scale(), 1.0);
     QCOMPARE(form->centralWidget()->size(), QSize(843, 364));
     QCOMPARE(Get<QGroupBox>("Frame1")->title(), QStringLiteral("İnitial conditions"));
     QCOMPARE(Get<QGroupBox>("Frame2")->title(), QString());
@@ -160,8 +160,8 @@ class Form1Test : public QObject {
     // A blank picture in its background colour, and one menu entry without a submenu.
     const QImage& image = Get<PictureBox>("Picture1")->image();
     QVERIFY(!image.isNull());
-    QCOMPARE(image.pixelColor(0, 0), kPaleYellow);
-    QCOMPARE(image.pixelColor(image.width() - 1, image.height() - 1), kPaleYellow);
+    QCOMPARE(image.pixelColor(0, 0), kPaleYellowColour);
+    QCOMPARE(image.pixelColor(image.width() - 1, image.height() - 1), kPaleYellowColour);
     const QList<QAction*> entries = form->menuBar()->actions();
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries[0]->text(), QStringLiteral("About"));
@@ -192,17 +192,17 @@ class Form1Test : public QObject {
 
     const PictureBox* picture = Get<PictureBox>("Picture1");
     const ViewTransform view = WorkedExampleView();
-    QCOMPARE(picture->image().pixelColor(1, 1), kPaleYellow);
+    QCOMPARE(picture->image().pixelColor(1, 1), kPaleYellowColour);
     QCOMPARE(Pixel(picture, 0.05, 0.95, view), QColor(255, 0, 0));      // y1
     QCOMPARE(Pixel(picture, 0.05, -0.95, view), QColor(0, 0, 255));     // y2
     QCOMPARE(Pixel(picture, 0.1, 0.5, view), QColor(230, 230, 230));    // vertical grid at 0.1
     QCOMPARE(Pixel(picture, 0.08, -0.5, view), QColor(230, 230, 230));  // horizontal grid at -0.5
-    QCOMPARE(Pixel(picture, 0.08, 0.5, view), kPaleYellow);             // no grid above the x axis
+    QCOMPARE(Pixel(picture, 0.08, 0.5, view), kPaleYellowColour);       // no grid above the x axis
     QCOMPARE(Pixel(picture, 0.0, 0.5, view), QColor(0, 0, 0));          // y axis
     QCOMPARE(Pixel(picture, 0.05, 0.0, view), QColor(0, 0, 0));         // x axis
     // What is on screen is the backing image.
     const QImage screen = Get<PictureBox>("Picture1")->grab().toImage();
-    QCOMPARE(screen.pixelColor(picture->contentsRect().topLeft() + QPoint(10, 10)), kPaleYellow);
+    QCOMPARE(screen.pixelColor(picture->contentsRect().topLeft() + QPoint(10, 10)), kPaleYellowColour);
   }
 
   void secondPressAppendsAndReplacesThePlot() {
@@ -271,10 +271,10 @@ class Form1Test : public QObject {
     if (points > 0) font.setPointSizeF(points);
     QApplication::setFont(font);
     {
-      Form1 wide;
+      MainWindow wide;
       wide.show();
       QVERIFY(QTest::qWaitForWindowExposed(&wide));
-      QVERIFY(wide.layoutScale() > 1);
+      QVERIFY(wide.layout_scale() > 1);
       VerifyCaptionsFit(&wide);
       // The result lines of every method fit the list without scrolling sideways.
       auto* list = wide.findChild<QListWidget*>("List1");
@@ -288,11 +288,11 @@ class Form1Test : public QObject {
       QApplication::processEvents();
       QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
       // The picture grows with the window.
-      QCOMPARE(wide.findChild<PictureBox*>("Picture1")->width(), static_cast<int>(4815 * wide.layoutScale() / 15));
+      QCOMPARE(wide.findChild<PictureBox*>("Picture1")->width(), static_cast<int>(4815 * wide.layout_scale() / 15));
 
-      Form_About about(wide.layoutScale());
+      AboutWindow about(wide.layout_scale());
       about.show();
-      QVERIFY(about.width() >= static_cast<int>(3600 * wide.layoutScale() / 15));
+      QVERIFY(about.width() >= static_cast<int>(3600 * wide.layout_scale() / 15));
       VerifyCaptionsFit(&about);
     }
     QApplication::setFont(narrow);
@@ -309,7 +309,7 @@ class Form1Test : public QObject {
     }
     QApplication::setPalette(dark);
     {
-      Form1 window;
+      MainWindow window;
       window.show();
       QVERIFY(QTest::qWaitForWindowExposed(&window));
       window.findChild<QPushButton*>("Command1")->click();
@@ -321,13 +321,13 @@ class Form1Test : public QObject {
       const auto* picture = window.findChild<PictureBox*>("Picture1");
       const ViewTransform view(0 - 0.1 * 0.1, 1.2, 0.1 + 0.1 * 0.1, -1.2, picture->PixelWidth(),
                                picture->PixelHeight());
-      QVERIFY(Contrast(Pixel(picture, 0.0, 0.5, view), kPaleYellow) >= 4.5);
-      QVERIFY(Contrast(Pixel(picture, 0.05, 0.0, view), kPaleYellow) >= 4.5);
+      QVERIFY(Contrast(Pixel(picture, 0.0, 0.5, view), kPaleYellowColour) >= 4.5);
+      QVERIFY(Contrast(Pixel(picture, 0.05, 0.0, view), kPaleYellowColour) >= 4.5);
 
-      Form_About about;
+      AboutWindow about;
       about.show();
       for (QLabel* label : about.findChildren<QLabel*>()) {
-        const double contrast = DrawnContrast(label, kPaleYellow);
+        const double contrast = DrawnContrast(label, kPaleYellowColour);
         QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(label->objectName()).arg(contrast)));
       }
     }
@@ -363,10 +363,10 @@ class Form1Test : public QObject {
   }
 
   void aboutWindowIsModelessAndSingle() {
-    QVERIFY(form->aboutWindow() == nullptr);
+    QVERIFY(form->about_window() == nullptr);
     QAction* about = form->menuBar()->actions().at(0);
     about->trigger();
-    QPointer<Form_About> first = form->aboutWindow();
+    QPointer<AboutWindow> first = form->about_window();
     QVERIFY(first);
     QVERIFY(first->isVisible());
     QCOMPARE(first->windowModality(), Qt::NonModal);
@@ -380,32 +380,32 @@ class Form1Test : public QObject {
     QCOMPARE(first->findChild<QLabel*>("Label8")->text(), QStringLiteral("Last modified : 16.02 2010"));
     QCOMPARE(first->findChild<QLabel*>("Label7")->text(), QStringLiteral("Developed by the Kavrin team"));
     QCOMPARE(first->findChild<QLabel*>("Label5")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    QCOMPARE(first->palette().color(QPalette::Window), kPaleYellow);
+    QCOMPARE(first->palette().color(QPalette::Window), kPaleYellowColour);
 
     // The main window stays usable while it is open.
     Press("Option_Euler", "0.1", "1");
     QCOMPARE(ListLines().size(), 2);
 
     about->trigger();
-    QCOMPARE(form->aboutWindow(), first.data());
+    QCOMPARE(form->about_window(), first.data());
     int windows = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) windows += qobject_cast<Form_About*>(w) != nullptr ? 1 : 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) windows += qobject_cast<AboutWindow*>(w) != nullptr ? 1 : 0;
     QCOMPARE(windows, 1);
 
     first->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(first.isNull());
-    QVERIFY(form->aboutWindow() == nullptr);
+    QVERIFY(form->about_window() == nullptr);
     about->trigger();
-    QVERIFY(form->aboutWindow() != nullptr);
-    QVERIFY(form->aboutWindow()->isVisible());
+    QVERIFY(form->about_window() != nullptr);
+    QVERIFY(form->about_window()->isVisible());
   }
 };
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  Form1Test test;
+  MainWindowTest test;
   return QTest::qExec(&test, argc, argv);
 }
 
-#include "form1_test.moc"
+#include "main_window_test.moc"

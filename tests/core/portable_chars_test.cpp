@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ode/charconv.h"
+#include "core/number_text.h"
 
 namespace kavrin {
 namespace {

@@ -1,8 +1,9 @@
-#include "ui/form_about.h"
+#include "ui/about_window.h"
 
 #include <QFontDatabase>
 #include <QLabel>
 
+#include "plot/graphic.h"
 #include "ui/twip_layout.h"
 
 namespace kavrin {
@@ -36,12 +37,12 @@ QLabel* MakeLabel(TwipLayout& layout, QWidget* parent, const char* name, const Q
 
 }  // namespace
 
-Form_About::Form_About(double scale, QWidget* parent) : QWidget(parent, Qt::Window) {
+AboutWindow::AboutWindow(double scale, QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("Form_About"));
   setWindowTitle(QStringLiteral("About"));
   // The pale yellow is fixed, so the text colour is too: dark under any scheme.
   QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, QColor(255, 255, 192));
+  palette.setColor(QPalette::Window, QColor(kPaleYellow.red, kPaleYellow.green, kPaleYellow.blue));
   palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
   setPalette(palette);
   setAutoFillBackground(true);

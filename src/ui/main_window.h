@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <array>
 #include <functional>
 
 #include "core/calculation.h"
@@ -17,71 +18,63 @@ class QRadioButton;
 
 namespace kavrin {
 
-class Form_About;
+class AboutWindow;
 class PictureBox;
 
 // The main window: the initial conditions, the target point and step count,
 // the seven methods, "CALCULATE", the step size, the result list and the plot.
-class Form1 : public QMainWindow {
+// Each control keeps the object name of the layout table (Text_x1, Command1,
+// List1, Picture1, Option_RK4, Mn_About...), by which tests and outside tools
+// find it.
+class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
   // Shows a failure report; replaceable so that tests need no modal dialog.
   using ErrorReporter = std::function<void(const QString& message)>;
 
-  explicit Form1(QWidget* parent = nullptr);
   // `available_memory` tells how much memory the machine can still provide
-  // for the solution tables; the default asks the system.
-  explicit Form1(Calculation::MemoryProbe available_memory, QWidget* parent = nullptr);
-  ~Form1() override;
+  // for the solution tables; by default the system is asked.
+  explicit MainWindow(Calculation::MemoryProbe available_memory = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
-  void setErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
+  void set_error_reporter(ErrorReporter reporter) { m_report_error = std::move(reporter); }
   const Calculation& calculation() const { return m_calculation; }
-  Form_About* aboutWindow() const;
+  AboutWindow* about_window() const;
   // Pixels per 15 twips: 1 when the user's font fits the design, more when it
   // is wider, so that every caption fits.
-  double layoutScale() const { return m_layout.scale(); }
+  double layout_scale() const { return m_layout.scale(); }
 
  public slots:
   // A press of "CALCULATE": the calculation command, then the plot.
-  void Command1_Click();
+  void Calculate();
   // The menu entry "About": shows the one About window.
-  void Mn_About_Click();
+  void ShowAbout();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   Method SelectedMethod() const;
-  // Shows the calculation's Text_h and the lines List1 does not show yet.
+  // Shows the calculation's step size and the lines the list does not show yet.
   void ShowCalculation();
 
   Calculation m_calculation;
   TwipLayout m_layout;
-  ErrorReporter m_reportError;
-  QPointer<Form_About> m_about;
+  ErrorReporter m_report_error;
+  QPointer<AboutWindow> m_about;
 
-  QGroupBox* Frame1;
-  QGroupBox* Frame2;
-  QGroupBox* Frame3;
-  QGroupBox* Frame4;
-  QLabel* Label1;
-  QLabel* Label2;
-  QLabel* Label3;
-  QLabel* Label4;
-  QLabel* Label5;
-  QLabel* Label6;
-  QLineEdit* Text_x0;
-  QLineEdit* Text_y10;
-  QLineEdit* Text_y20;
-  QLineEdit* Text_x1;
-  QLineEdit* Text_N;
-  QLineEdit* Text_h;
-  QPushButton* Command1;
-  QRadioButton* Options[kMethodCount];
-  QListWidget* List1;
-  PictureBox* Picture1;
-  QAction* Mn_About;
+  QLineEdit* m_x0_edit = nullptr;
+  QLineEdit* m_y10_edit = nullptr;
+  QLineEdit* m_y20_edit = nullptr;
+  QLineEdit* m_x1_edit = nullptr;
+  QLineEdit* m_steps_edit = nullptr;
+  QLineEdit* m_step_size_edit = nullptr;
+  QPushButton* m_calculate_button = nullptr;
+  std::array<QRadioButton*, kMethodCount> m_method_buttons{};
+  QListWidget* m_results = nullptr;
+  PictureBox* m_picture = nullptr;
+  QAction* m_about_action = nullptr;
 };
 
 }  // namespace kavrin

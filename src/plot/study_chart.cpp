@@ -1,0 +1,405 @@
+#include "plot/study_chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/number_text.h"
+#include "core/study_report.h"
+
+namespace kavrin {
+namespace {
+
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kBandGrey{225, 225, 225};
+constexpr Rgb kNoteGrey{70, 70, 70};
+constexpr Rgb kGuideGrey{110, 110, 110};
+constexpr double kTitleSize = 15;
+constexpr double kLabelSize = 13;
+constexpr double kNoteSize = 12;
+constexpr double kMarkerRadius = 4.5;
+constexpr int kGuideOrders[] = {1, 2, 4, 5};
+
+constexpr Rgb kColours[kMethodCount] = {{0, 0, 0},     {230, 159, 0}, {86, 180, 233}, {0, 158, 115},
+                                        {0, 114, 178}, {213, 94, 0},  {204, 121, 167}};
+constexpr MarkerShape kMarkers[kMethodCount] = {
+    MarkerShape::Circle,       MarkerShape::Square, MarkerShape::TriangleUp, MarkerShape::Diamond,
+    MarkerShape::TriangleDown, MarkerShape::Plus,   MarkerShape::Cross};
+
+bool Drawn(const StudyRun& run) {
+  return (run.status == StudyRun::Status::Measured || run.status == StudyRun::Status::AtFloor) && run.error > 0 &&
+         std::isfinite(run.error);
+}
+
+ChartShape Text(ChartRole role, ChartPoint at, std::string text, double size, TextAnchor anchor = TextAnchor::Start,
+                Rgb colour = kBlack) {
+  ChartShape s;
+  s.kind = ChartShape::Kind::Text;
+  s.role = role;
+  s.points = {at};
+  s.text = std::move(text);
+  s.size = size;
+  s.anchor = anchor;
+  s.stroke = colour;
+  return s;
+}
+
+ChartShape Line(ChartRole role, ChartPoint a, ChartPoint b, Rgb colour, double width, bool dashed = false) {
+  ChartShape s;
+  s.role = role;
+  s.points = {a, b};
+  s.stroke = colour;
+  s.width = width;
+  s.dashed = dashed;
+  return s;
+}
+
+// The chart being laid out: its shapes, and the boxes that later texts must
+// not overlap.
+class Layout {
+ public:
+  Layout(Chart& chart, const TextWidth& measure) : m_chart(chart), m_measure(measure) {}
+
+  const ChartBox& Add(const ChartShape& text) {
+    m_chart.shapes.push_back(text);
+    m_taken.push_back(TextBox(text, m_measure));
+    return m_taken.back();
+  }
+  void Take(const ChartBox& box) { m_taken.push_back(box); }
+  bool Free(const ChartBox& box) const {
+    return std::none_of(m_taken.begin(), m_taken.end(), [&](const ChartBox& t) { return t.Overlaps(box); });
+  }
+  ChartBox Box(const ChartShape& text) const { return TextBox(text, m_measure); }
+  // The text made smaller, down to 8 pixels, until it is no wider than `room`.
+  ChartShape Fit(ChartShape text, double room) const {
+    while (text.size > 8 && Width(text.text, text.size) > room) text.size -= 0.5;
+    return text;
+  }
+  double Width(std::string_view text, double size) const { return m_measure(text, size); }
+
+ private:
+  Chart& m_chart;
+  const TextWidth& m_measure;
+  std::vector<ChartBox> m_taken;
+};
+
+// Tick labels along one axis, every k-th of them, with the smallest k at
+// which neighbours keep a gap; the others are left out.
+std::vector<std::size_t> Thinned(const std::vector<ChartBox>& boxes, bool across, double gap) {
+  for (std::size_t k = 1; k <= boxes.size(); ++k) {
+    bool apart = true;
+    for (std::size_t i = k; i < boxes.size() && apart; i += k) {
+      const ChartBox& a = boxes[i - k];
+      const ChartBox& b = boxes[i];
+      apart = across ? std::max(a.left, b.left) - std::min(a.right, b.right) >= gap
+                     : std::max(a.top, b.top) - std::min(a.bottom, b.bottom) >= gap;
+    }
+    if (apart) {
+      std::vector<std::size_t> kept;
+      for (std::size_t i = 0; i < boxes.size(); i += k) kept.push_back(i);
+      return kept;
+    }
+  }
+  return {};
+}
+
+// An exponent for a superscript, with a true minus sign.
+std::string SignedExponent(int d) { return d < 0 ? "\xE2\x88\x92" + std::to_string(-d) : std::to_string(d); }
+
+// Whether the segment a-b crosses the box.
+bool Crosses(ChartPoint a, ChartPoint b, const ChartBox& box) { return ClipSegment(a, b, box); }
+
+}  // namespace
+
+Rgb MethodColour(Method method) { return kColours[static_cast<std::size_t>(method)]; }
+MarkerShape MethodMarker(Method method) { return kMarkers[static_cast<std::size_t>(method)]; }
+
+Chart StudyChart(const Study& study, int width, int height, const TextWidth& measure) {
+  Chart chart;
+  chart.width = width;
+  chart.height = height;
+  chart.font_family = "DejaVu Sans";
+  Layout layout(chart, measure);
+  {
+    ChartShape background;
+    background.kind = ChartShape::Kind::Rect;
+    background.role = ChartRole::Background;
+    background.points = {{0, 0}, {static_cast<double>(width), static_cast<double>(height)}};
+    background.stroked = false;
+    background.filled = true;
+    background.fill = kWhite;
+    chart.shapes.push_back(background);
+  }
+
+  std::vector<Method> methods;
+  for (const MethodInfo& info : kMethods)
+    if (std::any_of(study.runs.begin(), study.runs.end(), [&](const StudyRun& r) { return r.method == info.method; }))
+      methods.push_back(info.method);
+
+  // Beside the frame a legend of 250 pixels; on a narrow chart it goes below.
+  const bool wide = width >= 640;
+  const double legend_rows = wide ? 0 : static_cast<double>(methods.size()) * 18 + 22;
+  const ChartBox frame{wide ? 90.0 : 64.0, 50, wide ? width - 270.0 : width - 16.0, height - 70 - legend_rows};
+  chart.frame = frame;
+
+  // The title, smaller where the chart is narrow.
+  const std::string title = "Error at x1 = " + RoundTripText(study.x1) + " against the number of steps N";
+  layout.Add(layout.Fit(Text(ChartRole::Title, {width / 2.0, 30}, title, kTitleSize, TextAnchor::Middle), width - 16));
+
+  // The decades the data span.
+  double n_low = HUGE_VAL;
+  double n_high = -HUGE_VAL;
+  double e_low = HUGE_VAL;
+  double e_high = -HUGE_VAL;
+  for (const StudyRun& run : study.runs) {
+    n_low = std::min(n_low, run.N);
+    n_high = std::max(n_high, run.N);
+    if (!Drawn(run)) continue;
+    e_low = std::min({e_low, run.error, study.Floor(run.N)});
+    e_high = std::max(e_high, run.error);
+  }
+  ChartShape frame_shape;
+  frame_shape.kind = ChartShape::Kind::Rect;
+  frame_shape.role = ChartRole::Frame;
+  frame_shape.points = {{frame.left, frame.top}, {frame.right, frame.bottom}};
+  if (study.runs.empty() || !(e_low <= e_high)) {
+    chart.shapes.push_back(frame_shape);
+    const std::string message =
+        study.reference.valid() ? "No error to show" : "No reference: the solution grows without bound before x1";
+    layout.Add(layout.Fit(Text(ChartRole::Note, {(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2},
+                               message, kLabelSize, TextAnchor::Middle),
+                          frame.right - frame.left - 8));
+    return chart;
+  }
+  // N spans its own range with a margin; the errors whole decades.
+  const double span = std::max(std::log10(n_high) - std::log10(n_low), 0.5);
+  const double x0 = std::log10(n_low) - span * 0.04;
+  const double x1 = std::log10(n_high) + span * 0.04;
+  const double y0 = std::floor(std::log10(e_low));
+  const double y1 = std::max(std::ceil(std::log10(e_high)), y0 + 1);
+  auto at = [&](double n, double e) -> ChartPoint {
+    return {frame.left + (std::log10(n) - x0) / (x1 - x0) * (frame.right - frame.left),
+            frame.bottom - (std::log10(e) - y0) / (y1 - y0) * (frame.bottom - frame.top)};
+  };
+
+  // The floor band: under round-off and the reference's reach.
+  ChartShape band;
+  band.kind = ChartShape::Kind::Polygon;
+  band.role = ChartRole::Band;
+  band.stroked = false;
+  band.filled = true;
+  band.fill = kBandGrey;
+  band.points.push_back({frame.left, frame.bottom});
+  for (int i = 0; i <= 64; ++i) {
+    const double n = std::pow(10.0, x0 + (x1 - x0) * i / 64);
+    ChartPoint p = at(n, std::max(study.Floor(n), std::pow(10.0, y0)));
+    p.y = std::clamp(p.y, frame.top, frame.bottom);
+    band.points.push_back(p);
+  }
+  band.points.push_back({frame.right, frame.bottom});
+  chart.shapes.push_back(band);
+
+  // Ticks: decades across where two or more fall in the range, else the
+  // study's step counts; decades upwards.
+  std::vector<double> across;
+  std::vector<int> across_decades;
+  for (int d = static_cast<int>(std::ceil(x0)); d <= static_cast<int>(std::floor(x1)); ++d) across_decades.push_back(d);
+  std::vector<ChartShape> across_labels;
+  if (across_decades.size() >= 2) {
+    for (const int d : across_decades) {
+      across.push_back(std::pow(10.0, d));
+      ChartShape label =
+          Text(ChartRole::TickLabel, {at(across.back(), 1).x, frame.bottom + 20}, "10", kLabelSize, TextAnchor::Middle);
+      label.superscript = SignedExponent(d);
+      across_labels.push_back(label);
+    }
+  } else {
+    for (const StudyRun& run : study.runs)
+      if (std::find(across.begin(), across.end(), run.N) == across.end()) across.push_back(run.N);
+    std::sort(across.begin(), across.end());
+    for (const double n : across)
+      across_labels.push_back(Text(ChartRole::TickLabel, {at(n, 1).x, frame.bottom + 20}, RoundTripText(n), kLabelSize,
+                                   TextAnchor::Middle));
+  }
+  std::vector<ChartShape> up_labels;
+  std::vector<double> up;
+  for (int d = static_cast<int>(y0); d <= static_cast<int>(y1); ++d) {
+    up.push_back(std::pow(10.0, d));
+    ChartShape label =
+        Text(ChartRole::TickLabel, {frame.left - 8, at(1, up.back()).y + 5}, "10", kLabelSize, TextAnchor::End);
+    label.superscript = SignedExponent(d);
+    up_labels.push_back(label);
+  }
+  for (const double n : across)
+    chart.shapes.push_back(
+        Line(ChartRole::Grid, {at(n, 1).x, frame.top}, {at(n, 1).x, frame.bottom}, Rgb{215, 215, 215}, 0.8));
+  for (const double e : up)
+    chart.shapes.push_back(
+        Line(ChartRole::Grid, {frame.left, at(1, e).y}, {frame.right, at(1, e).y}, Rgb{200, 200, 200}, 0.8));
+  for (const auto* labels : {&across_labels, &up_labels}) {
+    std::vector<ChartBox> boxes;
+    for (const ChartShape& label : *labels) boxes.push_back(layout.Box(label));
+    for (const std::size_t i : Thinned(boxes, labels == &across_labels, labels == &across_labels ? 8 : 2))
+      layout.Add((*labels)[i]);
+  }
+  layout.Add(Text(ChartRole::AxisTitle, {(frame.left + frame.right) / 2, frame.bottom + 44}, "number of steps N",
+                  kLabelSize, TextAnchor::Middle));
+  ChartShape y_title =
+      Text(ChartRole::AxisTitle, {wide ? 24.0 : 16.0, (frame.top + frame.bottom) / 2},
+           "error, the larger of |y1 \xE2\x88\x92 ref| and |y2 \xE2\x88\x92 ref|", kLabelSize, TextAnchor::Middle);
+  y_title.upright = true;
+  layout.Add(layout.Fit(y_title, frame.bottom - frame.top));
+
+  // The methods: lines through the points, markers hollow at the floor. The
+  // markers' places are taken before any label is placed.
+  std::vector<std::pair<ChartPoint, ChartPoint>> segments;
+  std::vector<ChartShape> curves;
+  std::vector<ChartShape> markers;
+  for (const Method method : methods) {
+    ChartShape curve;
+    curve.kind = ChartShape::Kind::Polyline;
+    curve.role = ChartRole::Curve;
+    curve.stroke = MethodColour(method);
+    curve.width = 1.6;
+    for (const StudyRun& run : study.runs) {
+      if (run.method != method || !Drawn(run)) continue;
+      const ChartPoint p = at(run.N, run.error);
+      if (!curve.points.empty()) segments.emplace_back(curve.points.back(), p);
+      curve.points.push_back(p);
+      ChartShape marker;
+      marker.kind = ChartShape::Kind::Marker;
+      marker.role = ChartRole::Marker;
+      marker.points = {p};
+      marker.marker = MethodMarker(method);
+      marker.size = kMarkerRadius;
+      marker.stroke = MethodColour(method);
+      const bool line_only = marker.marker == MarkerShape::Plus || marker.marker == MarkerShape::Cross;
+      marker.width = line_only ? 2.2 : 1.6;
+      marker.filled = !line_only;
+      marker.fill = run.status == StudyRun::Status::AtFloor ? kWhite : MethodColour(method);
+      markers.push_back(marker);
+      layout.Take({p.x - kMarkerRadius - 1, p.y - kMarkerRadius - 1, p.x + kMarkerRadius + 1, p.y + kMarkerRadius + 1});
+    }
+    if (curve.points.size() >= 2) curves.push_back(curve);
+  }
+
+  // The band's label, where it covers no marker: at the bottom left, else
+  // the bottom right, else the top left.
+  const std::string floor_text = "floor: round-off and the reference's error";
+  std::vector<ChartShape> floor_labels;
+  for (const auto& [point, anchor] : {std::pair{ChartPoint{frame.left + 6, frame.bottom - 6}, TextAnchor::Start},
+                                      std::pair{ChartPoint{frame.right - 6, frame.bottom - 6}, TextAnchor::End},
+                                      std::pair{ChartPoint{frame.left + 6, frame.top + 16}, TextAnchor::Start}})
+    floor_labels.push_back(layout.Fit(Text(ChartRole::Note, point, floor_text, kNoteSize, anchor, Rgb{90, 90, 90}),
+                                      frame.right - frame.left - 12));
+  const auto free_label = std::find_if(floor_labels.begin(), floor_labels.end(),
+                                       [&](const ChartShape& label) { return layout.Free(layout.Box(label)); });
+  layout.Add(free_label != floor_labels.end() ? *free_label : floor_labels.front());
+
+  // Guide slopes, each through the first point of the first method of its
+  // order, raised by a factor of 4 so that it runs beside the data; clipped
+  // to the frame, and labelled where the label overlaps nothing.
+  std::vector<std::pair<ChartPoint, ChartPoint>> guides;
+  std::vector<int> guide_orders;
+  for (const int order : kGuideOrders) {
+    const auto anchor = std::find_if(study.runs.begin(), study.runs.end(), [order](const StudyRun& run) {
+      return Drawn(run) && Info(run.method).order == order;
+    });
+    if (anchor == study.runs.end() || anchor->N >= n_high) continue;
+    const double e_start = anchor->error * 4;
+    ChartPoint a = at(anchor->N, e_start);
+    ChartPoint b = at(n_high, e_start * std::pow(anchor->N / n_high, order));
+    if (!ClipSegment(a, b, frame)) continue;
+    guides.emplace_back(a, b);
+    guide_orders.push_back(order);
+    chart.shapes.push_back(Line(ChartRole::Guide, a, b, kGuideGrey, 1.2, true));
+  }
+  for (std::size_t g = 0; g < guides.size(); ++g) {
+    const auto [a, b] = guides[g];
+    for (const double t : {0.5, 0.35, 0.65, 0.2, 0.8, 0.1, 0.9}) {
+      const ChartPoint p{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+      bool placed = false;
+      for (const double dy : {-6.0, 16.0}) {
+        const ChartShape label =
+            Text(ChartRole::GuideLabel, {p.x + 6, p.y + dy}, "order " + std::to_string(guide_orders[g]), kNoteSize,
+                 TextAnchor::Start, Rgb{85, 85, 85});
+        const ChartBox box = layout.Box(label);
+        const bool inside =
+            box.left >= frame.left && box.right <= frame.right && box.top >= frame.top && box.bottom <= frame.bottom;
+        const auto crosses = [&box](const std::pair<ChartPoint, ChartPoint>& s) {
+          return Crosses(s.first, s.second, box);
+        };
+        if (inside && layout.Free(box) && std::none_of(segments.begin(), segments.end(), crosses) &&
+            std::none_of(guides.begin(), guides.end(), crosses)) {
+          layout.Add(label);
+          placed = true;
+          break;
+        }
+      }
+      if (placed) break;
+    }
+  }
+  chart.shapes.insert(chart.shapes.end(), curves.begin(), curves.end());
+  chart.shapes.insert(chart.shapes.end(), markers.begin(), markers.end());
+  chart.shapes.push_back(frame_shape);
+
+  // The legend, with each method's observed order.
+  const double legend_left = wide ? frame.right + 18 : frame.left;
+  double y = wide ? frame.top + 8 : frame.bottom + 62;
+  for (const Method method : methods) {
+    const std::optional<double> order = TypicalOrder(study, method);
+    const std::string order_text = order ? "observed order " + FixedText(*order, 2, ".") : "no order measured";
+    ChartShape key;
+    key.kind = ChartShape::Kind::Marker;
+    key.role = ChartRole::Legend;
+    key.points = {{legend_left + 14, y}};
+    key.marker = MethodMarker(method);
+    key.size = kMarkerRadius;
+    key.stroke = MethodColour(method);
+    key.filled = key.marker != MarkerShape::Plus && key.marker != MarkerShape::Cross;
+    key.fill = MethodColour(method);
+    key.width = key.filled ? 1.6 : 2.2;
+    ChartShape line = Line(ChartRole::Legend, {legend_left, y}, {legend_left + 28, y}, MethodColour(method), 1.6);
+    chart.shapes.push_back(line);
+    chart.shapes.push_back(key);
+    // Beside the frame the result-line name over the order; below it, the
+    // shorter caption and the order on one line. Each smaller if need be.
+    ChartShape name =
+        wide ? Text(ChartRole::Legend, {legend_left + 38, y + 4}, std::string(Info(method).result_name), kLabelSize)
+             : Text(ChartRole::Legend, {legend_left + 38, y + 4},
+                    std::string(Info(method).caption) + ": " + (order ? order_text.substr(9) : "no order"), kNoteSize);
+    layout.Add(layout.Fit(name, width - (legend_left + 38) - 4));
+    if (wide) {
+      layout.Add(
+          Text(ChartRole::Legend, {legend_left + 38, y + 20}, order_text, kNoteSize, TextAnchor::Start, kNoteGrey));
+      y += 42;
+    } else {
+      y += 18;
+    }
+  }
+  // The note, broken into lines that fit beside or below the frame.
+  const double note_width = wide ? width - legend_left - 8 : frame.right - frame.left;
+  std::string line_text;
+  const std::string note = "Hollow markers: errors at the floor, where no order is measured.";
+  for (std::size_t start = 0; start <= note.size();) {
+    const std::size_t end = std::min(note.find(' ', start), note.size());
+    const std::string word = note.substr(start, end - start);
+    const std::string longer = line_text.empty() ? word : std::string(line_text).append(" ").append(word);
+    if (!line_text.empty() && layout.Width(longer, kNoteSize) > note_width) {
+      layout.Add(Text(ChartRole::Note, {legend_left, y + 8}, line_text, kNoteSize, TextAnchor::Start, kNoteGrey));
+      y += 16;
+      line_text = word;
+    } else {
+      line_text = longer;
+    }
+    start = end + 1;
+  }
+  if (!line_text.empty())
+    layout.Add(Text(ChartRole::Note, {legend_left, y + 8}, line_text, kNoteSize, TextAnchor::Start, kNoteGrey));
+  return chart;
+}
+
+}  // namespace kavrin

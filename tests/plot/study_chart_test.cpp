@@ -1,0 +1,81 @@
+// The study's chart model: at step ranges up to 10^8 no two tick labels
+// overlap, every guide segment lies inside the frame, and every guide label
+// lies inside the frame clear of every other text.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "plot/study_chart.h"
+
+namespace kavrin {
+namespace {
+
+// A study whose errors fall as C * N^-order down to a floor of rounding.
+Study SyntheticStudy(double last_N) {
+  Study study;
+  study.x1 = 1;
+  study.reference.y1 = 0.9188;
+  study.reference.y2 = -0.468;
+  study.reference.error = 1e-18;
+  for (const MethodInfo& info : kMethods) {
+    for (double N = 10; N <= last_N; N *= 2) {
+      StudyRun run;
+      run.method = info.method;
+      run.N = N;
+      run.error = 0.3 / std::pow(N, info.order) + study.Floor(N) * 0.7;
+      run.status = run.error <= study.Floor(N) ? StudyRun::Status::AtFloor : StudyRun::Status::Measured;
+      study.runs.push_back(run);
+    }
+  }
+  return study;
+}
+
+class StudyChartTest : public ::testing::TestWithParam<double> {};
+
+TEST_P(StudyChartTest, LabelsApartAndGuidesInsideTheFrame) {
+  for (const auto& [width, height] : {std::pair{900, 600}, std::pair{360, 600}, std::pair{640, 300}}) {
+    SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+    const Chart chart = StudyChart(SyntheticStudy(GetParam()), width, height, EstimatedTextWidth);
+    std::vector<ChartBox> ticks;
+    std::vector<ChartBox> texts;
+    int guides = 0;
+    int up = 0;  // labels of the error's decades, right-aligned beside the frame
+    for (const ChartShape& s : chart.shapes) {
+      if (s.kind == ChartShape::Kind::Text) texts.push_back(TextBox(s, EstimatedTextWidth));
+      if (s.role == ChartRole::TickLabel) {
+        ticks.push_back(texts.back());
+        up += s.anchor == TextAnchor::End ? 1 : 0;
+      }
+      if (s.role == ChartRole::Guide) {
+        ++guides;
+        for (const ChartPoint& p : s.points) {
+          EXPECT_GE(p.x, chart.frame.left - 1e-9);
+          EXPECT_LE(p.x, chart.frame.right + 1e-9);
+          EXPECT_GE(p.y, chart.frame.top - 1e-9);
+          EXPECT_LE(p.y, chart.frame.bottom + 1e-9);
+        }
+      }
+      if (s.role == ChartRole::GuideLabel) {
+        const ChartBox box = texts.back();
+        EXPECT_TRUE(chart.frame.Contains({box.left, box.top}) && chart.frame.Contains({box.right, box.bottom}));
+        for (std::size_t i = 0; i + 1 < texts.size(); ++i) EXPECT_FALSE(box.Overlaps(texts[i])) << s.text;
+      }
+      if (s.kind == ChartShape::Kind::Text) {
+        EXPECT_LE(texts.back().right, width) << s.text;
+      }
+    }
+    EXPECT_GE(up, 4);
+    EXPECT_GE(static_cast<int>(ticks.size()) - up, 4);
+    EXPECT_EQ(guides, 4);
+    for (std::size_t i = 0; i < ticks.size(); ++i)
+      for (std::size_t j = i + 1; j < ticks.size(); ++j) EXPECT_FALSE(ticks[i].Overlaps(ticks[j])) << i << " " << j;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, StudyChartTest, ::testing::Values(10485760.0, 1e8));
+
+}  // namespace
+}  // namespace kavrin
