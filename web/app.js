@@ -1,25 +1,89 @@
-// The page over the WebAssembly build: the calculation with its list and
-// plot, and the convergence study with its table and chart. No network use
-// after loading, no storage.
+// The page: the calculation with its list and plot, and the convergence
+// study with its table and chart. The work runs in a Web Worker (worker.js)
+// over the WebAssembly build; the page keeps its own copy of what it shows
+// (the list, h, the picture, the last study), so that a cancelled or broken
+// worker can be replaced by a fresh one without losing anything. No network
+// use after loading, no storage.
 'use strict';
-
-const METHODS = ['Euler', 'Euler (End points)', 'Euler (Mid point)', 'Runge-Kutta 4', 'Runge-Kutta-Fehlberg',
-                 'Runge-Kutta-Merson', 'Runge-Kutta-Gill'];
-const ORDERS = [1, 2, 2, 4, 5, 4, 4];
-// Okabe and Ito's colours, apart for colour-blind readers; one per method.
-const COLOURS = ['#000000', '#e69f00', '#56b4e9', '#009e73', '#0072b2', '#d55e00', '#cc79a7'];
 
 const $ = (id) => document.getElementById(id);
 
+// The worker, and the answers it owes.
+class Engine {
+  constructor(onBroken) {
+    this.onBroken = onBroken;
+    this.next = 1;
+    this.start();
+  }
+
+  start() {
+    this.pending = new Map();
+    this.worker = new Worker('worker.js');
+    this.worker.onmessage = (event) => {
+      const answer = event.data;
+      const job = this.pending.get(answer.id);
+      if (!job) return;
+      if (answer.type === 'progress') {
+        if (job.onProgress) job.onProgress(answer.done, answer.total);
+        return;
+      }
+      this.pending.delete(answer.id);
+      if (answer.broken !== undefined) {
+        this.restart();
+        job.reject(new Error(answer.broken));
+      } else {
+        job.resolve(answer);
+      }
+    };
+    // A worker that dies (a trap, no memory) is replaced; its jobs fail.
+    this.worker.onerror = (event) => {
+      event.preventDefault();
+      const message = event.message || 'the worker stopped';
+      const jobs = [...this.pending.values()];
+      this.restart();
+      jobs.forEach((job) => job.reject(new Error(message)));
+    };
+    if (this.size) this.ask('resize', this.size);
+  }
+
+  // Ends the worker and everything it was doing; a fresh one takes over.
+  restart() {
+    this.worker.terminate();
+    const jobs = [...this.pending.values()];
+    this.start();
+    jobs.forEach((job) => job.reject(new Error('cancelled')));
+    if (this.onBroken) this.onBroken();
+  }
+
+  ask(type, data = {}, onProgress = null) {
+    if (type === 'resize') this.size = data;
+    const id = this.next++;
+    return new Promise((resolve, reject) => {
+      this.pending.set(id, {resolve, reject, onProgress});
+      this.worker.postMessage({...data, id, type});
+    });
+  }
+}
+
+let engine = null;
+let methods = [];
+let busy = false;
+
+function setBusy(on) {
+  busy = on;
+  $('calculate').disabled = on;
+  $('run-study').disabled = on;
+}
+
 function methodChoices(container, type, name) {
-  METHODS.forEach((label, i) => {
+  methods.forEach((method, i) => {
     const choice = document.createElement('label');
     const input = document.createElement('input');
     input.type = type;
     input.name = name;
     input.value = String(i);
     input.checked = type === 'checkbox' || i === 0;
-    choice.append(input, ' ' + label);
+    choice.append(input, ' ' + method.caption);
     container.append(choice);
   });
 }
@@ -47,217 +111,208 @@ function tabs() {
   });
 }
 
-function start(M) {
-  const text = (pointer) => M.UTF8ToString(pointer);
-  M._kv_resize($('plot').width, $('plot').height);
+// The picture's size in logical pixels and the screen's pixel ratio.
+function pictureSize() {
+  const canvas = $('plot');
+  return {width: canvas.clientWidth || 317, height: canvas.clientHeight || 245,
+          ratio: window.devicePixelRatio || 1};
+}
 
-  // The picture: the module's pixels (0xAARRGGBB) onto the canvas.
-  function paint() {
-    const w = M._kv_width(), h = M._kv_height();
-    const pixels = new Uint32Array(M.HEAPU32.buffer, M._kv_pixels(), w * h);
-    const image = $('plot').getContext('2d').createImageData(w, h);
-    for (let i = 0; i < w * h; ++i) {
-      const p = pixels[i];
-      image.data[4 * i] = (p >>> 16) & 255;
-      image.data[4 * i + 1] = (p >>> 8) & 255;
-      image.data[4 * i + 2] = p & 255;
-      image.data[4 * i + 3] = 255;
-    }
-    $('plot').getContext('2d').putImageData(image, 0, 0);
-  }
+function paintPicture(picture) {
+  const canvas = $('plot');
+  canvas.width = picture.width;
+  canvas.height = picture.height;
+  canvas.getContext('2d').putImageData(new ImageData(picture.rgba, picture.width, picture.height), 0, 0);
+}
 
-  $('calculate-form').addEventListener('submit', (e) => {
-    e.preventDefault();
-    const method = Number(document.querySelector('input[name="method"]:checked').value);
-    const failed = M.ccall('kv_calculate', 'number', ['string', 'string', 'number'],
-                           [$('x1').value, $('N').value, method]);
-    $('failure').textContent = failed ? text(M._kv_failure()) : '';
-    $('h').textContent = text(M._kv_step_text());
+// Shows progress and Cancel once the work takes longer than a moment.
+function showProgress(bar, cancel, delay) {
+  const timer = setTimeout(() => {
+    bar.hidden = false;
+    cancel.hidden = false;
+  }, delay);
+  return () => {
+    clearTimeout(timer);
+    bar.hidden = true;
+    cancel.hidden = true;
+    bar.removeAttribute('value');
+  };
+}
+
+// What a worker that stopped leaves to say; everything shown stays.
+function stoppedText(error) {
+  return error.message === 'cancelled' ? ''
+    : 'The calculation stopped (' + error.message + '); everything shown before is kept.';
+}
+
+async function press() {
+  if (busy) return;
+  setBusy(true);
+  const done = showProgress($('press-progress'), $('press-cancel'), 300);
+  const method = Number(document.querySelector('input[name="method"]:checked').value);
+  const started = performance.now();
+  try {
+    const answer = await engine.ask('calculate', {x1: $('x1').value, N: $('N').value, method});
+    $('failure').textContent = answer.failure || (answer.warning ? 'Note: ' + answer.warning : '');
+    $('h').textContent = answer.stepText;
     // New lines only: the list keeps every calculation.
     const list = $('list');
-    for (let i = list.children.length; i < M._kv_line_count(); ++i) {
+    for (const line of answer.lines) {
       const item = document.createElement('li');
-      item.textContent = text(M._kv_line(i));
+      item.textContent = line;
       list.append(item);
     }
-    paint();
-  });
-  paint();
-  document.body.dataset.ready = 'true';
-
-  $('study-form').addEventListener('submit', (e) => {
-    e.preventDefault();
-    $('study-failure').textContent = '';
-    const steps = studySteps($('study-steps').value);
-    const x1 = Number($('study-x1').value);
-    const methods = [...document.querySelectorAll('input[name="study-method"]:checked')].map((c) => c.value);
-    if (typeof steps === 'string' || !Number.isFinite(x1) || methods.length === 0) {
-      $('study-failure').textContent = typeof steps === 'string' ? steps
-        : !Number.isFinite(x1) ? 'x1: "' + $('study-x1').value + '" is not a number.' : 'Choose at least one method.';
-      return;
-    }
-    const csv = M.ccall('kv_study', 'string', ['number', 'string', 'string'], [x1, steps.join(','), methods.join(',')]);
-    const rows = csv.trim().split('\n').map((line) => line.split(','));
-    studyTable(rows, (N) => M._kv_study_floor(N));
-    studyChart(rows, (N) => M._kv_study_floor(N), M._kv_study_has_reference() === 1, x1);
-  });
-}
-
-// "20,40,80" or "10..10240": whole numbers of steps, or a message naming the text.
-function studySteps(value) {
-  const whole = (t) => /^\s*\d+\s*$/.test(t) && Number(t) >= 1 && Number(t) <= 2147483646 ? Number(t) : null;
-  let steps = [];
-  if (value.includes('..')) {
-    const [a, b] = value.split('..').map(whole);
-    if (a === null || b === null || b < a) return 'N: "' + value + '" is not a range such as 10..10240.';
-    for (let n = a; n <= b; n *= 2) steps.push(n);
-  } else {
-    steps = value.split(',').map(whole);
-    if (steps.some((n) => n === null)) return 'N: "' + value + '" is not a list of whole numbers such as 20,40,80.';
+    if (answer.lines.length) list.lastElementChild.scrollIntoView({block: 'nearest'});
+    if (answer.picture) paintPicture(answer.picture);
+    // How long the press took, from the click to the picture, for whoever asks.
+    document.body.dataset.pressSeconds = String((performance.now() - started) / 1000);
+  } catch (error) {
+    $('failure').textContent = stoppedText(error);
+  } finally {
+    done();
+    setBusy(false);
   }
-  if (steps.length > 40) return 'N: "' + value + '" asks for more than 40 step counts.';
-  return [...new Set(steps)].sort((p, q) => p - q);
 }
 
-function studyTable(rows, floor) {
+// The study's chart from its model: shapes in pixels, drawn in order.
+function drawChart(chart) {
+  const canvas = $('study-chart');
+  const ratio = window.devicePixelRatio || 1;
+  canvas.width = Math.round(chart.width * ratio);
+  canvas.height = Math.round(chart.height * ratio);
+  canvas.style.aspectRatio = chart.width + ' / ' + chart.height;
+  const g = canvas.getContext('2d');
+  g.setTransform(ratio, 0, 0, ratio, 0, 0);
+  const font = (size) => size + 'px "' + chart.font + '", sans-serif';
+  const point = (p, i) => [p[2 * i], p[2 * i + 1]];
+  for (const s of chart.shapes) {
+    g.lineWidth = s.w || 1;
+    g.strokeStyle = s.s || '#000';
+    g.fillStyle = s.f || '#fff';
+    g.setLineDash(s.d ? [6, 4] : []);
+    g.lineCap = 'butt';
+    const stroke = () => { if (s.s) g.stroke(); };
+    const fill = () => { if (s.f) g.fill(); };
+    if (s.k === 'text') {
+      g.save();
+      g.translate(...point(s.p, 0));
+      if (s.v) g.rotate(-Math.PI / 2);
+      g.font = font(s.z);
+      const w1 = g.measureText(s.t).width;
+      g.font = font(s.z * 0.75);
+      const w2 = s.u ? g.measureText(s.u).width : 0;
+      const start = s.a === 'middle' ? -(w1 + w2) / 2 : s.a === 'end' ? -(w1 + w2) : 0;
+      g.fillStyle = s.s || '#000';
+      g.font = font(s.z);
+      g.fillText(s.t, start, 0);
+      if (s.u) {
+        g.font = font(s.z * 0.75);
+        g.fillText(s.u, start + w1, -s.z * 0.36);
+      }
+      g.restore();
+      continue;
+    }
+    g.beginPath();
+    if (s.k === 'rect') {
+      const [x0, y0] = point(s.p, 0), [x1, y1] = point(s.p, 1);
+      g.rect(x0, y0, x1 - x0, y1 - y0);
+      fill();
+      stroke();
+    } else if (s.k === 'marker') {
+      const [x, y] = point(s.p, 0), r = s.z;
+      const path = {
+        'circle': () => g.arc(x, y, r, 0, 2 * Math.PI),
+        'square': () => g.rect(x - r, y - r, 2 * r, 2 * r),
+        'triangle-up': () => { g.moveTo(x, y - r); g.lineTo(x + r, y + r); g.lineTo(x - r, y + r); g.closePath(); },
+        'diamond': () => { g.moveTo(x, y - r); g.lineTo(x + r, y); g.lineTo(x, y + r); g.lineTo(x - r, y); g.closePath(); },
+        'triangle-down': () => { g.moveTo(x, y + r); g.lineTo(x + r, y - r); g.lineTo(x - r, y - r); g.closePath(); },
+        'plus': () => { g.moveTo(x - r, y); g.lineTo(x + r, y); g.moveTo(x, y - r); g.lineTo(x, y + r); },
+        'cross': () => { g.moveTo(x - r, y - r); g.lineTo(x + r, y + r); g.moveTo(x - r, y + r); g.lineTo(x + r, y - r); },
+      }[s.m];
+      path();
+      fill();
+      stroke();
+    } else {
+      for (let i = 0; i < s.p.length / 2; ++i) (i ? g.lineTo : g.moveTo).call(g, ...point(s.p, i));
+      if (s.k === 'polygon') g.closePath();
+      fill();
+      stroke();
+    }
+  }
+}
+
+function studyTable(header, rows) {
   const table = $('study-table');
   table.replaceChildren();
-  rows.forEach((cells, r) => {
+  const head = document.createElement('tr');
+  for (const cell of header) {
+    const th = document.createElement('th');
+    th.scope = 'col';
+    th.textContent = cell;
+    head.append(th);
+  }
+  table.append(head);
+  for (const cells of rows) {
     const tr = document.createElement('tr');
-    cells.forEach((cell, c) => {
-      const td = document.createElement(r === 0 ? 'th' : 'td');
-      const number = Number(cell);
-      td.textContent = r > 0 && c === 5 && cell !== '' ? number.toExponential(3)
-        : r > 0 && c === 6 && cell !== '' ? number.toFixed(2)
-        : r > 0 && c === 6 && cells[5] !== '' && Number(cells[5]) <= floor(Number(cells[1])) ? 'round-off' : cell;
+    for (const cell of cells) {
+      const td = document.createElement('td');
+      td.textContent = cell;
       tr.append(td);
-    });
-    table.append(tr);
-  });
-}
-
-// The errors on logarithmic scales: a line and markers per method (hollow at
-// the floor), dashed slopes of orders 1, 2, 4 and 5, the floor as a band.
-function studyChart(rows, floor, hasReference, x1) {
-  const canvas = $('study-chart');
-  const g = canvas.getContext('2d');
-  const W = canvas.width, H = canvas.height;
-  const area = {left: 90, top: 50, right: W - 260, bottom: H - 70};
-  g.fillStyle = '#fff';
-  g.fillRect(0, 0, W, H);
-  g.fillStyle = '#000';
-  g.font = '15px sans-serif';
-  g.textAlign = 'center';
-  g.fillText('Error at x1 = ' + x1 + ' against the number of steps N', W / 2, 28);
-  // method,N,h,y1,y2,error,order: an error without an order is at the floor
-  // (or the first of its method, which the chart tells apart by the floor).
-  const runs = rows.slice(1).map((c) => ({name: c[0], N: Number(c[1]), error: c[5] === '' ? NaN : Number(c[5])}));
-  for (const r of runs) r.floored = r.error <= floor(r.N);
-  const names = [...new Set(runs.map((r) => r.name))];
-  const drawn = runs.filter((r) => r.error > 0);
-  if (!hasReference || drawn.length === 0) {
-    g.fillText(hasReference ? 'No error to show' : 'No reference: the solution grows without bound before x1',
-               (area.left + area.right) / 2, (area.top + area.bottom) / 2);
-    return;
-  }
-  const Ns = [...new Set(runs.map((r) => r.N))].sort((a, b) => a - b);
-  const lg = Math.log10;
-  const span = Math.max(lg(Ns[Ns.length - 1]) - lg(Ns[0]), 0.5);
-  const x0 = lg(Ns[0]) - span * 0.04, xEnd = lg(Ns[Ns.length - 1]) + span * 0.04;
-  const eLow = Math.min(...drawn.map((r) => Math.min(r.error, floor(r.N))));
-  const eHigh = Math.max(...drawn.map((r) => r.error));
-  const y0 = Math.floor(lg(eLow)), yEnd = Math.max(Math.ceil(lg(eHigh)), y0 + 1);
-  const at = (N, e) => [area.left + (lg(N) - x0) / (xEnd - x0) * (area.right - area.left),
-                        area.bottom - (lg(e) - y0) / (yEnd - y0) * (area.bottom - area.top)];
-  g.save();
-  g.beginPath();
-  g.rect(area.left, area.top, area.right - area.left, area.bottom - area.top);
-  g.clip();
-  // The floor band.
-  g.fillStyle = '#e1e1e1';
-  g.beginPath();
-  g.moveTo(area.left, area.bottom);
-  for (let i = 0; i <= 64; ++i) {
-    const N = 10 ** (x0 + (xEnd - x0) * i / 64);
-    g.lineTo(...at(N, Math.max(floor(N), 10 ** y0)));
-  }
-  g.lineTo(area.right, area.bottom);
-  g.fill();
-  // Grid: the step counts across, decades upwards.
-  g.strokeStyle = '#d7d7d7';
-  g.lineWidth = 1;
-  for (const N of Ns) {
-    const [x] = at(N, 1);
-    g.beginPath(); g.moveTo(x, area.top); g.lineTo(x, area.bottom); g.stroke();
-  }
-  for (let d = y0; d <= yEnd; ++d) {
-    const [, y] = at(1, 10 ** d);
-    g.beginPath(); g.moveTo(area.left, y); g.lineTo(area.right, y); g.stroke();
-  }
-  // Guide slopes through the first point of the first method of each order.
-  g.setLineDash([6, 4]);
-  g.strokeStyle = '#6e6e6e';
-  g.fillStyle = '#555';
-  g.textAlign = 'left';
-  for (const order of [1, 2, 4, 5]) {
-    const anchor = drawn.find((r) => ORDERS[methodIndex(r.name)] === order);
-    if (!anchor) continue;
-    const N1 = Ns[Ns.length - 1];
-    const a = at(anchor.N, anchor.error * 4), b = at(N1, anchor.error * 4 * (anchor.N / N1) ** order);
-    g.beginPath(); g.moveTo(...a); g.lineTo(...b); g.stroke();
-    g.fillText('order ' + order, a[0] + (b[0] - a[0]) * 0.3 + 6, a[1] + (b[1] - a[1]) * 0.3 - 6);
-  }
-  g.setLineDash([]);
-  // The methods.
-  for (const name of names) {
-    const colour = COLOURS[methodIndex(name)];
-    const points = drawn.filter((r) => r.name === name);
-    g.strokeStyle = colour;
-    g.lineWidth = 1.6;
-    g.beginPath();
-    points.forEach((r, i) => (i ? g.lineTo : g.moveTo).call(g, ...at(r.N, r.error)));
-    g.stroke();
-    for (const r of points) {
-      g.beginPath();
-      g.arc(...at(r.N, r.error), 4.5, 0, 2 * Math.PI);
-      g.fillStyle = r.floored ? '#fff' : colour;
-      g.fill();
-      g.stroke();
     }
+    table.append(tr);
   }
-  g.restore();
-  // Frame, labels and legend.
-  g.strokeStyle = '#000';
-  g.lineWidth = 1;
-  g.strokeRect(area.left, area.top, area.right - area.left, area.bottom - area.top);
-  g.fillStyle = '#000';
-  g.font = '13px sans-serif';
-  g.textAlign = 'center';
-  for (const N of Ns) g.fillText(String(N), at(N, 1)[0], area.bottom + 20);
-  g.fillText('number of steps N', (area.left + area.right) / 2, area.bottom + 48);
-  g.textAlign = 'right';
-  for (let d = y0; d <= yEnd; ++d) g.fillText('1e' + d, area.left - 8, at(1, 10 ** d)[1] + 4);
-  g.textAlign = 'left';
-  names.forEach((name, i) => {
-    const y = area.top + 10 + 40 * i, left = area.right + 18, colour = COLOURS[methodIndex(name)];
-    g.fillStyle = colour;
-    g.beginPath(); g.arc(left + 10, y, 5, 0, 2 * Math.PI); g.fill();
-    g.fillStyle = '#000';
-    g.fillText(name, left + 24, y + 4);
-    const orders = rows.slice(1).filter((c) => c[0] === name && c[6] !== '').map((c) => Number(c[6]))
-      .sort((a, b) => a - b);
-    g.fillStyle = '#444';
-    g.fillText(orders.length ? 'observed order ' + orders[Math.floor(orders.length / 2)].toFixed(2)
-      : 'no order measured', left + 24, y + 20);
-  });
-  g.fillText('Hollow markers: errors at the floor.', area.right + 18, area.top + 10 + 40 * names.length);
 }
 
-const RESULT_NAMES = ['Euler Method', 'Euler End-Point Method', 'Euler Mid-Point Method', 'Runge-Kutta-4 Method',
-                      'Runge-Kutta-Fehlberg Method', 'Runge-Kutta-Merson Method', 'Runge-Kutta-Gill Method'];
-function methodIndex(name) { return Math.max(0, RESULT_NAMES.indexOf(name)); }
+async function runStudy() {
+  if (busy) return;
+  setBusy(true);
+  const bar = $('study-progress');
+  const done = showProgress(bar, $('study-cancel'), 300);
+  const chosen = [...document.querySelectorAll('input[name="study-method"]:checked')].map((c) => c.value);
+  const width = Math.max(320, Math.min(900, $('study').clientWidth || 900));
+  try {
+    const answer = await engine.ask('study', {x1: $('study-x1').value, steps: $('study-steps').value,
+                                              methods: chosen.join(''), width, height: 600},
+                                    (count, total) => { bar.max = total; bar.value = count; });
+    $('study-failure').textContent = answer.failure || '';
+    if (!answer.failure) {
+      studyTable(answer.header, answer.rows);
+      $('study-notes').replaceChildren(...answer.notes.map((note) => {
+        const item = document.createElement('li');
+        item.textContent = note;
+        return item;
+      }));
+      drawChart(answer.chart);
+    }
+  } catch (error) {
+    $('study-failure').textContent = stoppedText(error);
+  } finally {
+    done();
+    setBusy(false);
+  }
+}
 
-methodChoices($('methods'), 'radio', 'method');
-methodChoices($('study-methods'), 'checkbox', 'study-method');
-tabs();
-KavrinModule().then(start);
+async function start() {
+  tabs();
+  engine = new Engine(null);
+  const answer = await engine.ask('methods');
+  methods = answer.methods;
+  methodChoices($('methods'), 'radio', 'method');
+  methodChoices($('study-methods'), 'checkbox', 'study-method');
+  paintPicture((await engine.ask('resize', pictureSize())).picture);
+  // A wider screen gives the picture more room; the next press draws at it.
+  window.matchMedia('(min-width: 1400px)').addEventListener('change', () => engine.ask('resize', pictureSize()));
+  $('calculate-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    press();
+  });
+  $('study-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    runStudy();
+  });
+  for (const id of ['press-cancel', 'study-cancel']) $(id).addEventListener('click', () => engine.restart());
+  setBusy(false);
+  document.body.dataset.ready = 'true';
+}
+
+start();

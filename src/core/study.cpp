@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cfloat>
 #include <cmath>
+#include <mutex>
 
 #include "core/calculation.h"
 #include "core/number_text.h"
@@ -208,8 +209,15 @@ Study RunStudy(const StudyOptions& options) {
   std::stable_sort(order.begin(), order.end(),
                    [&](std::size_t l, std::size_t r) { return study.runs[l].N > study.runs[r].N; });
   std::atomic<std::size_t> next{0};
+  std::atomic<bool> stopped{false};
+  std::mutex progress_lock;
+  std::size_t done = 0;
   auto work = [&] {
     for (std::size_t k = next++; k < order.size(); k = next++) {
+      if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
+        stopped = true;
+        return;
+      }
       StudyRun& run = study.runs[order[k]];
       // As the window computes it: h = (x1 - x0)/N, floor(N) steps from the start.
       constexpr State<double> start = BuiltInSystem::kStart;
@@ -226,11 +234,19 @@ Study RunStudy(const StudyOptions& options) {
                                                          std::to_string(march.failed_step) + ".")
                           .what();
       }
+      if (options.progress) {
+        const std::lock_guard<std::mutex> hold(progress_lock);
+        options.progress(++done, order.size());
+      }
     }
   };
   const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(
       options.threads == 0 ? HardwareThreads() : options.threads, std::max<std::size_t>(order.size(), 1)));
   RunShares(threads, [&](unsigned) { work(); });
+  if (stopped) {
+    study.cancelled = true;
+    return study;
+  }
 
   // Errors, then the observed order between neighbouring N of one method.
   const Reference& ref = study.reference;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,10 +53,17 @@ struct StudyOptions {
   std::vector<double> steps;    // whole numbers from 1 up, ascending
   std::vector<Method> methods;  // in the order to report them
   unsigned threads = 0;         // 0: one per hardware thread
+  // Told after each run how many runs are done of how many; called from the
+  // threads that ran them, one call at a time.
+  std::function<void(std::size_t done, std::size_t total)> progress;
+  // Once set, the runs under way stop within 2^16 steps, no further run
+  // starts, and the study comes back cancelled.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct Study {
   double x1 = 0;
+  bool cancelled = false;
   Reference reference;
   std::vector<StudyRun> runs;  // per method in the options' order, N ascending
   // Errors at or below this, for a run of N steps, are marked AtFloor: within

@@ -53,24 +53,19 @@ std::string Table(const Study& study, bool markdown) {
   } else {
     out += NoReferenceText(study) + "\n\n";
   }
+  const StudyTableCells table = StudyTable(study);
   if (markdown) {
-    out += "| method | N | h | y1 | y2 | error | order |\n|---|---:|---:|---:|---:|---:|---:|\n";
+    out += "|";
+    for (const std::string& cell : table.header) out += " " + cell + " |";
+    out += "\n|---|---:|---:|---:|---:|---:|---:|\n";
   } else {
     char header[160];
-    std::snprintf(header, sizeof header, "%-28s %10s %24s %24s %24s %10s %10s\n", "method", "N", "h", "y1", "y2",
-                  "error", "order");
+    std::snprintf(header, sizeof header, "%-28s %10s %24s %24s %24s %10s %10s\n", table.header[0].c_str(),
+                  table.header[1].c_str(), table.header[2].c_str(), table.header[3].c_str(), table.header[4].c_str(),
+                  table.header[5].c_str(), table.header[6].c_str());
     out += header;
   }
-  for (const StudyRun& run : study.runs) {
-    const bool failed = run.status == StudyRun::Status::Failed;
-    const bool error = !failed && run.status != StudyRun::Status::NoReference;
-    const std::string cells[] = {Name(run.method),
-                                 RoundTripText(run.N),
-                                 RoundTripText(run.h),
-                                 failed ? "" : RoundTripText(run.y1),
-                                 failed ? "" : RoundTripText(run.y2),
-                                 error ? ScientificText(run.error, 3) : "",
-                                 run.order ? FixedText(*run.order, 2, ".") : OrderNote(run)};
+  for (const std::vector<std::string>& cells : table.rows) {
     if (markdown) {
       out += "|";
       for (const std::string& cell : cells) out += " " + cell + " |";
@@ -82,17 +77,35 @@ std::string Table(const Study& study, bool markdown) {
       out += line;
     }
   }
-  bool noted = false;
-  for (const StudyRun& run : study.runs) {
-    if (run.status != StudyRun::Status::Failed) continue;
-    if (!noted) out += "\n";
-    noted = true;
-    out += Name(run.method) + ", N = " + RoundTripText(run.N) + ": " + run.failure + "\n";
-  }
+  const std::vector<std::string> failures = FailedRuns(study);
+  if (!failures.empty()) out += "\n";
+  for (const std::string& failure : failures) out += failure + "\n";
   return out;
 }
 
 }  // namespace
+
+StudyTableCells StudyTable(const Study& study) {
+  StudyTableCells table;
+  table.header = {"method", "N", "h", "y1", "y2", "error", "order"};
+  for (const StudyRun& run : study.runs) {
+    const bool failed = run.status == StudyRun::Status::Failed;
+    const bool error = !failed && run.status != StudyRun::Status::NoReference;
+    table.rows.push_back({Name(run.method), RoundTripText(run.N), RoundTripText(run.h),
+                          failed ? "" : RoundTripText(run.y1), failed ? "" : RoundTripText(run.y2),
+                          error ? ScientificText(run.error, 3) : "",
+                          run.order ? FixedText(*run.order, 2, ".") : OrderNote(run)});
+  }
+  return table;
+}
+
+std::vector<std::string> FailedRuns(const Study& study) {
+  std::vector<std::string> lines;
+  for (const StudyRun& run : study.runs)
+    if (run.status == StudyRun::Status::Failed)
+      lines.push_back(Name(run.method) + ", N = " + RoundTripText(run.N) + ": " + run.failure);
+  return lines;
+}
 
 std::string NoReferenceText(const Study& study) {
   const std::optional<double> pole = PoleBefore(study.x1, study.x1 - BuiltInSystem::kStart.x);

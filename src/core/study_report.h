@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/study.h"
 
@@ -17,6 +18,17 @@ std::optional<ReportFormat> ReportFormatNamed(std::string_view name);
 // none applies; text and Markdown add the reference and mark the errors at
 // the floor.
 std::string StudyReport(const Study& study, ReportFormat format);
+
+// The study's table as the text and Markdown reports and the page show it:
+// a header and one row of cells per run.
+struct StudyTableCells {
+  std::vector<std::string> header;
+  std::vector<std::vector<std::string>> rows;
+};
+StudyTableCells StudyTable(const Study& study);
+
+// A line for each run that overflowed: "Euler Method, N = 10: Overflow: ...".
+std::vector<std::string> FailedRuns(const Study& study);
 
 // Why a study has no reference: the solution's pole before x1.
 std::string NoReferenceText(const Study& study);

@@ -19,12 +19,15 @@
 #include <windows.h>
 #elif defined(__APPLE__)
 #include <mach/mach.h>
+#elif defined(__EMSCRIPTEN__)
+#include <emscripten/heap.h>
+#include <malloc.h>
 #endif
 
 namespace kavrin {
 namespace {
 
-constexpr std::uint64_t kUnknown = std::numeric_limits<std::uint64_t>::max();
+[[maybe_unused]] constexpr std::uint64_t kUnknown = std::numeric_limits<std::uint64_t>::max();
 
 #if defined(__linux__)
 // "MemAvailable:  123456 kB" from /proc/meminfo.
@@ -154,6 +157,12 @@ std::uint64_t AvailableMemory() {
   status.dwLength = sizeof status;
   if (GlobalMemoryStatusEx(&status)) return status.ullAvailPhys;
   return kUnknown;
+#elif defined(__EMSCRIPTEN__)
+  // The page's memory may grow to its maximum; what it holds now and does
+  // not use is free too.
+  const std::uint64_t maximum = emscripten_get_heap_max();
+  const std::uint64_t now = emscripten_get_heap_size();
+  return (maximum > now ? maximum - now : 0) + static_cast<std::uint64_t>(mallinfo().fordblks);
 #elif defined(__APPLE__)
   vm_statistics64_data_t stats{};
   mach_msg_type_number_t count = HOST_VM_INFO64_COUNT;

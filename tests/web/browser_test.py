@@ -1,14 +1,21 @@
 #!/usr/bin/python3
-"""The browser page in headless Chromium: the worked example and a failing
-input give the desktop's step size, list lines and picture (its pixel hash
-from the desktop's kavrin_plot_hash), and the study tab shows a table and a
-chart. Usage: browser_test.py SITE_DIR PLOT_HASH_PROGRAM [SCREENSHOT.png]"""
+"""The browser page in headless Chromium, as a user meets it: the worked example
+and a failing input give the desktop's step size, list lines and picture (its
+pixel hash from the desktop's kavrin_plot_hash); step counts that broke the
+page before and a text of two million characters leave it working; the same
+large press twice, and the step count an out-of-memory report suggests,
+succeed; a long study leaves the page responsive and Cancel restores what was
+shown; the press time against the desktop's is printed; the page fits a phone's
+width; an axe-core audit finds nothing; the browser log stays clean.
+Usage: browser_test.py SITE PLOT_HASH KAVRIN AXE_JS [SCREENSHOT.png [PHONE.png]]"""
 import functools
 import http.server
+import re
 import subprocess
 import sys
 import tempfile
 import threading
+import time
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -18,8 +25,8 @@ from selenium.webdriver.support.ui import WebDriverWait
 
 # FNV-1a over the canvas as 0xAARRGGBB bytes, low byte first, as the desktop tool hashes.
 CANVAS_HASH = """
-const g = document.getElementById('plot').getContext('2d');
-const d = g.getImageData(0, 0, 317, 245).data;
+const c = document.getElementById(arguments[0]);
+const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
 let h = 2166136261 >>> 0;
 for (let i = 0; i < d.length; i += 4) {
   for (const b of [d[i + 2], d[i + 1], d[i], d[i + 3]]) { h ^= b; h = Math.imul(h, 16777619) >>> 0; }
@@ -40,13 +47,17 @@ def check(condition, what):
 
 
 def main():
-    site, plot_hash = sys.argv[1], sys.argv[2]
+    site, plot_hash, kavrin, axe = sys.argv[1:5]
+    screenshots = sys.argv[5:]
+
     class Quiet(http.server.SimpleHTTPRequestHandler):
+        extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, '.wasm': 'application/wasm',
+                          '.js': 'text/javascript'}
+
         def log_message(self, *args):
             pass
 
-    handler = functools.partial(Quiet, directory=site)
-    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Quiet, directory=site))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     options = webdriver.ChromeOptions()
     options.binary_location = '/usr/bin/chromium'
@@ -54,61 +65,176 @@ def main():
                  '--disable-background-networking', '--disable-component-update', '--disable-sync',
                  '--window-size=1280,1000', '--user-data-dir=' + tempfile.mkdtemp()):
         options.add_argument(flag)
+    options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
     driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+    url = 'http://127.0.0.1:%d/index.html' % server.server_port
     try:
         driver.set_page_load_timeout(30)
-        driver.get('http://127.0.0.1:%d/index.html' % server.server_port)
-        WebDriverWait(driver, 30).until(lambda d: d.execute_script("return document.body.dataset.ready === 'true'"))
+        driver.set_script_timeout(120)
+
+        def load():
+            driver.get(url)
+            WebDriverWait(driver, 30).until(
+                lambda d: d.execute_script("return document.body.dataset.ready === 'true'"))
+
+        def idle():
+            WebDriverWait(driver, 300, poll_frequency=0.02).until(
+                lambda d: not d.execute_script("return document.getElementById('calculate').disabled"))
 
         def press(x1, n, method):
             driver.find_elements(By.CSS_SELECTOR, 'input[name="method"]')[method].click()
-            for field, value in (('x1', x1), ('N', n)):
-                box = driver.find_element(By.ID, field)
-                box.clear()
-                box.send_keys(value)
-            driver.find_element(By.ID, 'N').send_keys(Keys.ENTER)  # Enter presses CALCULATE
+            # Long texts go in as a user pasting them would, not key by key.
+            driver.execute_script("document.getElementById('x1').value = arguments[0];"
+                                  "document.getElementById('N').value = arguments[1];", x1, n)
+            driver.find_element(By.ID, 'N').send_keys(Keys.END, Keys.ENTER)  # Enter presses CALCULATE
+            time.sleep(0.05)
+            idle()
 
         def lines():
             return [li.get_attribute('textContent') for li in driver.find_elements(By.CSS_SELECTOR, '#list li')]
+
+        def failure():
+            return driver.find_element(By.ID, 'failure').text
 
         def desktop_hash(x1, n, method):
             return subprocess.run([plot_hash, x1, n, str(method)], check=True, capture_output=True,
                                   text=True).stdout.strip()
 
+        load()
+        # The methods come from the WebAssembly build: the desktop's captions.
+        captions = subprocess.run([plot_hash, '--captions'], check=True, capture_output=True, text=True).stdout
+        shown = [label.text.strip() for label in driver.find_elements(By.CSS_SELECTOR, '#methods label')]
+        check(shown == captions.strip().split('\n'), 'method captions: %r' % shown)
+
         # The worked example.
         press('0.1', '1', 0)
         check(driver.find_element(By.ID, 'h').text == '0.1', 'step size of the worked example')
         check(lines() == ['0.1000    0.90000000       -0.90000000   Euler Method', ' '], 'lines: %r' % lines())
-        check(driver.execute_script(CANVAS_HASH) == desktop_hash('0.1', '1', 0), 'picture of the worked example')
+        check(driver.execute_script(CANVAS_HASH, 'plot') == desktop_hash('0.1', '1', 0), 'worked example picture')
         # A failing input: a report beside the inputs, the list and picture kept.
         press('0.5', 'abc', 3)
-        failure = driver.find_element(By.ID, 'failure').text
-        check(failure.startswith('Division by zero') and '"abc"' in failure, 'report: ' + failure)
+        check(failure().startswith('Division by zero') and '"abc"' in failure(), 'report: ' + failure())
         check(len(lines()) == 2, 'the list kept after a failure')
-        check(driver.execute_script(CANVAS_HASH) == desktop_hash('0.1', '1', 0), 'picture kept after a failure')
+        check(driver.execute_script(CANVAS_HASH, 'plot') == desktop_hash('0.1', '1', 0), 'picture kept')
         # A longer run, lenient texts, another method.
         press('2', '2 00', 3)
-        check(driver.find_element(By.ID, 'failure').text == '', 'no report after a good press')
-        check(lines()[2] == '2.0000    2.70648291       1.22995147   Runge-Kutta-4 Method', 'line: %r' % lines())
-        check(driver.execute_script(CANVAS_HASH) == desktop_hash('2', '200', 3), 'picture of 200 RK4 steps')
-        if len(sys.argv) > 3:
-            driver.save_screenshot(sys.argv[3])
+        check(failure() == '', 'no report after a good press')
+        good = '2.0000    2.70648291       1.22995147   Runge-Kutta-4 Method'
+        check(lines()[2] == good, 'line: %r' % lines())
+        check(driver.execute_script(CANVAS_HASH, 'plot') == desktop_hash('2', '200', 3), 'picture of 200 RK4 steps')
+        if screenshots:
+            driver.save_screenshot(screenshots[0])
 
-        # The study tab: a table and a chart.
+        # Step counts whose tables cannot fit, and a very long text: a report
+        # each, and the page goes on as before.
+        for n in ('2147483646', '1073741822', '536870910', '2e8', '9' * 2_000_000):
+            count = len(lines())
+            press('1', n, 3)
+            shown = failure()
+            check(shown.startswith('Out of memory') or shown.startswith('Overflow'), 'N %s...: %s' % (n[:12], shown))
+            check(len(shown) < 400, 'the report quotes a cut text: %d characters' % len(shown))
+            check(len(lines()) == count, 'no line for N %s...' % n[:12])
+            press('2', '200', 3)
+            check(lines()[-2] == good and failure() == '', 'a press after N %s...: %r' % (n[:12], lines()[-2:]))
+            check(driver.execute_script(CANVAS_HASH, 'plot') == desktop_hash('2', '200', 3), 'picture after it')
+
+        # The step count the report suggests succeeds.
+        press('1', '2147483646', 3)
+        suggested = re.search(r'Enter at most (\d+) steps', failure())
+        check(suggested is not None, 'a suggestion: ' + failure())
+        if suggested:
+            count = len(lines())
+            press('1', suggested.group(1), 3)
+            check(failure() == '' and len(lines()) == count + 2, 'the suggested N: ' + failure())
+
+        # The same large press twice; the second is timed against the
+        # desktop's command line on one core.
+        press('1', '1e7', 3)
+        check(failure() == '', 'N = 10^7: ' + failure())
+        press('1', '1e7', 3)
+        page = float(driver.execute_script('return document.body.dataset.pressSeconds'))
+        check(failure() == '', 'N = 10^7 again: ' + failure())
+        desktop = min(timed([*(['taskset', '-c', '0'] if has_taskset() else []), kavrin, '--x1', '1', '--steps', '1e7',
+                             '--method', 'rk4']) for _ in range(3))
+        print('press of N = 10^7 (RK4), from the click to the picture: page %.3f s, desktop command line on one '
+              'core %.3f s, ratio %.2f' % (page, desktop, page / desktop))
+
+        # The study: a table and a chart; then a long one stays cancellable.
         driver.find_element(By.ID, 'tab-study').click()
         driver.find_element(By.ID, 'run-study').click()
+        idle()
         rows = driver.find_elements(By.CSS_SELECTOR, '#study-table tr')
         check(len(rows) == 1 + 7 * 11, 'study table rows: %d' % len(rows))
         inked = driver.execute_script("""
-            const d = document.getElementById('study-chart').getContext('2d').getImageData(0, 0, 900, 600).data;
+            const c = document.getElementById('study-chart');
+            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
             let n = 0; for (let i = 0; i < d.length; i += 4) if (d[i] < 128 && d[i + 2] > 128) ++n; return n;""")
         check(inked > 200, 'the chart has blue ink: %d pixels' % inked)
         check('round-off' in driver.find_element(By.ID, 'study-table').text, 'round-off marked in the table')
+        chart = driver.execute_script(CANVAS_HASH, 'study-chart')
+        table = driver.find_element(By.ID, 'study-table').text
+        driver.execute_script("document.getElementById('study-steps').value = '10..16777216'")
+        driver.find_element(By.ID, 'run-study').click()
+        start = time.time()
+        title = driver.execute_script('return document.title')
+        answered = time.time() - start
+        check(title.startswith('Kavrin') and answered < 1, 'a script call during the study: %.2f s' % answered)
+        WebDriverWait(driver, 10).until(lambda d: d.find_element(By.ID, 'study-cancel').is_displayed())
+        running = driver.execute_script("return document.getElementById('run-study').disabled")
+        driver.find_element(By.ID, 'study-cancel').click()
+        idle()
+        check(running and driver.execute_script(CANVAS_HASH, 'study-chart') == chart, 'the chart kept after Cancel')
+        check(driver.find_element(By.ID, 'study-table').text == table, 'the table kept after Cancel')
+        check(driver.find_element(By.ID, 'study-failure').text == '', 'no report after Cancel')
+        driver.execute_script("document.getElementById('study-steps').value = '20,40'")
+        driver.find_element(By.ID, 'run-study').click()
+        idle()
+        check(len(driver.find_elements(By.CSS_SELECTOR, '#study-table tr')) == 1 + 7 * 2, 'a study after Cancel')
+
+        # No accessibility violation, on either tab.
+        driver.execute_script(open(axe).read())
+        for tab in ('tab-study', 'tab-calculation'):
+            driver.find_element(By.ID, tab).click()
+            violations = driver.execute_async_script(
+                "const done = arguments[arguments.length - 1];"
+                "axe.run(document).then((r) => done(r.violations.map((v) => v.id + ': ' + v.help)));")
+            check(violations == [], 'axe-core on %s: %r' % (tab, violations))
+
+        # The browser log: no errors, no content refused by the page's policy.
+        errors = [entry['message'] for entry in driver.get_log('browser')
+                  if entry['level'] == 'SEVERE' or 'Content Security Policy' in entry['message']]
+        check(errors == [], 'browser log: %r' % errors[:5])
+
+        # A phone's width: nothing makes the page wider than the window.
+        driver.set_window_size(360, 800)
+        load()
+        press('2', '200', 3)
+        for tab in ('tab-calculation', 'tab-study'):
+            driver.find_element(By.ID, tab).click()
+            if tab == 'tab-study':
+                driver.find_element(By.ID, 'run-study').click()
+                idle()
+            wide = driver.execute_script('return [document.documentElement.scrollWidth, window.innerWidth]')
+            check(wide[0] <= wide[1], 'at 360 px, %s is %d px wide in a %d px window' % (tab, wide[0], wide[1]))
+        if len(screenshots) > 1:
+            driver.find_element(By.ID, 'tab-calculation').click()
+            driver.execute_script('window.scrollTo(0, 0)')
+            driver.save_screenshot(screenshots[1])
     finally:
         driver.quit()
         server.shutdown()
     print('%d passed, %d failed' % (checks - failures, failures))
     return 1 if failures else 0
+
+
+def has_taskset():
+    return subprocess.run(['sh', '-c', 'command -v taskset'], capture_output=True).returncode == 0
+
+
+def timed(command):
+    start = time.time()
+    subprocess.run(command, check=True, capture_output=True)
+    return time.time() - start
 
 
 if __name__ == '__main__':
