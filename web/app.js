@@ -270,9 +270,12 @@ async function runStudy() {
   const done = showProgress(bar, $('study-cancel'), 300);
   const chosen = [...document.querySelectorAll('input[name="study-method"]:checked')].map((c) => c.value);
   const width = Math.max(320, Math.min(900, $('study').clientWidth || 900));
+  const started = performance.now();
   try {
     const answer = await engine.ask('study', {x1: $('study-x1').value, steps: $('study-steps').value,
-                                              methods: chosen.join(''), width, height: 600},
+                                              methods: chosen.join(''), against: Number($('study-against').value),
+                                              width, height: 600},
+
                                     (count, total) => { bar.max = total; bar.value = count; });
     $('study-failure').textContent = answer.failure || '';
     if (!answer.failure) {
@@ -283,7 +286,9 @@ async function runStudy() {
         return item;
       }));
       drawChart(answer.chart);
+      document.body.dataset.studySeconds = String((performance.now() - started) / 1000);
     }
+
   } catch (error) {
     $('study-failure').textContent = stoppedText(error);
   } finally {

@@ -5,6 +5,7 @@
 // return. Texts come in on the heap (never the stack), so no length breaks it.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <string>
@@ -20,9 +21,8 @@
 
 // The page's measure of a text in the chart's font (an OffscreenCanvas in the
 // worker), or -1 where it has none.
-EM_JS(double, kv_text_width, (const char* text, double size), {
-  return Module.measureText ? Module.measureText(UTF8ToString(text), size) : -1;
-});
+EM_JS(double, kv_text_width, (const char* text, double size),
+      { return Module.measureText ? Module.measureText(UTF8ToString(text), size) : -1; });
 
 // Tells the page how far a study has come.
 EM_JS(void, kv_progress, (double done, double total), {
@@ -121,14 +121,16 @@ EMSCRIPTEN_KEEPALIVE int kv_width() { return State().picture.PixelWidth(); }
 EMSCRIPTEN_KEEPALIVE int kv_height() { return State().picture.PixelHeight(); }
 
 // The convergence study: x1 and the step counts as the user typed them,
-// the methods as their places in the method table ("0,3,4"), and the chart's
-// size. Returns JSON: {"failure":...} for wrong input, else {"header":[...],
+// the methods as their places in the method table ("034"), what the chart
+// sets the error against (0 steps, 1 evaluations, 2 seconds) and its size.
+// Returns JSON: {"failure":...} for wrong input, else {"header":[...],
 // "rows":[[...],...],"notes":[...],"chart":{...}}.
-EMSCRIPTEN_KEEPALIVE const char* kv_study(const char* x1, const char* steps, const char* methods, int width,
-                                          int height) {
+EMSCRIPTEN_KEEPALIVE const char* kv_study(const char* x1, const char* steps, const char* methods, int against,
+                                          int width, int height) {
   std::string& out = State().text;
   kavrin::StudyOptions options;
   options.threads = 1;
+  options.against = static_cast<kavrin::Against>(std::clamp(against, 0, 2));
   options.progress = [](std::size_t done, std::size_t total) {
     kv_progress(static_cast<double>(done), static_cast<double>(total));
   };
@@ -170,6 +172,14 @@ EMSCRIPTEN_KEEPALIVE const char* kv_study(const char* x1, const char* steps, con
     out += (first ? "" : ",") + Json(failure);
     first = false;
   }
+  if (study.reference.valid()) {
+    std::string orders = "Fitted orders:";
+    for (const kavrin::Method method : options.methods)
+      orders += std::string(method == options.methods.front() ? " " : "; ") + std::string(kavrin::Info(method).id) +
+                " " + kavrin::OrderText(study, method);
+    out += (first ? "" : ",") + Json(orders);
+  }
+
   out += "],\"chart\":" + kavrin::ChartJson(kavrin::StudyChart(study, width, height, TextWidth)) + "}";
   return out.c_str();
 }

@@ -72,8 +72,9 @@ function handle(M, request) {
       study = request.id;
       try {
         return JSON.parse(text(withTexts(M, [request.x1, request.steps, request.methods],
-                                         (x1, steps, methods) => M._kv_study(x1, steps, methods, request.width,
-                                                                             request.height))));
+                                         (x1, steps, methods) => M._kv_study(x1, steps, methods, request.against,
+                                                                             request.width, request.height))));
+
       } finally {
         study = null;
       }

@@ -39,8 +39,11 @@ constexpr char kHelp[] =
     "  kavrin --x1 2 --steps 200 --method rk4\n"
     "--table writes the whole solution as CSV (i,x,y1,y2), to standard output for -, for example\n"
     "  kavrin --x1 2 --steps 200 --method rk4 --table solution.csv\n"
-    "--compare runs the convergence study, error against a reference solution and observed order, for example\n"
+    "--compare runs the convergence study: each run's error against a reference solution, split into the\n"
+    "method's truncation and the run's own rounding (the run repeated in wider arithmetic), and the\n"
+    "observed order, for example\n"
     "  kavrin --compare --x1 1 --steps 10..10240 --method rk4,rkf --plot study.svg\n"
+    "  kavrin --compare --against evaluations --plot work.svg   (error against the work done)\n"
     "\n"
     "Numbers are read as the window reads them (\"1 000\" is 1000), with \".\" as the decimal separator.\n"
     "Methods: euler, euler-ep, euler-mp, rk4, rkf, rkm, rk4g, or the names of the result line.\n"
@@ -61,7 +64,10 @@ constexpr char kHelp[] =
     "  --compare          Run the convergence study of the chosen methods.\n"
     "  --format <format>  The study's table: text (default), csv or markdown.\n"
     "  --plot <FILE>      Draw the study as a log-log chart, 900 x 600, to FILE.svg\n"
-    "                     or FILE.png (implies --compare).\n";
+    "                     or FILE.png (implies --compare).\n"
+    "  --against <axis>   The chart's horizontal axis: steps (N, the default),\n"
+    "                     evaluations (of the system, stages x N) or seconds (each\n"
+    "                     run's march, timed alone; adds a seconds column).\n";
 
 // A wrong option: the message names it; the caller adds the usage hint.
 struct UsageError {
@@ -83,7 +89,7 @@ struct Options {
 };
 
 bool TakesValue(std::string_view name) {
-  for (const char* option : {"x1", "steps", "method", "table", "format", "plot"})
+  for (const char* option : {"x1", "steps", "method", "table", "format", "plot", "against"})
     if (name == option) return true;
   return false;
 }
@@ -239,6 +245,14 @@ int Compare(const Options& options, std::ostream& out, std::ostream& err) {
   } else {
     for (const MethodInfo& info : kMethods) study_options.methods.push_back(info.method);
   }
+  const std::string against = options.value("against", "steps");
+  if (against == "evaluations") {
+    study_options.against = Against::Evaluations;
+  } else if (against == "seconds") {
+    study_options.against = Against::Seconds;
+  } else if (against != "steps") {
+    throw UsageError{"--against: unknown axis '" + against + "' (use steps, evaluations or seconds)"};
+  }
   const std::string format = options.value("format", "text");
   const std::optional<ReportFormat> report = ReportFormatNamed(format);
   if (!report) throw UsageError{"--format: unknown format '" + format + "' (use text, csv or markdown)"};
@@ -264,7 +278,7 @@ int Compare(const Options& options, std::ostream& out, std::ostream& err) {
   // place for that, so it is said here.
   std::vector<const StudyRun*> failed;
   for (const StudyRun& run : study.runs)
-    if (run.status == StudyRun::Status::Failed) failed.push_back(&run);
+    if (run.mark == Mark::Overflow) failed.push_back(&run);
   if (!failed.empty() && *report == ReportFormat::Csv) {
     err << kProgram << ": " << failed.size() << " of " << study.runs.size() << " runs overflowed:";
     for (const StudyRun* run : failed)
@@ -292,6 +306,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     if (study && options.has("table"))
       throw UsageError{"--table writes one calculation's solution; it does not go with --compare"};
     if (!study && options.has("format")) throw UsageError{"--format goes with --compare"};
+    if (!study && options.has("against")) throw UsageError{"--against goes with --compare"};
     return study ? Compare(options, out, err) : OneCalculation(options, out, err);
   } catch (const UsageError& error) {
     err << kProgram << ": " << error.message << '\n' << kHint << '\n';

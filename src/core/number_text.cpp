@@ -182,6 +182,12 @@ std::string RoundTripText(double value) {
   return std::string(buffer, ToChars(buffer, buffer + sizeof buffer, value, CharsStyle::Shortest));
 }
 
+std::string WholeText(double value) {
+  if (value != std::floor(value) || std::fabs(value) >= 1e15) return RoundTripText(value);
+  char buffer[32];
+  return std::string(buffer, ToChars(buffer, buffer + sizeof buffer, value, CharsStyle::Fixed));
+}
+
 std::string ShortestText(double value) {
   char buffer[64];
   // Plain decimals where they are short enough to read, else exponent form.

@@ -49,6 +49,10 @@ CharsRead FromChars(const char* first, const char* last, double& value, bool hex
 // study ("0.1", "-2.5e-07").
 std::string RoundTripText(double value);
 
+// A whole number without exponent ("1000000"), any other number in its
+// shortest round-trip form.
+std::string WholeText(double value);
+
 // The shortest text that reads back as the same double: plain decimals where
 // they are short enough to read, else exponent form ("0.1", "1e-07"); for
 // values named in reports.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <mutex>
 
@@ -10,104 +10,75 @@
 #include "core/number_text.h"
 #include "ode/failure.h"
 #include "ode/march.h"
+#include "ode/wide.h"
 #include "platform/threads.h"
 
 namespace kavrin {
 namespace {
 
-using Real = long double;
+// A truncation within this many times the reference's error bound is out of
+// the reference's reach: its size is not known.
+constexpr double kReferenceReach = 10;
 
-// The Taylor series method: at each step the series of y1 and y2 about the
-// current point, from the recurrences of y1' = y1*y2 + x, y2' = x*y2 + y1.
-struct Series {
-  int order;
-  Real tolerance;
+// A run's march alone, timed: repeated until this much time has passed.
+constexpr std::chrono::milliseconds kTiming{10};
+
+// The end of a run's march in the wide type.
+struct WideEnd {
+  long double y1 = 0;
+  long double y2 = 0;
+  bool finished = false;
 };
 
-struct Coefficients {
-  std::vector<Real> a;  // of y1
-  std::vector<Real> b;  // of y2
-};
+bool Cancelled(const std::atomic<bool>* cancel) { return cancel != nullptr && cancel->load(std::memory_order_relaxed); }
 
-void Expand(const Series& s, Real x, Real y1, Real y2, Coefficients& c) {
-  c.a.assign(static_cast<std::size_t>(s.order) + 1, 0);
-  c.b.assign(c.a.size(), 0);
-  c.a[0] = y1;
-  c.b[0] = y2;
-  for (std::size_t k = 0; k < static_cast<std::size_t>(s.order); ++k) {
-    Real product = 0;
-    for (std::size_t j = 0; j <= k; ++j) product += c.a[j] * c.b[k - j];
-    const Real n = static_cast<Real>(k + 1);
-    c.a[k + 1] = (product + (k == 0 ? x : 0) + (k == 1 ? 1 : 0)) / n;
-    c.b[k + 1] = (x * c.b[k] + (k >= 1 ? c.b[k - 1] : 0) + c.a[k]) / n;
-  }
-}
-
-void Evaluate(const Coefficients& c, Real t, Real& y1, Real& y2) {
-  y1 = c.a.back();
-  y2 = c.b.back();
-  for (std::size_t k = c.a.size() - 1; k-- > 0;) {
-    y1 = y1 * t + c.a[k];
-    y2 = y2 * t + c.b[k];
-  }
-}
-
-// From the built-in start to x1. Each step is taken where the last terms of the series
-// fall below the tolerance and confirmed by two half steps, so that no step
-// can reach past a singularity of the solution; false when the solution
-// cannot be continued to x1.
-bool Integrate(const Series& s, Real x1, Real& y1, Real& y2) {
-  Coefficients here;
-  Coefficients middle;
+// The run in double, as the window computes it (h = (x1 - x0)/N, floor(N)
+// steps from the start), and again in the wide type, whose h is the wide
+// quotient, so that its distance from the double run is all of that run's
+// rounding: of h, of x's repeated additions and of every step. False when
+// cancelled.
+bool MarchTwice(StudyRun& run, double x1, const std::atomic<bool>* cancel, WideEnd& wide_end) {
   constexpr State<double> start = BuiltInSystem::kStart;
-  Real x = start.x;
-  y1 = start.y1;
-  y2 = start.y2;
-  const Real direction = x1 < 0 ? -1 : 1;
-  Real last = HUGE_VALL;
-  for (int step = 0; direction * (x1 - x) > 0; ++step) {
-    if (step > 100'000) return false;
-    Expand(s, x, y1, y2, here);
-    // The radius of convergence, estimated from the last two coefficients.
-    Real radius = HUGE_VALL;
-    for (int k = s.order - 1; k <= s.order; ++k) {
-      const auto i = static_cast<std::size_t>(k);
-      const Real c = std::max(std::fabs(here.a[i]), std::fabs(here.b[i]));
-      if (c > 0) radius = std::min(radius, std::pow(c, -1.0L / k));
-    }
-    Real h = std::min({std::fabs(x1 - x), radius * std::pow(s.tolerance, 1.0L / s.order), 2 * last});
-    Real n1 = 0;
-    Real n2 = 0;
-    for (;;) {
-      // A step halved this small means a singularity ahead; a small last
-      // piece up to x1 is fine.
-      if (!(h > 1e-12L * (1 + std::fabs(x))) && h < std::fabs(x1 - x)) return false;
-      Evaluate(here, direction * h, n1, n2);
-      Real m1 = 0;
-      Real m2 = 0;
-      Evaluate(here, direction * h / 2, m1, m2);
-      Expand(s, x + direction * h / 2, m1, m2, middle);
-      Real c1 = 0;
-      Real c2 = 0;
-      Evaluate(middle, direction * h / 2, c1, c2);
-      const Real size = 1 + std::max(std::fabs(n1), std::fabs(n2));
-      const Real limit = std::max(1e3L * s.tolerance, 64 * LDBL_EPSILON) * size;
-      if (std::isfinite(n1) && std::isfinite(n2) && std::max(std::fabs(n1 - c1), std::fabs(n2 - c2)) <= limit) break;
-      h /= 2;
-    }
-    if (std::max(std::fabs(n1), std::fabs(n2)) > 1e300L) return false;
-    y1 = n1;
-    y2 = n2;
-    last = h;
-    x = h == std::fabs(x1 - x) ? x1 : x + direction * h;
+  run.h = (x1 - start.x) / run.N;
+  const auto steps = static_cast<std::size_t>(std::floor(run.N));
+  State<double> end = start;
+  const MarchEnd march = WithStep(
+      run.method, [&](auto step) { return MarchToEnd<decltype(step)>(BuiltInSystem{}, end, steps, run.h, cancel); });
+  if (march.cancelled) return false;
+  run.y1 = end.y1;
+  run.y2 = end.y2;
+  if (march.failed_step != 0) {
+    run.mark = Mark::Overflow;
+    run.failure = Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " +
+                                                     std::to_string(march.failed_step) + ".")
+                      .what();
+    return true;
   }
+  State<WideReal> wide{WideReal(start.x), WideReal(start.y1), WideReal(start.y2)};
+  const WideReal h = (WideReal(x1) - WideReal(start.x)) / WideReal(run.N);
+  const MarchEnd wide_march = WithStep(
+      run.method, [&](auto step) { return MarchToEnd<decltype(step)>(BuiltInSystem{}, wide, steps, h, cancel); });
+  if (wide_march.cancelled) return false;
+  wide_end = {ToLong(wide.y1), ToLong(wide.y2), wide_march.failed_step == 0};
   return true;
 }
 
-// Errors below this many units of the last place of the solution's size,
-// times the square root of the steps (or a quarter of the steps, when more),
-// are the rounding of the run itself.
-constexpr double kRoundOffUnits = 8;
+// The double march alone, repeated until kTiming has passed, per march.
+double MarchSeconds(const StudyRun& run, const std::atomic<bool>* cancel) {
+  const auto steps = static_cast<std::size_t>(std::floor(run.N));
+  const auto begin = std::chrono::steady_clock::now();
+  std::size_t repeats = 0;
+  volatile double sink = 0;
+  do {
+    State<double> end = BuiltInSystem::kStart;
+    WithStep(run.method,
+             [&](auto step) { return MarchToEnd<decltype(step)>(BuiltInSystem{}, end, steps, run.h, cancel); });
+    sink = end.y1;
+    ++repeats;
+  } while (std::chrono::steady_clock::now() - begin < kTiming && !Cancelled(cancel));
+  (void)sink;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() / static_cast<double>(repeats);
+}
 
 }  // namespace
 
@@ -160,40 +131,11 @@ StepCounts ReadStepCounts(std::string_view text) {
   return read;
 }
 
-bool Reference::valid() const { return std::isfinite(error); }
-
-Reference ReferenceSolution(double x1) {
-  Reference r;
-  Real y1 = 0;
-  Real y2 = 0;
-  Real c1 = 0;
-  Real c2 = 0;
-  if (!Integrate({40, 1e-24L}, x1, y1, y2) || !Integrate({24, 1e-21L}, x1, c1, c2)) {
-    r.error = HUGE_VAL;
-    return r;
-  }
-  r.y1 = y1;
-  r.y2 = y2;
-  // The coarser series' distance bounds the finer one's error, which is far
-  // smaller; the last places of long double are added for its rounding.
-  const Real spread = std::max(std::fabs(y1 - c1), std::fabs(y2 - c2));
-  r.error = static_cast<double>(spread + 64 * LDBL_EPSILON * std::max(std::fabs(y1), std::fabs(y2)));
-  return r;
-}
-
-double Study::Floor(double N) const {
-  const double scale = static_cast<double>(std::max(std::fabs(reference.y1), std::fabs(reference.y2)));
-  // Rounding in the run itself adds up like a random walk over its steps,
-  // and over very many steps also like a drift: x is a sum of N rounded
-  // additions of h, whose errors share a sign.
-  const double units = std::max(kRoundOffUnits * std::sqrt(N), N / 4);
-  return std::max(100 * reference.error, units * DBL_EPSILON * scale);
-}
-
 Study RunStudy(const StudyOptions& options) {
   Study study;
   study.x1 = options.x1;
-  study.reference = ReferenceSolution(options.x1);
+  study.against = options.against;
+  study.reference = BuiltInReference(options.x1);
   for (const Method method : options.methods) {
     for (const double N : options.steps) {
       StudyRun run;
@@ -202,42 +144,31 @@ Study RunStudy(const StudyOptions& options) {
       study.runs.push_back(run);
     }
   }
+  const bool timed = options.against == Against::Seconds;
+  const std::size_t total = study.runs.size() * (timed ? 2 : 1);
+  std::mutex progress_lock;
+  std::size_t done = 0;
+  auto tell = [&] {
+    if (!options.progress) return;
+    const std::lock_guard<std::mutex> hold(progress_lock);
+    options.progress(++done, total);
+  };
 
   // The largest runs first, so that the threads finish together.
   std::vector<std::size_t> order(study.runs.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
                    [&](std::size_t l, std::size_t r) { return study.runs[l].N > study.runs[r].N; });
+  std::vector<WideEnd> wide(study.runs.size());
   std::atomic<std::size_t> next{0};
   std::atomic<bool> stopped{false};
-  std::mutex progress_lock;
-  std::size_t done = 0;
   auto work = [&] {
-    for (std::size_t k = next++; k < order.size(); k = next++) {
-      if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
+    for (std::size_t k = next++; k < order.size() && !stopped; k = next++) {
+      if (Cancelled(options.cancel) || !MarchTwice(study.runs[order[k]], options.x1, options.cancel, wide[order[k]])) {
         stopped = true;
         return;
       }
-      StudyRun& run = study.runs[order[k]];
-      // As the window computes it: h = (x1 - x0)/N, floor(N) steps from the start.
-      constexpr State<double> start = BuiltInSystem::kStart;
-      run.h = (options.x1 - start.x) / run.N;
-      State<double> end = start;
-      const auto steps = static_cast<std::size_t>(std::floor(run.N));
-      const MarchEnd march = WithStep(
-          run.method, [&](auto step) { return MarchToEnd<decltype(step)>(BuiltInSystem{}, end, steps, run.h); });
-      run.y1 = end.y1;
-      run.y2 = end.y2;
-      if (march.failed_step != 0) {
-        run.status = StudyRun::Status::Failed;
-        run.failure = Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " +
-                                                         std::to_string(march.failed_step) + ".")
-                          .what();
-      }
-      if (options.progress) {
-        const std::lock_guard<std::mutex> hold(progress_lock);
-        options.progress(++done, order.size());
-      }
+      tell();
     }
   };
   const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(
@@ -248,28 +179,86 @@ Study RunStudy(const StudyOptions& options) {
     return study;
   }
 
-  // Errors, then the observed order between neighbouring N of one method.
+  // The error and its parts, the marks, then the order between neighbouring
+  // N of one method where both rows are dominated by truncation.
   const Reference& ref = study.reference;
   const StudyRun* previous = nullptr;
-  for (StudyRun& run : study.runs) {
+  for (std::size_t i = 0; i < study.runs.size(); ++i) {
+    StudyRun& run = study.runs[i];
     if (previous != nullptr && previous->method != run.method) previous = nullptr;
-    if (run.status == StudyRun::Status::Failed) {
-      previous = &run;
-      continue;
+    if (run.mark != Mark::Overflow) {
+      const WideEnd& w = wide[i];
+      run.rounding =
+          w.finished ? static_cast<double>(std::max(std::fabs(run.y1 - w.y1), std::fabs(run.y2 - w.y2))) : HUGE_VAL;
+      if (!ref.valid()) {
+        run.mark = Mark::NoReference;
+      } else {
+        run.error = static_cast<double>(std::max(std::fabs(run.y1 - ref.y1), std::fabs(run.y2 - ref.y2)));
+        run.truncation =
+            w.finished ? static_cast<double>(std::max(std::fabs(w.y1 - ref.y1), std::fabs(w.y2 - ref.y2))) : HUGE_VAL;
+        const bool round_off =
+            !w.finished || run.rounding >= run.truncation || run.truncation <= kReferenceReach * ref.error;
+        const bool after = previous != nullptr && (previous->mark == Mark::First || previous->mark == Mark::Ok);
+        run.mark = round_off ? Mark::RoundOff : after ? Mark::Ok : Mark::First;
+        if (run.mark == Mark::Ok && run.truncation > 0 && previous->truncation > 0)
+          run.order = std::log(previous->truncation / run.truncation) / std::log(run.N / previous->N);
+      }
     }
-    if (!ref.valid()) {
-      run.status = StudyRun::Status::NoReference;
-      previous = &run;
-      continue;
-    }
-    run.error = static_cast<double>(std::max(std::fabs(run.y1 - ref.y1), std::fabs(run.y2 - ref.y2)));
-    run.status = run.error <= study.Floor(run.N) ? StudyRun::Status::AtFloor : StudyRun::Status::Measured;
-    if (previous != nullptr && previous->status == StudyRun::Status::Measured &&
-        run.status == StudyRun::Status::Measured && run.error > 0)
-      run.order = std::log(previous->error / run.error) / std::log(run.N / previous->N);
     previous = &run;
   }
+
+  // The marches timed one at a time, so that no run shares the machine.
+  if (timed) {
+    for (StudyRun& run : study.runs) {
+      if (run.mark != Mark::Overflow) run.seconds = MarchSeconds(run, options.cancel);
+      if (Cancelled(options.cancel)) {
+        study.cancelled = true;
+        return study;
+      }
+      tell();
+    }
+  }
   return study;
+}
+
+std::optional<double> FittedOrder(const Study& study, Method method) {
+  std::vector<const StudyRun*> rows;
+  for (const StudyRun& run : study.runs)
+    if (run.method == method) rows.push_back(&run);
+  // The last rows dominated by truncation, in a row.
+  auto dominated = [](const StudyRun* run) {
+    return (run->mark == Mark::First || run->mark == Mark::Ok) && run->truncation > 0;
+  };
+  auto end = rows.end();
+  while (end != rows.begin() && !dominated(*(end - 1))) --end;
+  auto begin = end;
+  while (begin != rows.begin() && dominated(*(begin - 1)) && end - begin < 3) --begin;
+  const auto count = static_cast<double>(end - begin);
+  if (count < 2) return std::nullopt;
+  // The least-squares slope of log(truncation) against log(N).
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (auto it = begin; it != end; ++it) {
+    const double x = std::log((*it)->N);
+    const double y = std::log((*it)->truncation);
+
+    sx += x;
+    sy += y;
+    sxx += x * x;
+    sxy += x * y;
+  }
+  return -(count * sxy - sx * sy) / (count * sxx - sx * sx);
+}
+
+double Abscissa(const Study& study, const StudyRun& run) {
+  switch (study.against) {
+    case Against::Evaluations:
+      return run.evaluations();
+    case Against::Seconds:
+      return run.seconds;
+    case Against::Steps:
+      break;
+  }
+  return run.N;
 }
 
 }  // namespace kavrin

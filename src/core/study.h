@@ -8,51 +8,57 @@
 #include <string_view>
 #include <vector>
 
+#include "core/reference.h"
 #include "ode/method_table.h"
 
 namespace kavrin {
 
-// The solution at x1 of the system from (0, 1, -1), from an integration
-// independent of the seven methods: a Taylor series of high order in long
-// double. `error` bounds its distance from the true solution, estimated by a
-// second series of lower order with its own steps; it is infinite when the
-// solution cannot be continued to x1 (it grows without bound before).
-struct Reference {
-  long double y1 = 0;
-  long double y2 = 0;
-  double error = 0;
-  bool valid() const;
+// What a row of the study is.
+enum class Mark {
+  First,        // truncation dominates; no smaller N before it to take an order against
+  Ok,           // truncation dominates, and so it did at the N before: an order
+  RoundOff,     // rounding dominates the error, or truncation is within the reference's reach
+  Overflow,     // the run left the range of numbers; `failure` says where
+  NoReference,  // there is no reference to measure against
 };
 
-Reference ReferenceSolution(double x1);
-
 // One run of the study: a method with N steps to x1, the values the window
-// shows for the same x1 and N, and their distance from the reference.
+// shows for the same x1 and N, and their distance from the reference, split
+// into the method's truncation and the run's own rounding by marching the
+// same method once more in a wider type.
 struct StudyRun {
-  enum class Status {
-    Measured,  // the error is the method's own
-    AtFloor,   // the error is within the reference's or round-off's reach
-    NoReference,
-    Failed,  // the run overflowed; `failure` says where
-  };
   Method method = Method::Euler;
   double N = 0;
   double h = 0;
   double y1 = 0;
   double y2 = 0;
-  double error = 0;  // the larger of |y1 - y1 ref| and |y2 - y2 ref|
-  Status status = Status::Measured;
-  // log(error ratio) / log(N ratio) against the previous N of the same method,
-  // when both errors are measured.
+  double error = 0;       // the larger of |y1 - y1 ref| and |y2 - y2 ref|
+  double truncation = 0;  // the same for the wide run: what the method itself leaves
+  double rounding = 0;    // the larger distance between the run and the wide run
+  Mark mark = Mark::First;
+  // log(truncation ratio) / log(N ratio) against the previous N of the same
+  // method, when both rows are dominated by truncation.
   std::optional<double> order;
+  double seconds = 0;  // the march's time, when the study times its runs
   std::string failure;
+
+  // Evaluations of the system: the method's stages times N.
+  double evaluations() const { return Info(method).stages * N; }
+  bool measured() const { return mark == Mark::First || mark == Mark::Ok || mark == Mark::RoundOff; }
 };
+
+// What the study's chart sets the error against.
+enum class Against { Steps, Evaluations, Seconds };
+
+// The most step counts one study takes.
+inline constexpr std::size_t kMaxStepCounts = 100;
 
 struct StudyOptions {
   double x1 = 1;
   std::vector<double> steps;    // whole numbers from 1 up, ascending
   std::vector<Method> methods;  // in the order to report them
-  unsigned threads = 0;         // 0: one per hardware thread
+  Against against = Against::Steps;
+  unsigned threads = 0;  // 0: one per hardware thread
   // Told after each run how many runs are done of how many; called from the
   // threads that ran them, one call at a time.
   std::function<void(std::size_t done, std::size_t total)> progress;
@@ -63,17 +69,11 @@ struct StudyOptions {
 
 struct Study {
   double x1 = 0;
+  Against against = Against::Steps;
   bool cancelled = false;
   Reference reference;
   std::vector<StudyRun> runs;  // per method in the options' order, N ascending
-  // Errors at or below this, for a run of N steps, are marked AtFloor: within
-  // a hundred times the reference's error, or of the run's own rounding
-  // (8 units in the last place times the root of N, or N/4 units when more).
-  double Floor(double N) const;
 };
-
-// The most step counts one study takes.
-inline constexpr std::size_t kMaxStepCounts = 100;
 
 // The step counts of a study from a text: a list "20,40,80" or a doubling
 // range "10..10240", each element read as the window reads N ("1 000" is
@@ -85,8 +85,20 @@ struct StepCounts {
 };
 StepCounts ReadStepCounts(std::string_view text);
 
-// Runs every method at every N; the runs are independent and share the
-// threads. Each keeps only its last values, so memory stays small.
+// Runs every method at every N, each twice (in double, as the window does,
+// and in a wider type); the runs are independent and share the threads.
+// Each keeps only its last values, so memory stays small. With
+// Against::Seconds, each run's march is then timed alone: repeated until
+// 10 ms have passed, and divided.
 Study RunStudy(const StudyOptions& options);
+
+// The method's order: the least-squares slope of log(truncation) against log(N)
+
+// over its last (up to three) rows dominated by truncation, in a row; none
+// when it has fewer than two such rows.
+std::optional<double> FittedOrder(const Study& study, Method method);
+
+// Where a run stands on the chart's horizontal axis.
+double Abscissa(const Study& study, const StudyRun& run);
 
 }  // namespace kavrin

@@ -1,40 +1,50 @@
 #include "core/study_report.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "core/calculation.h"
 #include "core/number_text.h"
-#include "core/solution_csv.h"
+#include "ode/wide.h"
 
 namespace kavrin {
 namespace {
 
 std::string Name(Method method) { return std::string(Info(method).result_name); }
 
-// What the order column says when it holds no number.
-std::string OrderNote(const StudyRun& run) {
-  switch (run.status) {
-    case StudyRun::Status::AtFloor:
-      return "round-off";
-    case StudyRun::Status::Failed:
-      return "overflow";
-    case StudyRun::Status::NoReference:
-    case StudyRun::Status::Measured:
-      break;
-  }
-  return "";
+const char* WideName() { return std::is_same_v<WideReal, long double> ? "long double" : "double-double"; }
+
+// The text padded to `width` columns, on the left or the right.
+std::string Padded(const std::string& text, std::size_t width, bool left) {
+  std::size_t columns = 0;
+  for (const char c : text) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  const std::string pad(columns < width ? width - columns : 0, ' ');
+  return left ? text + pad : pad + text;
 }
 
 std::string Csv(const Study& study) {
-  std::string out = "method,N,h,y1,y2,error,order\n";
+  const bool timed = study.against == Against::Seconds;
+  std::string out = "method,N,h,y1,y2,error,truncation,rounding,order,mark,evaluations";
+  out += timed ? ",seconds\n" : "\n";
+  const Reference& ref = study.reference;
+  if (ref.valid()) {
+    out +=
+        "reference,,," + LongText(ref.y1, 21) + "," + LongText(ref.y2, 21) + "," + RoundTripText(ref.error) + ",,,,,";
+    out += timed ? ",\n" : "\n";
+  }
   for (const StudyRun& run : study.runs) {
-    const bool values = run.status != StudyRun::Status::Failed;
-    const bool error = values && run.status != StudyRun::Status::NoReference;
-    out += Name(run.method) + "," + RoundTripText(run.N) + "," + RoundTripText(run.h) + "," +
+    const bool values = run.mark != Mark::Overflow;
+    const bool error = values && run.mark != Mark::NoReference;
+    out += Name(run.method) + "," + WholeText(run.N) + "," + RoundTripText(run.h) + "," +
            (values ? RoundTripText(run.y1) : "") + "," + (values ? RoundTripText(run.y2) : "") + "," +
-           (error ? RoundTripText(run.error) : "") + "," + (run.order ? RoundTripText(*run.order) : "") + "\n";
+           (error ? RoundTripText(run.error) : "") + "," + (error ? RoundTripText(run.truncation) : "") + "," +
+           (values ? RoundTripText(run.rounding) : "") + "," + (run.order ? RoundTripText(*run.order) : "") + "," +
+           std::string(MarkName(run.mark)) + "," + WholeText(run.evaluations());
+    if (timed) {
+      out += ',';
+      if (values) out += RoundTripText(run.seconds);
+    }
+    out += "\n";
   }
   return out;
 }
@@ -45,56 +55,85 @@ std::string Table(const Study& study, bool markdown) {
   out += (markdown ? "### Convergence study at x1 = " : "Convergence study at x1 = ") + x1 + "\n\n";
   if (study.reference.valid()) {
     out += "Reference: y1 = " + LongText(study.reference.y1, 18) + ", y2 = " + LongText(study.reference.y2, 18) +
-           ", from a Taylor series in long double, estimated error " + ScientificText(study.reference.error, 1) + ".\n";
+           ",\nfrom a Taylor series in " + ReferenceArithmetic() + " arithmetic, error at most " +
+           ScientificText(study.reference.error, 1) + ".\n";
     out +=
-        "The error is the larger of |y1 - y1 ref| and |y2 - y2 ref|; the order is log(error ratio) / log(N ratio)\n"
-        "against the previous N. \"round-off\" marks an error within reach of the rounding of the run or of the\n"
-        "reference, where an order would mean nothing.\n\n";
+        "The error is the larger of |y1 - y1 ref| and |y2 - y2 ref|. Truncation is the same for the run\n"
+        "repeated in " +
+        std::string(WideName()) +
+        " (the method's own error); rounding is the distance between the two runs.\n"
+        "The order is log(truncation ratio) / log(N ratio) against the previous N, where truncation\n"
+        "dominates both rows; \"round-off\" marks a row where rounding dominates or the reference cannot\n"
+        "tell.\n\n";
   } else {
     out += NoReferenceText(study) + "\n\n";
   }
   const StudyTableCells table = StudyTable(study);
-  if (markdown) {
-    out += "|";
-    for (const std::string& cell : table.header) out += " " + cell + " |";
-    out += "\n|---|---:|---:|---:|---:|---:|---:|\n";
-  } else {
-    char header[160];
-    std::snprintf(header, sizeof header, "%-28s %10s %24s %24s %24s %10s %10s\n", table.header[0].c_str(),
-                  table.header[1].c_str(), table.header[2].c_str(), table.header[3].c_str(), table.header[4].c_str(),
-                  table.header[5].c_str(), table.header[6].c_str());
-    out += header;
-  }
-  for (const std::vector<std::string>& cells : table.rows) {
-    if (markdown) {
-      out += "|";
-      for (const std::string& cell : cells) out += " " + cell + " |";
-      out += "\n";
-    } else {
-      char line[256];
-      std::snprintf(line, sizeof line, "%-28s %10s %24s %24s %24s %10s %10s\n", cells[0].c_str(), cells[1].c_str(),
-                    cells[2].c_str(), cells[3].c_str(), cells[4].c_str(), cells[5].c_str(), cells[6].c_str());
-      out += line;
+  // Columns: the method's id, N, y1, y2, the three errors, the order.
+  constexpr std::size_t kWidths[] = {8, 10, 17, 17, 9, 10, 9, 9};
+  auto row = [&](const std::vector<std::string>& cells) {
+    std::string line = markdown ? "|" : "";
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      if (markdown) {
+        line += " " + cells[c] + " |";
+      } else {
+        if (c > 0) line += ' ';
+        line += Padded(cells[c], kWidths[c], c == 0);
+
+      }
     }
-  }
+    while (!markdown && !line.empty() && line.back() == ' ') line.pop_back();
+    return line + "\n";
+  };
+  out += row(table.header);
+  if (markdown) out += "|---|---:|---:|---:|---:|---:|---:|---:|\n";
+  for (const std::vector<std::string>& cells : table.rows) out += row(cells);
   const std::vector<std::string> failures = FailedRuns(study);
   if (!failures.empty()) out += "\n";
   for (const std::string& failure : failures) out += failure + "\n";
+  if (study.reference.valid()) {
+    out += "\nFitted orders (over the last rows dominated by truncation):\n";
+    std::vector<Method> methods;
+    for (const StudyRun& run : study.runs)
+      if (std::find(methods.begin(), methods.end(), run.method) == methods.end()) methods.push_back(run.method);
+    for (const Method method : methods)
+      out += (markdown ? "- " : "  ") + Name(method) + ": " + OrderText(study, method) + "\n";
+  }
   return out;
 }
 
 }  // namespace
 
+std::string_view MarkName(Mark mark) {
+  switch (mark) {
+    case Mark::Ok:
+      return "ok";
+    case Mark::RoundOff:
+      return "round-off";
+    case Mark::Overflow:
+      return "overflow";
+    case Mark::NoReference:
+      return "no-reference";
+    case Mark::First:
+      break;
+  }
+  return "first";
+}
+
 StudyTableCells StudyTable(const Study& study) {
   StudyTableCells table;
-  table.header = {"method", "N", "h", "y1", "y2", "error", "order"};
+  table.header = {"method", "N", "y1", "y2", "error", "truncation", "rounding", "order"};
+  auto compact = [](double value) { return ScientificText(value, 2); };
   for (const StudyRun& run : study.runs) {
-    const bool failed = run.status == StudyRun::Status::Failed;
-    const bool error = !failed && run.status != StudyRun::Status::NoReference;
-    table.rows.push_back({Name(run.method), RoundTripText(run.N), RoundTripText(run.h),
-                          failed ? "" : RoundTripText(run.y1), failed ? "" : RoundTripText(run.y2),
-                          error ? ScientificText(run.error, 3) : "",
-                          run.order ? FixedText(*run.order, 2, ".") : OrderNote(run)});
+    const bool values = run.mark != Mark::Overflow;
+    const bool error = values && run.mark != Mark::NoReference;
+    const bool note = run.mark == Mark::RoundOff || run.mark == Mark::Overflow || run.mark == Mark::NoReference;
+    table.rows.push_back({std::string(Info(run.method).id), WholeText(run.N), values ? SignificantText(run.y1, 10) : "",
+                          values ? SignificantText(run.y2, 10) : "", error ? compact(run.error) : "",
+                          error ? compact(run.truncation) : "", values ? compact(run.rounding) : "",
+                          run.order ? FixedText(*run.order, 2, ".")
+                          : note    ? std::string(MarkName(run.mark))
+                                    : ""});
   }
   return table;
 }
@@ -102,8 +141,8 @@ StudyTableCells StudyTable(const Study& study) {
 std::vector<std::string> FailedRuns(const Study& study) {
   std::vector<std::string> lines;
   for (const StudyRun& run : study.runs)
-    if (run.status == StudyRun::Status::Failed)
-      lines.push_back(Name(run.method) + ", N = " + RoundTripText(run.N) + ": " + run.failure);
+    if (run.mark == Mark::Overflow)
+      lines.push_back(Name(run.method) + ", N = " + WholeText(run.N) + ": " + run.failure);
   return lines;
 }
 
@@ -111,8 +150,14 @@ std::string NoReferenceText(const Study& study) {
   const std::optional<double> pole = PoleBefore(study.x1, study.x1 - BuiltInSystem::kStart.x);
   return "No reference: " +
          (pole ? "the solution of this system grows without bound near " + PoleText(*pole) + ", before x1 = "
-               : std::string("the solution cannot be continued to x1 = ")) +
+               : "the solution cannot be continued past x \xE2\x89\x88 " + SignificantText(study.reference.reached, 5) +
+                     ", before x1 = ") +
          RoundTripText(study.x1) + ", so the runs have no error to measure.";
+}
+
+std::string OrderText(const Study& study, Method method) {
+  const std::optional<double> order = FittedOrder(study, method);
+  return order ? "order " + FixedText(*order, 2, ".") : "no order: fewer than two rows dominated by truncation";
 }
 
 std::optional<ReportFormat> ReportFormatNamed(std::string_view name) {
@@ -124,15 +169,6 @@ std::optional<ReportFormat> ReportFormatNamed(std::string_view name) {
 
 std::string StudyReport(const Study& study, ReportFormat format) {
   return format == ReportFormat::Csv ? Csv(study) : Table(study, format == ReportFormat::Markdown);
-}
-
-std::optional<double> TypicalOrder(const Study& study, Method method) {
-  std::vector<double> orders;
-  for (const StudyRun& run : study.runs)
-    if (run.method == method && run.order) orders.push_back(*run.order);
-  if (orders.empty()) return std::nullopt;
-  std::sort(orders.begin(), orders.end());
-  return orders[orders.size() / 2];
 }
 
 }  // namespace kavrin

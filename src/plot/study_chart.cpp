@@ -29,9 +29,30 @@ constexpr MarkerShape kMarkers[kMethodCount] = {
     MarkerShape::Circle,       MarkerShape::Square, MarkerShape::TriangleUp, MarkerShape::Diamond,
     MarkerShape::TriangleDown, MarkerShape::Plus,   MarkerShape::Cross};
 
-bool Drawn(const StudyRun& run) {
-  return (run.status == StudyRun::Status::Measured || run.status == StudyRun::Status::AtFloor) && run.error > 0 &&
-         std::isfinite(run.error);
+bool Positive(double value) { return value > 0 && std::isfinite(value); }
+
+bool Drawn(const Study& study, const StudyRun& run) {
+  return run.measured() && Positive(run.error) && Positive(Abscissa(study, run));
+}
+
+// The horizontal axis in words: the title's end, the axis title, and the
+// unit a guide's slope is given in.
+struct AxisWords {
+  const char* title;
+  const char* axis;
+  const char* unit;
+};
+
+AxisWords Words(Against against) {
+  switch (against) {
+    case Against::Evaluations:
+      return {"evaluations of the system", "evaluations of the system (stages \xC3\x97 N)", "evaluations"};
+    case Against::Seconds:
+      return {"the march time", "march time in seconds", "seconds"};
+    case Against::Steps:
+      break;
+  }
+  return {"the number of steps N", "number of steps N", "N"};
 }
 
 ChartShape Text(ChartRole role, ChartPoint at, std::string text, double size, TextAnchor anchor = TextAnchor::Start,
@@ -146,26 +167,29 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
   chart.frame = frame;
 
   // The title, smaller where the chart is narrow.
-  const std::string title = "Error at x1 = " + RoundTripText(study.x1) + " against the number of steps N";
+  const AxisWords words = Words(study.against);
+  const std::string title = "Error at x1 = " + RoundTripText(study.x1) + " against " + words.title;
   layout.Add(layout.Fit(Text(ChartRole::Title, {width / 2.0, 30}, title, kTitleSize, TextAnchor::Middle), width - 16));
 
-  // The decades the data span.
+  // The decades the data span: across, the runs' abscissas; upwards, their
+  // errors and rounding (truncation below them is clipped at the frame).
   double n_low = HUGE_VAL;
   double n_high = -HUGE_VAL;
   double e_low = HUGE_VAL;
   double e_high = -HUGE_VAL;
   for (const StudyRun& run : study.runs) {
-    n_low = std::min(n_low, run.N);
-    n_high = std::max(n_high, run.N);
-    if (!Drawn(run)) continue;
-    e_low = std::min({e_low, run.error, study.Floor(run.N)});
+    if (!Drawn(study, run)) continue;
+    n_low = std::min(n_low, Abscissa(study, run));
+    n_high = std::max(n_high, Abscissa(study, run));
+    e_low = std::min(e_low, run.error);
+    if (Positive(run.rounding)) e_low = std::min(e_low, run.rounding);
     e_high = std::max(e_high, run.error);
   }
   ChartShape frame_shape;
   frame_shape.kind = ChartShape::Kind::Rect;
   frame_shape.role = ChartRole::Frame;
   frame_shape.points = {{frame.left, frame.top}, {frame.right, frame.bottom}};
-  if (study.runs.empty() || !(e_low <= e_high)) {
+  if (!(e_low <= e_high) || !(n_low <= n_high)) {
     chart.shapes.push_back(frame_shape);
     const std::string message =
         study.reference.valid() ? "No error to show" : "No reference: the solution grows without bound before x1";
@@ -185,19 +209,39 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
             frame.bottom - (std::log10(e) - y0) / (y1 - y0) * (frame.bottom - frame.top)};
   };
 
-  // The floor band: under round-off and the reference's reach.
+  // The band of the runs' own rounding, measured: under the largest
+  // rounding at each abscissa (or the reference's reach, if larger),
+  // carried flat to the frame's edges.
+  std::vector<std::pair<double, double>> reach;
+  for (const StudyRun& run : study.runs) {
+    if (!Drawn(study, run)) continue;
+    const double top = std::max(Positive(run.rounding) ? run.rounding : 0.0, 10 * study.reference.error);
+    const double x = Abscissa(study, run);
+    const auto same = std::find_if(reach.begin(), reach.end(), [x](const auto& p) { return p.first == x; });
+    if (same == reach.end())
+      reach.emplace_back(x, top);
+    else
+      same->second = std::max(same->second, top);
+  }
+  std::sort(reach.begin(), reach.end());
+  // Rounding grows with the work done: the band keeps the largest so far.
+  for (std::size_t i = 1; i < reach.size(); ++i) reach[i].second = std::max(reach[i].second, reach[i - 1].second);
+
   ChartShape band;
   band.kind = ChartShape::Kind::Polygon;
   band.role = ChartRole::Band;
   band.stroked = false;
   band.filled = true;
   band.fill = kBandGrey;
-  band.points.push_back({frame.left, frame.bottom});
-  for (int i = 0; i <= 64; ++i) {
-    const double n = std::pow(10.0, x0 + (x1 - x0) * i / 64);
-    ChartPoint p = at(n, std::max(study.Floor(n), std::pow(10.0, y0)));
+  auto clamped = [&](ChartPoint p) {
     p.y = std::clamp(p.y, frame.top, frame.bottom);
-    band.points.push_back(p);
+    return p;
+  };
+  band.points.push_back({frame.left, frame.bottom});
+  if (!reach.empty()) {
+    band.points.push_back(clamped({frame.left, at(1, std::max(reach.front().second, 1e-300)).y}));
+    for (const auto& [x, top] : reach) band.points.push_back(clamped(at(x, std::max(top, 1e-300))));
+    band.points.push_back(clamped({frame.right, at(1, std::max(reach.back().second, 1e-300)).y}));
   }
   band.points.push_back({frame.right, frame.bottom});
   chart.shapes.push_back(band);
@@ -218,7 +262,8 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
     }
   } else {
     for (const StudyRun& run : study.runs)
-      if (std::find(across.begin(), across.end(), run.N) == across.end()) across.push_back(run.N);
+      if (Drawn(study, run) && std::find(across.begin(), across.end(), Abscissa(study, run)) == across.end())
+        across.push_back(Abscissa(study, run));
     std::sort(across.begin(), across.end());
     for (const double n : across)
       across_labels.push_back(Text(ChartRole::TickLabel, {at(n, 1).x, frame.bottom + 20}, RoundTripText(n), kLabelSize,
@@ -245,8 +290,8 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
     for (const std::size_t i : Thinned(boxes, labels == &across_labels, labels == &across_labels ? 8 : 2))
       layout.Add((*labels)[i]);
   }
-  layout.Add(Text(ChartRole::AxisTitle, {(frame.left + frame.right) / 2, frame.bottom + 44}, "number of steps N",
-                  kLabelSize, TextAnchor::Middle));
+  layout.Add(Text(ChartRole::AxisTitle, {(frame.left + frame.right) / 2, frame.bottom + 44}, words.axis, kLabelSize,
+                  TextAnchor::Middle));
   ChartShape y_title =
       Text(ChartRole::AxisTitle, {wide ? 24.0 : 16.0, (frame.top + frame.bottom) / 2},
            "error, the larger of |y1 \xE2\x88\x92 ref| and |y2 \xE2\x88\x92 ref|", kLabelSize, TextAnchor::Middle);
@@ -264,11 +309,32 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
     curve.role = ChartRole::Curve;
     curve.stroke = MethodColour(method);
     curve.width = 1.6;
+    // Truncation alone, dotted, clipped where it falls below the frame.
+    ChartShape truncation = curve;
+    truncation.width = 1;
+    truncation.dashed = true;
+    ChartPoint last_truncation{};
+    bool has_truncation = false;
     for (const StudyRun& run : study.runs) {
-      if (run.method != method || !Drawn(run)) continue;
-      const ChartPoint p = at(run.N, run.error);
+      if (run.method != method || !Drawn(study, run)) continue;
+      const ChartPoint p = at(Abscissa(study, run), run.error);
       if (!curve.points.empty()) segments.emplace_back(curve.points.back(), p);
       curve.points.push_back(p);
+      if (Positive(run.truncation)) {
+        const ChartPoint t = at(Abscissa(study, run), run.truncation);
+        if (has_truncation) {
+          ChartPoint a = last_truncation;
+          ChartPoint b = t;
+          if (ClipSegment(a, b, frame)) {
+            ChartShape piece = truncation;
+            piece.kind = ChartShape::Kind::Line;
+            piece.points = {a, b};
+            curves.push_back(piece);
+          }
+        }
+        last_truncation = t;
+        has_truncation = true;
+      }
       ChartShape marker;
       marker.kind = ChartShape::Kind::Marker;
       marker.role = ChartRole::Marker;
@@ -279,7 +345,7 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
       const bool line_only = marker.marker == MarkerShape::Plus || marker.marker == MarkerShape::Cross;
       marker.width = line_only ? 2.2 : 1.6;
       marker.filled = !line_only;
-      marker.fill = run.status == StudyRun::Status::AtFloor ? kWhite : MethodColour(method);
+      marker.fill = run.mark == Mark::RoundOff ? kWhite : MethodColour(method);
       markers.push_back(marker);
       layout.Take({p.x - kMarkerRadius - 1, p.y - kMarkerRadius - 1, p.x + kMarkerRadius + 1, p.y + kMarkerRadius + 1});
     }
@@ -288,7 +354,7 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
 
   // The band's label, where it covers no marker: at the bottom left, else
   // the bottom right, else the top left.
-  const std::string floor_text = "floor: round-off and the reference's error";
+  const std::string floor_text = "rounding of the runs, measured";
   std::vector<ChartShape> floor_labels;
   for (const auto& [point, anchor] : {std::pair{ChartPoint{frame.left + 6, frame.bottom - 6}, TextAnchor::Start},
                                       std::pair{ChartPoint{frame.right - 6, frame.bottom - 6}, TextAnchor::End},
@@ -305,13 +371,14 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
   std::vector<std::pair<ChartPoint, ChartPoint>> guides;
   std::vector<int> guide_orders;
   for (const int order : kGuideOrders) {
-    const auto anchor = std::find_if(study.runs.begin(), study.runs.end(), [order](const StudyRun& run) {
-      return Drawn(run) && Info(run.method).order == order;
+    const auto anchor = std::find_if(study.runs.begin(), study.runs.end(), [&](const StudyRun& run) {
+      return Drawn(study, run) && run.mark != Mark::RoundOff && Info(run.method).order == order;
     });
-    if (anchor == study.runs.end() || anchor->N >= n_high) continue;
+    if (anchor == study.runs.end() || Abscissa(study, *anchor) >= n_high) continue;
     const double e_start = anchor->error * 4;
-    ChartPoint a = at(anchor->N, e_start);
-    ChartPoint b = at(n_high, e_start * std::pow(anchor->N / n_high, order));
+    const double x_start = Abscissa(study, *anchor);
+    ChartPoint a = at(x_start, e_start);
+    ChartPoint b = at(n_high, e_start * std::pow(x_start / n_high, order));
     if (!ClipSegment(a, b, frame)) continue;
     guides.emplace_back(a, b);
     guide_orders.push_back(order);
@@ -323,9 +390,10 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
       const ChartPoint p{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
       bool placed = false;
       for (const double dy : {-6.0, 16.0}) {
-        const ChartShape label =
-            Text(ChartRole::GuideLabel, {p.x + 6, p.y + dy}, "order " + std::to_string(guide_orders[g]), kNoteSize,
-                 TextAnchor::Start, Rgb{85, 85, 85});
+        ChartShape label = Text(ChartRole::GuideLabel, {p.x + 6, p.y + dy}, std::string("\xE2\x88\x9D ") + words.unit,
+                                kNoteSize, TextAnchor::Start, Rgb{85, 85, 85});
+        label.superscript = SignedExponent(-guide_orders[g]);
+
         const ChartBox box = layout.Box(label);
         const bool inside =
             box.left >= frame.left && box.right <= frame.right && box.top >= frame.top && box.bottom <= frame.bottom;
@@ -350,8 +418,8 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
   const double legend_left = wide ? frame.right + 18 : frame.left;
   double y = wide ? frame.top + 8 : frame.bottom + 62;
   for (const Method method : methods) {
-    const std::optional<double> order = TypicalOrder(study, method);
-    const std::string order_text = order ? "observed order " + FixedText(*order, 2, ".") : "no order measured";
+    const std::optional<double> order = FittedOrder(study, method);
+    const std::string order_text = order ? "order " + FixedText(*order, 2, ".") : "no order measured";
     ChartShape key;
     key.kind = ChartShape::Kind::Marker;
     key.role = ChartRole::Legend;
@@ -383,7 +451,9 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
   // The note, broken into lines that fit beside or below the frame.
   const double note_width = wide ? width - legend_left - 8 : frame.right - frame.left;
   std::string line_text;
-  const std::string note = "Hollow markers: errors at the floor, where no order is measured.";
+  const std::string note =
+      "Solid: the error. Dotted: truncation alone, the run repeated in wider arithmetic. Grey: the runs' own "
+      "rounding. Hollow markers: rounding dominates, no order.";
   for (std::size_t start = 0; start <= note.size();) {
     const std::size_t end = std::min(note.find(' ', start), note.size());
     const std::string word = note.substr(start, end - start);

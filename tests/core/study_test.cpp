@@ -2,6 +2,7 @@
 // against the window's calculation, the observed orders and the CSV export.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <boost/numeric/odeint.hpp>
 #include <clocale>
 #include <cmath>
@@ -41,7 +42,7 @@ std::array<long double, 2> SecondIntegrator(long double x1) {
 
 TEST(Reference, AgreesWithASecondIntegratorAndStopsAtTheSingularity) {
   for (const double x1 : {1.0, 2.0, -1.0, 2.7}) {
-    const Reference r = ReferenceSolution(x1);
+    const Reference r = BuiltInReference(x1);
     ASSERT_TRUE(r.valid()) << x1;
     const auto second = SecondIntegrator(x1);
     const long double scale = std::max(1.0L, std::fabs(r.y1));
@@ -50,17 +51,36 @@ TEST(Reference, AgreesWithASecondIntegratorAndStopsAtTheSingularity) {
     EXPECT_LT(r.error / static_cast<double>(scale), 1e-15) << x1;
   }
   // The solution grows without bound near x = 2.7306: no reference beyond it.
-  EXPECT_FALSE(ReferenceSolution(3).valid());
+  EXPECT_FALSE(BuiltInReference(3).valid());
+}
+
+// Near the pole the reference's error bound still bounds its error, as a
+// reference of higher order and smaller steps tells.
+TEST(Reference, ItsErrorBoundHoldsNearThePole) {
+  for (const double x1 : {2.7, 2.73, 2.73059}) {
+    const Reference r = BuiltInReference(x1);
+    const Reference better = BuiltInReference(x1, {60, 1e-34L, 40, 1e-30L});
+    ASSERT_TRUE(r.valid() && better.valid()) << x1;
+    const double off = static_cast<double>(std::max(std::fabs(r.y1 - better.y1), std::fabs(r.y2 - better.y2)));
+    EXPECT_LE(off, r.error) << x1;
+    EXPECT_LT(better.error, r.error) << x1;
+  }
 }
 
 class StudyTest : public ::testing::Test {
  protected:
-  static Study Run(double x1, std::vector<double> steps) {
+  static Study Run(double x1, std::vector<double> steps, std::vector<Method> methods = {}) {
     StudyOptions options;
     options.x1 = x1;
     options.steps = std::move(steps);
-    for (const MethodInfo& info : kMethods) options.methods.push_back(info.method);
+    options.methods = std::move(methods);
+    if (options.methods.empty())
+      for (const MethodInfo& info : kMethods) options.methods.push_back(info.method);
     return RunStudy(options);
+  }
+  static const StudyRun& Row(const Study& study, Method method, double N) {
+    return *std::find_if(study.runs.begin(), study.runs.end(),
+                         [&](const StudyRun& r) { return r.method == method && r.N == N; });
   }
 };
 
@@ -71,40 +91,70 @@ TEST_F(StudyTest, ObservedOrdersMatchTheMethodsAndRunsMatchTheWindow) {
   for (const StudyRun& run : study.runs) {
     SCOPED_TRACE(std::string(Info(run.method).result_name) + " N = " + std::to_string(run.N));
     // Bit for bit the window's last entry for the same x1 and N.
-    window.Calculate({"0", "1", "-1", "1", RoundTripText(run.N)}, run.method, ".");
+    window.Calculate(BuiltInTexts("1", RoundTripText(run.N)), run.method, ".");
     const auto last = static_cast<std::int64_t>(run.N);
     EXPECT_EQ(run.y1, window.tables().y1(last));
     EXPECT_EQ(run.y2, window.tables().y2(last));
-    ASSERT_EQ(run.status, StudyRun::Status::Measured);
-    if (run.N == 20) {
-      EXPECT_FALSE(run.order);
-    } else {
+    ASSERT_EQ(run.mark, run.N == 20 ? Mark::First : Mark::Ok);
+    if (run.N > 20) {
       ASSERT_TRUE(run.order);
       EXPECT_NEAR(*run.order, Info(run.method).order, 0.15);
     }
   }
 }
 
-TEST_F(StudyTest, ErrorsAtRoundOffAreMarkedNotGivenAnOrder) {
-  const Study study = Run(1, {320, 640, 10240});
-  for (const StudyRun& run : study.runs) {
-    if (run.method == Method::RKF || (run.N == 10240 && Info(run.method).order >= 4)) {
-      EXPECT_EQ(run.status, StudyRun::Status::AtFloor) << Info(run.method).result_name << " " << run.N;
-      EXPECT_FALSE(run.order);
-    }
-    if (Info(run.method).order <= 2) {
-      EXPECT_EQ(run.status, StudyRun::Status::Measured);
-    }
-  }
-  // The CSV leaves the order empty there, and gives every number exactly.
+// The split into truncation and rounding, on runs whose parts are known:
+// RK4 to x1 = 0.7 leaves a truncation far above its rounding at N = 640, and
+// at N = 10^6 rounding far above truncation (which falls as N^-4).
+TEST_F(StudyTest, TruncationAndRoundingAreMeasuredApart) {
+  const Study study = Run(0.7, {640, 1000000}, {Method::RK4});
+  const StudyRun& coarse = Row(study, Method::RK4, 640);
+  const StudyRun& fine = Row(study, Method::RK4, 1000000);
+  EXPECT_EQ(coarse.mark, Mark::First);
+  EXPECT_GT(coarse.truncation, 10 * coarse.rounding);
+  EXPECT_NEAR(coarse.error, coarse.truncation, coarse.rounding * 2);
+  EXPECT_EQ(fine.mark, Mark::RoundOff);
+  EXPECT_GT(fine.rounding, 10 * fine.truncation);
+  EXPECT_FALSE(fine.order);
+}
+
+// Euler at x1 = 2.5 is far from its asymptotic range at small N; the order
+// fitted over its last rows is its true one.
+TEST_F(StudyTest, TheFittedOrderComesFromTheLastRows) {
+  const Study study = Run(2.5, {10, 20, 40, 80, 160, 320, 640, 1280, 2560, 5120, 10240}, {Method::Euler});
+  const std::optional<double> order = FittedOrder(study, Method::Euler);
+  ASSERT_TRUE(order);
+  EXPECT_NEAR(*order, 1, 0.05);
+  EXPECT_NE(StudyReport(study, ReportFormat::Text).find("Euler Method: order "), std::string::npos);
+}
+
+TEST_F(StudyTest, TheCsvCarriesEveryPartEveryMarkAndTheReference) {
+  const Study study = Run(1, {10, 20, 1000000}, {Method::Euler, Method::RKF});
   const std::string csv = StudyReport(study, ReportFormat::Csv);
-  EXPECT_EQ(csv.rfind("method,N,h,y1,y2,error,order\n", 0), 0u);
-  EXPECT_NE(csv.find("Runge-Kutta-Fehlberg Method,640,0.0015625,"), std::string::npos);
-  EXPECT_NE(csv.find("e-15,\n"), std::string::npos);
-  // Beyond the singularity the runs still show their values, without errors.
-  const Study beyond = Run(3, {10});
-  for (const StudyRun& run : beyond.runs) EXPECT_NE(run.status, StudyRun::Status::Measured);
+  EXPECT_EQ(csv.rfind("method,N,h,y1,y2,error,truncation,rounding,order,mark,evaluations\nreference,,,0.918", 0), 0u)
+      << csv.substr(0, 200);
+  EXPECT_NE(csv.find("\nEuler Method,10,0.1,"), std::string::npos);
+  EXPECT_NE(csv.find(",first,10\n"), std::string::npos);           // Euler, N = 10
+  EXPECT_NE(csv.find(",ok,20\n"), std::string::npos);              // Euler, N = 20
+  EXPECT_NE(csv.find(",round-off,6000000\n"), std::string::npos);  // RKF, N = 10^6
+  std::istringstream rows(csv);
+  std::string row;
+  while (std::getline(rows, row)) EXPECT_EQ(std::count(row.begin(), row.end(), ','), 10) << row;
+  // Past the pole: no reference, the values still there; a run that
+  // overflows is marked so.
+  const Study beyond = Run(1000, {10}, {Method::RK4});
+  EXPECT_NE(StudyReport(beyond, ReportFormat::Csv).find(",overflow,40\n"), std::string::npos);
   EXPECT_NE(StudyReport(beyond, ReportFormat::Text).find("No reference"), std::string::npos);
+  const Study past = Run(3, {10}, {Method::RK4});
+  EXPECT_NE(StudyReport(past, ReportFormat::Csv).find(",no-reference,40\n"), std::string::npos);
+}
+
+// The text report fits a terminal of 100 columns.
+TEST_F(StudyTest, TheTextFitsAHundredColumns) {
+  const Study study = Run(1, {10, 2560, 1000000}, {Method::EulerEP, Method::RKF});
+  std::istringstream text(StudyReport(study, ReportFormat::Text));
+  std::string line;
+  while (std::getline(text, line)) EXPECT_LE(line.size(), 100u) << line;
 }
 
 // Near the start nothing grows: the reference is the start itself.

@@ -13,7 +13,8 @@
 namespace kavrin {
 namespace {
 
-// A study whose errors fall as C * N^-order down to a floor of rounding.
+// A study whose truncation falls as C * N^-order below a rounding that grows
+// as the root of N.
 Study SyntheticStudy(double last_N) {
   Study study;
   study.x1 = 1;
@@ -25,8 +26,10 @@ Study SyntheticStudy(double last_N) {
       StudyRun run;
       run.method = info.method;
       run.N = N;
-      run.error = 0.3 / std::pow(N, info.order) + study.Floor(N) * 0.7;
-      run.status = run.error <= study.Floor(N) ? StudyRun::Status::AtFloor : StudyRun::Status::Measured;
+      run.truncation = 0.3 / std::pow(N, info.order);
+      run.rounding = 1e-16 * std::sqrt(N);
+      run.error = run.truncation + run.rounding;
+      run.mark = run.rounding >= run.truncation ? Mark::RoundOff : N == 10 ? Mark::First : Mark::Ok;
       study.runs.push_back(run);
     }
   }

@@ -171,7 +171,18 @@ def main():
             let n = 0; for (let i = 0; i < d.length; i += 4) if (d[i] < 128 && d[i + 2] > 128) ++n; return n;""")
         check(inked > 200, 'the chart has blue ink: %d pixels' % inked)
         check('round-off' in driver.find_element(By.ID, 'study-table').text, 'round-off marked in the table')
+        print('the default study on the page: %.2f s'
+              % float(driver.execute_script('return document.body.dataset.studySeconds')))
         chart = driver.execute_script(CANVAS_HASH, 'study-chart')
+        # The same study against the work done: another chart, the same table.
+        table = driver.find_element(By.ID, 'study-table').text
+        driver.find_element(By.CSS_SELECTOR, '#study-against option[value="1"]').click()
+        driver.find_element(By.ID, 'run-study').click()
+        idle()
+        check(driver.execute_script(CANVAS_HASH, 'study-chart') != chart, 'a chart against evaluations')
+        check(driver.find_element(By.ID, 'study-table').text == table, 'the same table against evaluations')
+        chart = driver.execute_script(CANVAS_HASH, 'study-chart')
+
         table = driver.find_element(By.ID, 'study-table').text
         driver.execute_script("document.getElementById('study-steps').value = '10..16777216'")
         driver.find_element(By.ID, 'run-study').click()

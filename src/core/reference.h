@@ -1,0 +1,35 @@
+#pragma once
+
+namespace kavrin {
+
+// The solution at x1 from an integration independent of the seven methods: a
+// Taylor series of high order, in the widest arithmetic at hand (113 bits
+// where the compiler has them, else double-double), with steps chosen by the
+// series' own radius of convergence and each confirmed by two half steps.
+// `error` bounds its distance from the true solution: twice the distance to
+// a second integration of lower order with its own steps, plus the
+// arithmetic's rounding. It is infinite when the solution cannot be
+// continued to x1; `reached` then says how far it could be.
+struct Reference {
+  long double y1 = 0;
+  long double y2 = 0;
+  double error = 0;
+  double reached = 0;
+  bool valid() const;
+};
+
+// The reference's arithmetic in words: "113-bit" or "106-bit double-double".
+const char* ReferenceArithmetic();
+
+// The two integrations' series orders and tolerances (relative, per step).
+struct ReferenceSettings {
+  int fine_order = 40;
+  long double fine_tolerance = 1e-28L;
+  int coarse_order = 24;
+  long double coarse_tolerance = 1e-24L;
+};
+
+// The reference of the built-in system from its start.
+Reference BuiltInReference(double x1, const ReferenceSettings& settings = {});
+
+}  // namespace kavrin
