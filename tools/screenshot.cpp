@@ -1,6 +1,8 @@
-// Makes the README's screenshot: the main window after a few calculations,
-// grabbed offscreen (pixel-identical to a real screen).
+// Makes the README's screenshots, grabbed offscreen (pixel-identical to a
+// real screen): the main window after a few calculations, and with a second
+// name, the convergence study window after its default study.
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -8,10 +10,11 @@
 #include <cstdio>
 
 #include "ui/main_window.h"
+#include "ui/study_window.h"
 
 int main(int argc, char* argv[]) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s WINDOW.png [STUDY.png]\n", argv[0]);
     return 2;
   }
   QApplication app(argc, argv);
@@ -36,6 +39,19 @@ int main(int argc, char* argv[]) {
   if (!window.grab().save(argv[1])) {
     std::fprintf(stderr, "could not write %s\n", argv[1]);
     return 1;
+  }
+  if (argc == 3) {
+    kavrin::StudyWindow* study = window.OpenStudy();
+    study->findChild<QLineEdit*>("StudyX1")->setText("1");
+    QEventLoop wait;
+    QObject::connect(study, &kavrin::StudyWindow::Ended, &wait, &QEventLoop::quit);
+    study->findChild<QPushButton*>("StudyRun")->click();
+    wait.exec();
+    QApplication::processEvents();
+    if (!study->grab().save(argv[2])) {
+      std::fprintf(stderr, "could not write %s\n", argv[2]);
+      return 1;
+    }
   }
   return 0;
 }

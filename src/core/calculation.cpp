@@ -37,6 +37,26 @@ std::string StepsAdvice(std::uint64_t usable) {
 
 }  // namespace
 
+std::string ResultsCsv(const std::vector<ResultRecord>& records) {
+  // A field in quotes where it holds a comma, a quote or a line break.
+  auto field = [](const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+      if (c == '"') quoted += '"';
+      quoted += c;
+    }
+    return quoted + '"';
+  };
+  std::string out = "x1_text,N_text,x1,N,h,method,x,y1,y2\r\n";
+  for (const ResultRecord& r : records) {
+    out += field(r.x1_text) + ',' + field(r.N_text) + ',' + RoundTripText(r.x1) + ',' + RoundTripText(r.N) + ',' +
+           RoundTripText(r.h) + ',' + field(std::string(Info(r.method).result_name)) + ',' + RoundTripText(r.x) + ',' +
+           RoundTripText(r.y1) + ',' + RoundTripText(r.y2) + "\r\n";
+  }
+  return out;
+}
+
 InputTexts BuiltInTexts(std::string x1, std::string N) {
   constexpr State<double> start = BuiltInSystem::kStart;
   return {RoundTripText(start.x), RoundTripText(start.y1), RoundTripText(start.y2), std::move(x1), std::move(N)};
@@ -101,6 +121,8 @@ void Calculation::Calculate(const InputTexts& texts, Method method, std::string_
 
   m_step_text = FormatStepSize(h, decimal_separator);
   Numerical({x0, y1_0, y2_0}, h, method, decimal_separator);
+  const auto last = static_cast<std::int64_t>(m_N >= 1 ? std::floor(m_N) : 0);
+  m_records.push_back({texts.x1, texts.N, x1, m_N, h, method, m_tables.x(last), m_tables.y1(last), m_tables.y2(last)});
 }
 
 void Calculation::SizeTables() {
@@ -119,8 +141,10 @@ void Calculation::SizeTables() {
                                                 " for the solution, but the machine can provide only " +
                                                 Megabytes(can) + "." + StepsAdvice(can));
   }
+  ++m_tables_generation;
   try {
     m_tables.Reset(static_cast<std::size_t>(entries));
+
   } catch (const std::bad_alloc&) {
     // More than the probe foresaw is taken: suggest what can be had now.
     const std::uint64_t can = SolutionTables::LargestBlock(needed);

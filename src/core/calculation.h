@@ -33,6 +33,25 @@ std::optional<double> PoleBefore(double x1, double h);
 // The pole for a report: "x ≈ 2.7306".
 std::string PoleText(double pole);
 
+// Where a result line came from: the texts as typed, the numbers as read,
+// and the values it shows (the last step's), for saving and copying.
+struct ResultRecord {
+  std::string x1_text;
+  std::string N_text;
+  double x1 = 0;
+  double N = 0;
+  double h = 0;
+  Method method = Method::Euler;
+  double x = 0;
+  double y1 = 0;
+  double y2 = 0;
+};
+
+// The records as CSV, RFC 4180: the header x1_text,N_text,x1,N,h,method,x,
+// y1,y2, then a row per record, the numbers in shortest round-trip form with
+// "." and the method by its result-line name.
+std::string ResultsCsv(const std::vector<ResultRecord>& records);
+
 // The calculation state that the main window owns: N, the target point, the
 // solution tables, the result lines and the step-size text. Every failure is
 // a Failure, thrown after the state holds exactly what was done up to that
@@ -58,7 +77,12 @@ class Calculation {
   // The last press's target point, which the plot spans.
   double x1() const noexcept { return m_x1; }
   const SolutionTables& tables() const noexcept { return m_tables; }
+  // How many times the tables have been made anew: a picture drawn from them
+  // is theirs while this stays the same.
+  std::uint64_t tables_generation() const noexcept { return m_tables_generation; }
   const std::vector<std::string>& lines() const noexcept { return m_lines; }
+  // One record per result line: records()[i] belongs to lines()[2 * i].
+  const std::vector<ResultRecord>& records() const noexcept { return m_records; }
   const std::string& step_text() const noexcept { return m_step_text; }
   // After a calculation that succeeded: a note that its values lie past the
   // solution's pole and approximate nothing, or an empty text.
@@ -82,6 +106,9 @@ class Calculation {
   std::string m_N_text;  // as typed, for reports
   SolutionTables m_tables;
   std::vector<std::string> m_lines;
+  std::vector<ResultRecord> m_records;
+  std::uint64_t m_tables_generation = 0;
+
   std::string m_step_text;
   std::string m_warning;
 };

@@ -79,7 +79,6 @@ std::string Table(const Study& study, bool markdown) {
       } else {
         if (c > 0) line += ' ';
         line += Padded(cells[c], kWidths[c], c == 0);
-
       }
     }
     while (!markdown && !line.empty() && line.back() == ' ') line.pop_back();

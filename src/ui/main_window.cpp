@@ -2,13 +2,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -22,8 +26,12 @@
 #include "ode/failure.h"
 #include "platform/memory.h"
 #include "plot/graphic.h"
+#include "plot/svg_surface.h"
 #include "ui/about_window.h"
 #include "ui/picture_box.h"
+#include "ui/saving.h"
+#include "ui/study_window.h"
+
 #include "ui/twip_layout.h"
 
 namespace kavrin {
@@ -101,11 +109,9 @@ MainWindow::MainWindow(Calculation::MemoryProbe available_memory, QWidget* paren
     : QMainWindow(parent), m_calculation(std::move(available_memory)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Kavrin - Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations"));
-  m_report_error = [this](const QString& message) {
-    // "N = -1" stays on one line: the box wraps between words only.
-    QString text = message;
-    text.replace(QStringLiteral(" = "), QStringLiteral("\u00a0=\u00a0"));
-    QMessageBox::critical(this, QStringLiteral("Kavrin"), text);
+  m_report_error = [this](const QString& message) { ShowFailure(this, message); };
+  m_choose_file = [this](const QString& title, const QString& filter, const QString& name) {
+    return AskForFile(this, title, filter, name);
   };
 
   auto* client = new QWidget(this);
@@ -169,10 +175,57 @@ MainWindow::MainWindow(Calculation::MemoryProbe available_memory, QWidget* paren
       m_results,          b[6],      m_step_size_edit, m_x1_edit,  m_steps_edit, m_y20_edit};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
-  // The one menu entry acts at once.
+  // "About" is the first entry and acts at once; "Results" follows with the
+  // standard shortcuts for copying and saving, the only shortcuts there are.
   menuBar()->setNativeMenuBar(false);
   m_about_action = menuBar()->addAction(QStringLiteral("About"));
   m_about_action->setObjectName(QStringLiteral("Mn_About"));
+  QMenu* results = menuBar()->addMenu(QStringLiteral("Results"));
+  results->setObjectName(QStringLiteral("Mn_Results"));
+  struct Entry {
+    const char* name;
+    const char* caption;
+    QKeySequence::StandardKey key;
+    void (MainWindow::*slot)();
+  };
+  const Entry entries[] = {
+      {"Mn_Copy", "Copy", QKeySequence::Copy, &MainWindow::CopyResults},
+      {"Mn_SaveCsv", "Save as CSV\u2026", QKeySequence::Save, &MainWindow::SaveResults},
+      {"Mn_SavePicture", "Save picture as\u2026", QKeySequence::UnknownKey, &MainWindow::SavePicture},
+  };
+  for (const Entry& e : entries) {
+    QAction* action = results->addAction(QString::fromUtf8(e.caption));
+    action->setObjectName(QString::fromLatin1(e.name));
+    if (e.key != QKeySequence::UnknownKey) action->setShortcut(e.key);
+    connect(action, &QAction::triggered, this, e.slot);
+  }
+  QAction* study = results->addAction(QStringLiteral("Convergence study\u2026"));
+  study->setObjectName(QStringLiteral("Mn_Study"));
+  connect(study, &QAction::triggered, this, [this] { OpenStudy(); });
+  m_results->setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+  // What a screen reader says of the controls; their object names stay.
+  const std::pair<QWidget*, const char*> names[] = {
+      {m_x0_edit, "Start x0"},
+      {m_y10_edit, "Initial value y1(0)"},
+      {m_y20_edit, "Initial value y2(0)"},
+      {m_x1_edit, "Target point x1"},
+      {m_steps_edit, "Number of steps N"},
+      {m_step_size_edit, "Step size h"},
+      {m_calculate_button, "CALCULATE"},
+      {m_results, "Results"},
+      {m_picture, "Plot of the latest calculation"},
+  };
+  for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromLatin1(name));
+  m_calculate_button->setAccessibleDescription(
+      QStringLiteral("Computes h = (x1 - x0)/N and N steps of the chosen method, adds a line to the results and "
+                     "plots the solution"));
+  m_results->setAccessibleDescription(
+      QStringLiteral("One line per calculation: x, y1 and y2 at the last step and the method, then a blank line"));
+  m_picture->setAccessibleDescription(
+      QStringLiteral("y1 in red and y2 in blue against x, over a light grey grid of spacing 0.1"));
+  for (QLineEdit* fixed : {m_x0_edit, m_y10_edit, m_y20_edit})
+    fixed->setAccessibleDescription(QStringLiteral("The initial conditions are fixed"));
 
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   m_calculate_button->setFocus();
@@ -195,8 +248,18 @@ Method MainWindow::SelectedMethod() const {
 void MainWindow::ShowCalculation() {
   m_step_size_edit->setText(QString::fromStdString(m_calculation.step_text()));
   const auto& lines = m_calculation.lines();
-  for (auto i = static_cast<std::size_t>(m_results->count()); i < lines.size(); ++i)
-    m_results->addItem(QString::fromStdString(lines[i]));
+  const QString separator = QLocale::system().decimalPoint();
+  for (auto i = static_cast<std::size_t>(m_results->count()); i < lines.size(); ++i) {
+    auto* item = new QListWidgetItem(QString::fromStdString(lines[i]), m_results);
+    // A result line tells where it came from.
+    if (i % 2 == 0 && i / 2 < m_calculation.records().size()) {
+      const ResultRecord& r = m_calculation.records()[i / 2];
+      QString h = QString::fromStdString(ShortestText(r.h));
+      h.replace(QLatin1Char('.'), separator);
+      item->setToolTip(QStringLiteral("N = %1, h = %2, %3")
+                           .arg(QString::fromStdString(r.N_text), h, FromUtf8(Info(r.method).result_name)));
+    }
+  }
   if (m_results->count() > 0) m_results->scrollToBottom();
 }
 
@@ -213,8 +276,11 @@ void MainWindow::Calculate() {
     const BusyCursor busy;
     failure = Reported([&] { m_calculation.Calculate(texts, SelectedMethod(), separator); });
     ShowCalculation();
-    if (failure.isEmpty())
+    if (failure.isEmpty()) {
       failure = Reported([&] { Graphic(m_calculation.N(), m_calculation.tables(), m_calculation.x1(), *m_picture); });
+      m_picture_drawn = failure.isEmpty();
+      m_picture_tables = m_calculation.tables_generation();
+    }
     m_picture->update();
   }
   if (!failure.isEmpty()) m_report_error(failure);
@@ -230,8 +296,74 @@ void MainWindow::ShowAbout() {
   m_about->activateWindow();
 }
 
+void MainWindow::CopyResults() {
+  QList<QListWidgetItem*> items = m_results->selectedItems();
+  if (items.isEmpty()) {
+    for (int i = 0; i < m_results->count(); ++i) items << m_results->item(i);
+  } else {
+    std::sort(items.begin(), items.end(),
+              [this](QListWidgetItem* a, QListWidgetItem* b) { return m_results->row(a) < m_results->row(b); });
+  }
+  QStringList lines;
+  for (const QListWidgetItem* item : items) lines << item->text();
+  QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+}
+
+void MainWindow::SaveResults() {
+  const QString path = m_choose_file(QStringLiteral("Save the results as CSV"), QStringLiteral("CSV table (*.csv)"),
+                                     QStringLiteral("results.csv"));
+  if (path.isEmpty()) return;
+  const QString failure = SaveBytes(path, ResultsCsv(m_calculation.records()));
+  if (!failure.isEmpty()) m_report_error(failure);
+}
+
+void MainWindow::SavePicture() {
+  const QString path =
+      m_choose_file(QStringLiteral("Save the picture as"), QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"),
+                    QStringLiteral("picture.png"));
+  if (path.isEmpty()) return;
+  std::string bytes;
+  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    // Drawn anew from the tables, which must still be the picture's own.
+    if (!m_picture_drawn || m_picture_tables != m_calculation.tables_generation()) {
+      m_report_error(QStringLiteral("cannot write %1: the values of the picture on show were replaced by a later "
+                                    "calculation that failed; save it as PNG, or press CALCULATE again.")
+                         .arg(path));
+      return;
+    }
+    const QSize size = m_picture->contentsRect().size();
+    SvgSurface svg(size.width(), size.height(), kPaleYellow, kAxisBlack);
+    const QString failure =
+        Reported([&] { Graphic(m_calculation.N(), m_calculation.tables(), m_calculation.x1(), svg); });
+    if (!failure.isEmpty()) {
+      m_report_error(failure);
+      return;
+    }
+    bytes = svg.Document();
+  } else {
+    // The picture as it stands, at the screen's pixel ratio.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    m_picture->image().save(&buffer, "PNG");
+    bytes.assign(png.constData(), static_cast<std::size_t>(png.size()));
+  }
+  const QString failure = SaveBytes(path, bytes);
+  if (!failure.isEmpty()) m_report_error(failure);
+}
+
+StudyWindow* MainWindow::OpenStudy() {
+  auto* study = new StudyWindow(m_x1_edit->text());
+  m_studies.emplace_back(study);
+  study->show();
+  return study;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (m_about) m_about->close();
+  for (const QPointer<StudyWindow>& study : m_studies)
+    if (study) study->close();
+
   QMainWindow::closeEvent(event);
 }
 

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <array>
 #include <functional>
+#include <vector>
 
 #include "core/calculation.h"
 #include "ui/twip_layout.h"
@@ -20,6 +21,7 @@ namespace kavrin {
 
 class AboutWindow;
 class PictureBox;
+class StudyWindow;
 
 // The main window: the initial conditions, the target point and step count,
 // the seven methods, "CALCULATE", the step size, the result list and the plot.
@@ -32,6 +34,9 @@ class MainWindow : public QMainWindow {
  public:
   // Shows a failure report; replaceable so that tests need no modal dialog.
   using ErrorReporter = std::function<void(const QString& message)>;
+  // Asks where to save (a title, the file types, a suggested name); an empty
+  // text when the user cancels. Replaceable as the reporter is.
+  using FileChooser = std::function<QString(const QString& title, const QString& filter, const QString& name)>;
 
   // `available_memory` tells how much memory the machine can still provide
   // for the solution tables; by default the system is asked.
@@ -39,6 +44,7 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   void set_error_reporter(ErrorReporter reporter) { m_report_error = std::move(reporter); }
+  void set_file_chooser(FileChooser chooser) { m_choose_file = std::move(chooser); }
   const Calculation& calculation() const { return m_calculation; }
   AboutWindow* about_window() const;
   // Pixels per 15 twips: 1 when the user's font fits the design, more when it
@@ -50,6 +56,12 @@ class MainWindow : public QMainWindow {
   void Calculate();
   // The menu entry "About": shows the one About window.
   void ShowAbout();
+  // The menu "Results": the selected lines (or all) to the clipboard, the
+  // results as CSV, the picture as PNG or SVG, a new study window.
+  void CopyResults();
+  void SaveResults();
+  void SavePicture();
+  StudyWindow* OpenStudy();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -62,7 +74,13 @@ class MainWindow : public QMainWindow {
   Calculation m_calculation;
   TwipLayout m_layout;
   ErrorReporter m_report_error;
+  FileChooser m_choose_file;
   QPointer<AboutWindow> m_about;
+  std::vector<QPointer<StudyWindow>> m_studies;
+  // The tables' generation that the picture on show was drawn from; SVG is
+  // drawn from the tables, so only while they are still those.
+  std::uint64_t m_picture_tables = 0;
+  bool m_picture_drawn = false;
 
   QLineEdit* m_x0_edit = nullptr;
   QLineEdit* m_y10_edit = nullptr;

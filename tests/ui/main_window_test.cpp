@@ -157,16 +157,25 @@ class MainWindowTest : public QObject {
     QCOMPARE(Get<QRadioButton>("Option_RKF")->geometry(), QRect(14, 112, 129, 17));
     QCOMPARE(Get<QLineEdit>("Text_h")->geometry(), QRect(104, 24, 57, 19));
 
-    // A blank picture in its background colour, and one menu entry without a submenu.
+    // A blank picture in its background colour; "About" first, without a
+    // submenu, then "Results", whose Copy and Save carry the standard
+    // shortcuts, the only ones in the window.
     const QImage& image = Get<PictureBox>("Picture1")->image();
     QVERIFY(!image.isNull());
     QCOMPARE(image.pixelColor(0, 0), kPaleYellowColour);
     QCOMPARE(image.pixelColor(image.width() - 1, image.height() - 1), kPaleYellowColour);
     const QList<QAction*> entries = form->menuBar()->actions();
-    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.size(), 2);
     QCOMPARE(entries[0]->text(), QStringLiteral("About"));
     QCOMPARE(entries[0]->objectName(), QStringLiteral("Mn_About"));
     QVERIFY(entries[0]->menu() == nullptr);
+    QCOMPARE(entries[1]->text(), QStringLiteral("Results"));
+    QStringList shortcuts;
+    for (const QAction* action : form->findChildren<QAction*>())
+      if (!action->shortcut().isEmpty()) shortcuts << action->objectName() + "=" + action->shortcut().toString();
+    shortcuts.sort();
+    QCOMPARE(shortcuts, (QStringList{"Mn_Copy=" + QKeySequence(QKeySequence::Copy).toString(),
+                                     "Mn_SaveCsv=" + QKeySequence(QKeySequence::Save).toString()}));
   }
 
   void focusOrder() {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+class QWidget;
+
+namespace kavrin {
+
+// Asks where to save with the platform's dialog: a title, the file types
+// ("PNG image (*.png);;SVG drawing (*.svg)") and a suggested name; an empty
+// text when the user cancels.
+QString AskForFile(QWidget* parent, const QString& title, const QString& filter, const QString& name);
+
+// Writes the bytes to the file through the checked writer, whole or not at
+// all; returns an empty text or the report ("cannot write x.csv: ...").
+QString SaveBytes(const QString& path, std::string_view bytes);
+
+// Shows a failure report in a message box over `parent`.
+void ShowFailure(QWidget* parent, const QString& message);
+
+}  // namespace kavrin

@@ -1,0 +1,176 @@
+// The window compares: its results saved and copied, and the convergence
+// study in a window of its own, through the real windows, offscreen.
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sstream>
+
+#include "cli/command_line.h"
+#include "offscreen_messages.h"
+#include "ui/main_window.h"
+#include "ui/study_window.h"
+
+using namespace kavrin;
+
+class ResultsTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir;
+  MainWindow* window = nullptr;
+  QStringList reports;
+  QString chosen;  // what the file chooser answers
+
+  template <typename W>
+  static W* Get(QWidget* parent, const char* name) {
+    auto* widget = parent->findChild<W*>(QString::fromLatin1(name));
+    if (widget == nullptr) qFatal("no widget %s", name);
+    return widget;
+  }
+  void Press(const char* option, const QString& x1, const QString& N) {
+    Get<QRadioButton>(window, option)->setChecked(true);
+    Get<QLineEdit>(window, "Text_x1")->setText(x1);
+    Get<QLineEdit>(window, "Text_N")->setText(N);
+    Get<QPushButton>(window, "Command1")->click();
+  }
+  void Trigger(const char* action) { window->findChild<QAction*>(QString::fromLatin1(action))->trigger(); }
+  StudyWindow* Study(const QString& steps, const QStringList& methods) {
+    StudyWindow* study = window->OpenStudy();
+    study->set_error_reporter([this](const QString& message) { reports << message; });
+    study->set_file_chooser([this](const QString&, const QString&, const QString&) { return chosen; });
+    Get<QLineEdit>(study, "StudySteps")->setText(steps);
+    for (QCheckBox* box : study->findChildren<QCheckBox*>())
+      box->setChecked(methods.contains(box->objectName().mid(12)));
+    return study;
+  }
+
+ private slots:
+  void initTestCase() { InstallOffscreenFilter(); }
+  void init() {
+    reports.clear();
+    window = new MainWindow;
+    window->set_error_reporter([this](const QString& message) { reports << message; });
+    window->set_file_chooser([this](const QString&, const QString&, const QString&) { return chosen; });
+    window->show();
+  }
+  void cleanup() {
+    window->close();
+    delete window;
+  }
+
+  void resultsAreSavedCopiedAndTellWhereTheyCameFrom() {
+    Press("Option_RK4", "2", "2 00");
+    Press("Option_Euler", "1", "0");  // fails: nothing added
+    Press("Option_RKF", "-0.5", "1D1");
+    QCOMPARE(reports.size(), 1);
+    chosen = dir.filePath("results.csv");
+    Trigger("Mn_SaveCsv");
+    QFile file(chosen);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = file.readAll().split('\n');
+    QCOMPARE(rows.size(), 4);  // header, two rows, the empty text after the last line break
+    QCOMPARE(rows[0], QByteArray("x1_text,N_text,x1,N,h,method,x,y1,y2\r"));
+
+    QVERIFY(rows[1].startsWith("2,2 00,2,200,0.01,Runge-Kutta-4 Method,"));
+    QVERIFY(rows[2].startsWith("-0.5,1D1,-0.5,10,-0.05,Runge-Kutta-Fehlberg Method,"));
+    // The values are the result line's, in full.
+    const QList<QByteArray> cells = rows[1].trimmed().split(',');
+    QCOMPARE(QString::number(cells[7].toDouble(), 'f', 8), QStringLiteral("2.70648291"));
+    QCOMPARE(QString::number(cells[8].toDouble(), 'f', 8), QStringLiteral("1.22995147"));
+    // A tooltip on each result line.
+    auto* list = Get<QListWidget>(window, "List1");
+    QCOMPARE(list->item(0)->toolTip(), QStringLiteral("N = 2 00, h = 0.01, Runge-Kutta-4 Method"));
+    // Copy: the selected lines, or all of them.
+    list->item(2)->setSelected(true);
+    Trigger("Mn_Copy");
+    QCOMPARE(QGuiApplication::clipboard()->text(), list->item(2)->text() + "\n");
+    list->clearSelection();
+    Trigger("Mn_Copy");
+    QCOMPARE(QGuiApplication::clipboard()->text().split('\n').size(), 5);
+  }
+
+  void savingToAnUnwritablePlaceChangesNothing() {
+    Press("Option_RK4", "2", "200");
+    const QImage before = Get<QWidget>(window, "Picture1")->grab().toImage();
+    chosen = dir.filePath("no/such/folder/picture.png");
+    Trigger("Mn_SavePicture");
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports[0].startsWith("cannot write " + chosen + ": No such file or directory"), qPrintable(reports[0]));
+    QVERIFY(!QFile::exists(chosen));
+    QCOMPARE(Get<QListWidget>(window, "List1")->count(), 2);
+    QCOMPARE(Get<QWidget>(window, "Picture1")->grab().toImage(), before);
+    // The picture as SVG: a small file even for many steps.
+    Press("Option_RK4", "1", "1e6");
+    chosen = dir.filePath("picture.svg");
+    Trigger("Mn_SavePicture");
+    QCOMPARE(reports.size(), 1);
+    QVERIFY(QFile(chosen).size() > 1000 && QFile(chosen).size() < 200'000);
+  }
+
+  // The study window's table holds the command line's numbers.
+  void studyTableIsTheCommandLines() {
+    StudyWindow* study = Study("20,40,80", {"euler", "rk4", "rkf"});
+    QSignalSpy ended(study, &StudyWindow::Ended);
+    Get<QPushButton>(study, "StudyRun")->click();
+    QVERIFY(ended.wait(30000));
+    std::ostringstream out, err;
+    QCOMPARE(RunCommandLine({"--compare", "--x1", "0.1", "--steps", "20,40,80", "--method", "euler,rk4,rkf", "--format",
+                             "markdown"},
+                            out, err),
+             0);
+    QStringList rows;
+    for (const QString& line : QString::fromStdString(out.str()).split('\n'))
+      if (line.startsWith("| ") && !line.startsWith("| method")) rows << line;
+    auto* table = Get<QTableWidget>(study, "StudyTable");
+    QCOMPARE(table->rowCount(), rows.size());
+    for (int r = 0; r < table->rowCount(); ++r) {
+      QString row = "|";
+      for (int c = 0; c < table->columnCount(); ++c) row += " " + table->item(r, c)->text() + " |";
+      QCOMPARE(row, rows[r]);
+    }
+    chosen = dir.filePath("study.svg");
+    Get<QPushButton>(study, "StudySaveChart")->click();
+    QVERIFY(QFile(chosen).size() > 1000);
+    study->close();
+  }
+
+  // Cancel stops a run of 2^28 steps promptly and leaves the window usable;
+  // closing a window whose study runs waits for its thread.
+  void cancelAndCloseDuringARun() {
+    StudyWindow* study = Study("268435456", {"rk4"});
+    QSignalSpy ended(study, &StudyWindow::Ended);
+    Get<QPushButton>(study, "StudyRun")->click();
+    QVERIFY(study->running());
+    Get<QPushButton>(study, "StudyCancel")->click();
+    QVERIFY(ended.wait(60000));
+    QVERIFY(!study->running());
+    QVERIFY(study->study() == nullptr);  // nothing from the cancelled run
+    Get<QLineEdit>(study, "StudySteps")->setText("10,20");
+    Get<QPushButton>(study, "StudyRun")->click();
+    QVERIFY(ended.wait(30000));
+    QCOMPARE(Get<QTableWidget>(study, "StudyTable")->rowCount(), 2);
+
+    StudyWindow* second = Study("268435456", {"rk4"});
+    QPointer<StudyWindow> alive(second);
+    Get<QPushButton>(second, "StudyRun")->click();
+    QVERIFY(second->running());
+    second->close();  // cancels and waits; the window then goes
+    QTRY_VERIFY(alive.isNull());
+    QVERIFY(reports.isEmpty());
+  }
+};
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  ResultsTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "results_test.moc"
