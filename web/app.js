@@ -44,6 +44,7 @@ class Engine {
       jobs.forEach((job) => job.reject(new Error(message)));
     };
     if (this.size) this.ask('resize', this.size);
+    if (this.system) this.ask('system', this.system);
   }
 
   // Ends the worker and everything it was doing; a fresh one takes over.
@@ -57,6 +58,8 @@ class Engine {
 
   ask(type, data = {}, onProgress = null) {
     if (type === 'resize') this.size = data;
+    if (type === 'system') this.system = data;
+
     const id = this.next++;
     return new Promise((resolve, reject) => {
       this.pending.set(id, {resolve, reject, onProgress});
@@ -297,13 +300,80 @@ async function runStudy() {
   }
 }
 
+// The system: its fields, the start shown beside the inputs, the title, and
+// the page's address, whose fragment carries an own system so that a link
+// opens the same exercise (read back through the same parser).
+const SYSTEM_FIELDS = ['f1', 'f2', 'x0', 'y10', 'y20'];
+let examples = [];
+
+function systemTexts() {
+  return Object.fromEntries(SYSTEM_FIELDS.map((field) => [field, $('system-' + field).value]));
+}
+
+function fillSystem(texts) {
+  for (const field of SYSTEM_FIELDS) $('system-' + field).value = texts[field] ?? '';
+}
+
+function isBuiltIn(texts) {
+  return SYSTEM_FIELDS.every((field) => texts[field] === examples[0][field]);
+}
+
+async function useSystem(texts, fromAddress) {
+  const answer = await engine.ask('system', texts);
+  $('system-failure').textContent = answer.failure;
+  if (answer.failure) {
+    if (fromAddress) $('system-box').open = true;
+    return;
+  }
+  const builtin = isBuiltIn(texts);
+  $('x0').textContent = texts.x0;
+  $('y10').textContent = texts.y10;
+  $('y20').textContent = texts.y20;
+  $('system-title').textContent = builtin ? "the built-in y1' = y1·y2 + x, y2' = x·y2 + y1"
+    : "y1' = " + texts.f1 + ", y2' = " + texts.f2;
+  const address = builtin ? '' : '#' + new URLSearchParams(texts).toString();
+  history.replaceState(null, '', location.pathname + location.search + address);
+}
+
 async function start() {
   tabs();
   engine = new Engine(null);
   const answer = await engine.ask('methods');
   methods = answer.methods;
+  examples = answer.examples;
   methodChoices($('methods'), 'radio', 'method');
   methodChoices($('study-methods'), 'checkbox', 'study-method');
+  examples.forEach((example, i) => {
+    const option = document.createElement('option');
+    option.value = String(i);
+    option.textContent = example.name;
+    $('system-example').append(option);
+  });
+  $('system-example').addEventListener('change', () => {
+    if ($('system-example').value !== '') fillSystem(examples[Number($('system-example').value)]);
+  });
+  fillSystem(examples[0]);
+  $('system-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    useSystem(systemTexts(), false);
+  });
+  $('system-builtin').addEventListener('click', () => {
+    fillSystem(examples[0]);
+    useSystem(examples[0], false);
+  });
+  // An own system in the address, now and whenever the address changes.
+  const fromAddress = async () => {
+    const given = new URLSearchParams(location.hash.slice(1));
+    if (!given.has('f1') && !given.has('f2')) return;
+    const texts = {...examples[0], ...Object.fromEntries(SYSTEM_FIELDS.filter((f) => given.has(f))
+      .map((f) => [f, given.get(f)]))};
+    fillSystem(texts);
+    await useSystem(texts, true);
+  };
+  window.addEventListener('hashchange', fromAddress);
+  await fromAddress();
+
+
   paintPicture((await engine.ask('resize', pictureSize())).picture);
   // A wider screen gives the picture more room; the next press draws at it.
   window.matchMedia('(min-width: 1400px)').addEventListener('change', () => engine.ask('resize', pictureSize()));

@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 
 #include "core/calculation.h"
+#include "core/equation.h"
 #include "core/number_text.h"
 #include "core/study.h"
 #include "core/study_report.h"
@@ -35,6 +37,7 @@ using kavrin::Failure;
 using kavrin::Method;
 
 struct Page {
+  std::shared_ptr<const kavrin::OwnSystem> system;  // none: the built-in system
   kavrin::Calculation calculation;
   kavrin::RasterImage picture{kavrin::kPaleYellow, kavrin::kAxisBlack};
   std::string failure;
@@ -85,6 +88,33 @@ EMSCRIPTEN_KEEPALIVE const char* kv_methods() {
   return out.c_str();
 }
 
+// The examples of own systems, the built-in one first, as JSON:
+// [{"name":..,"f1":..,"f2":..,"x0":..,"y10":..,"y20":..},...].
+EMSCRIPTEN_KEEPALIVE const char* kv_examples() {
+  std::string& out = State().text;
+  out = "[";
+  for (const kavrin::SystemExample& e : kavrin::SystemExamples()) {
+    out += std::string(out.size() > 1 ? "," : "") + "{\"name\":" + Json(e.name) + ",\"f1\":" + Json(e.texts.f1) +
+           ",\"f2\":" + Json(e.texts.f2) + ",\"x0\":" + Json(e.texts.x0) + ",\"y10\":" + Json(e.texts.y10) +
+           ",\"y20\":" + Json(e.texts.y20) + "}";
+  }
+  out += "]";
+  return out.c_str();
+}
+
+// Integrates this system from now on: its equations and start as typed.
+// Returns an empty text, or the report of what does not read (the system
+// stays as it was). The built-in system's own texts choose the built-in one.
+EMSCRIPTEN_KEEPALIVE const char* kv_set_system(const char* f1, const char* f2, const char* x0, const char* y10,
+                                               const char* y20) {
+  Page& page = State();
+  const kavrin::SystemTexts texts{f1, f2, x0, y10, y20};
+  const kavrin::SystemRead read = kavrin::ReadSystem(texts);
+  page.text = read.error;
+  if (read.error.empty()) page.system = kavrin::IsBuiltIn(texts) ? nullptr : read.system;
+  return page.text.c_str();
+}
+
 // Sizes the picture: width x height logical pixels at `ratio` device pixels
 // each (the desktop's is 317 x 245 at ratio 1).
 EMSCRIPTEN_KEEPALIVE void kv_resize(int width, int height, double ratio) {
@@ -98,7 +128,7 @@ EMSCRIPTEN_KEEPALIVE int kv_calculate(const char* x1, const char* N, int method)
   Page& page = State();
   page.failure.clear();
   try {
-    page.calculation.Calculate(kavrin::BuiltInTexts(x1, N), static_cast<Method>(method), ".");
+    page.calculation.Calculate(kavrin::BuiltInTexts(x1, N), static_cast<Method>(method), ".", page.system.get());
     kavrin::Graphic(page.calculation.N(), page.calculation.tables(), page.calculation.x1(), page.picture);
   } catch (const Failure& failure) {
     page.failure = failure.what();
@@ -130,6 +160,8 @@ EMSCRIPTEN_KEEPALIVE const char* kv_study(const char* x1, const char* steps, con
   std::string& out = State().text;
   kavrin::StudyOptions options;
   options.threads = 1;
+  options.system = State().system;
+
   options.against = static_cast<kavrin::Against>(std::clamp(against, 0, 2));
   options.progress = [](std::size_t done, std::size_t total) {
     kv_progress(static_cast<double>(done), static_cast<double>(total));

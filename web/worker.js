@@ -53,7 +53,11 @@ function handle(M, request) {
   const text = (pointer) => M.UTF8ToString(pointer);
   switch (request.type) {
     case 'methods':
-      return JSON.parse(text(M._kv_methods()));
+      return {...JSON.parse(text(M._kv_methods())), examples: JSON.parse(text(M._kv_examples()))};
+    case 'system':
+      return {failure: text(withTexts(M, [request.f1, request.f2, request.x0, request.y10, request.y20],
+                                      (...texts) => M._kv_set_system(...texts)))};
+
     case 'resize':
       M._kv_resize(request.width, request.height, request.ratio);
       return {picture: picture(M)};

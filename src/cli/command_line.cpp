@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/calculation.h"
+#include "core/equation.h"
 #include "core/number_text.h"
 #include "core/solution_csv.h"
 #include "core/study.h"
@@ -32,8 +33,8 @@ constexpr char kHint[] = "Try 'kavrin --help' for more information.";
 
 constexpr char kHelp[] =
     "Usage: kavrin [options]\n"
-    "Integrates y1' = y1*y2 + x, y2' = x*y2 + y1 from x0 = 0, y1(0) = 1, y2(0) = -1 to x1 in N equal steps with\n"
-    "one of seven one-step methods. Without options, opens the window.\n"
+    "Integrates y1' = y1*y2 + x, y2' = x*y2 + y1 from x0 = 0, y1(0) = 1, y2(0) = -1, or your own two equations,\n"
+    "to x1 in N equal steps with one of seven one-step methods. Without options, opens the window.\n"
     "\n"
     "One calculation prints the step size and the result line as the window shows them, for example\n"
     "  kavrin --x1 2 --steps 200 --method rk4\n"
@@ -44,6 +45,9 @@ constexpr char kHelp[] =
     "observed order, for example\n"
     "  kavrin --compare --x1 1 --steps 10..10240 --method rk4,rkf --plot study.svg\n"
     "  kavrin --compare --against evaluations --plot work.svg   (error against the work done)\n"
+    "--f1 and --f2 give your own equations, in x, y1 and y2, for example a harmonic oscillator:\n"
+    "  kavrin --f1 y2 --f2 -y1 --x0 0 --y10 1 --y20 0 --x1 6.28 --steps 100 --method rk4\n"
+    "with + - * / ^, parentheses, sin cos tan asin acos atan sinh cosh tanh exp log sqrt abs, pi and e.\n"
     "\n"
     "Numbers are read as the window reads them (\"1 000\" is 1000), with \".\" as the decimal separator.\n"
     "Methods: euler, euler-ep, euler-mp, rk4, rkf, rkm, rk4g, or the names of the result line.\n"
@@ -65,7 +69,13 @@ constexpr char kHelp[] =
     "  --format <format>  The study's table: text (default), csv or markdown.\n"
     "  --plot <FILE>      Draw the study as a log-log chart, 900 x 600, to FILE.svg\n"
     "                     or FILE.png (implies --compare).\n"
+    "  --f1 <expr>        Your own y1' = f1(x, y1, y2); with --f2.\n"
+    "  --f2 <expr>        Your own y2' = f2(x, y1, y2); with --f1.\n"
+    "  --x0 <x0>          The start of your own system (default 0).\n"
+    "  --y10 <y1>         y1 there (default 1).\n"
+    "  --y20 <y2>         y2 there (default -1).\n"
     "  --against <axis>   The chart's horizontal axis: steps (N, the default),\n"
+
     "                     evaluations (of the system, stages x N) or seconds (each\n"
     "                     run's march, timed alone; adds a seconds column).\n";
 
@@ -89,7 +99,8 @@ struct Options {
 };
 
 bool TakesValue(std::string_view name) {
-  for (const char* option : {"x1", "steps", "method", "table", "format", "plot", "against"})
+  for (const char* option :
+       {"x1", "steps", "method", "table", "format", "plot", "against", "f1", "f2", "x0", "y10", "y20"})
     if (name == option) return true;
   return false;
 }
@@ -179,12 +190,30 @@ int StandardOutputFailed(std::ostream& out, std::ostream& err) {
   return 1;
 }
 
+// An own system from --f1, --f2 and the start, or none for the built-in one.
+std::shared_ptr<const OwnSystem> System(const Options& options) {
+  const bool own = options.has("f1") || options.has("f2");
+  for (const char* start : {"x0", "y10", "y20"})
+    if (!own && options.has(start)) throw UsageError{std::string("--") + start + " goes with --f1 and --f2"};
+  if (!own) return nullptr;
+  if (!options.has("f1") || !options.has("f2")) throw UsageError{"--f1 and --f2 go together"};
+  const InputTexts builtin = BuiltInTexts({}, {});
+  const SystemRead read = ReadSystem({options.values.at("f1"), options.values.at("f2"), options.value("x0", builtin.x0),
+                                      options.value("y10", builtin.y1_0), options.value("y20", builtin.y2_0)});
+  if (!read.error.empty()) {
+    const bool equation = read.error.rfind("f1:", 0) == 0 || read.error.rfind("f2:", 0) == 0;
+    throw UsageError{(equation ? "--" : "") + read.error};
+  }
+  return read.system;
+}
+
 int OneCalculation(const Options& options, std::ostream& out, std::ostream& err) {
   const Method method = Methods(options.value("method", "euler"), false).front();
+  const std::shared_ptr<const OwnSystem> system = System(options);
   Calculation calculation;
   const InputTexts texts = BuiltInTexts(options.value("x1", "0.1"), options.value("steps", "1"));
   try {
-    calculation.Calculate(texts, method, ".");
+    calculation.Calculate(texts, method, ".", system.get());
   } catch (const Failure& failure) {
     err << failure.what() << '\n';
     return 1;
@@ -229,6 +258,7 @@ int OneCalculation(const Options& options, std::ostream& out, std::ostream& err)
 
 int Compare(const Options& options, std::ostream& out, std::ostream& err) {
   StudyOptions study_options;
+  study_options.system = System(options);
   if (options.has("x1")) {
     const std::string& text = options.values.at("x1");
     try {
@@ -278,7 +308,7 @@ int Compare(const Options& options, std::ostream& out, std::ostream& err) {
   // place for that, so it is said here.
   std::vector<const StudyRun*> failed;
   for (const StudyRun& run : study.runs)
-    if (run.mark == Mark::Overflow) failed.push_back(&run);
+    if (run.failed()) failed.push_back(&run);
   if (!failed.empty() && *report == ReportFormat::Csv) {
     err << kProgram << ": " << failed.size() << " of " << study.runs.size() << " runs overflowed:";
     for (const StudyRun* run : failed)

@@ -48,12 +48,13 @@ std::string ResultsCsv(const std::vector<ResultRecord>& records) {
     }
     return quoted + '"';
   };
-  std::string out = "x1_text,N_text,x1,N,h,method,x,y1,y2\r\n";
+  std::string out = "x1_text,N_text,x1,N,h,method,x,y1,y2,system\r\n";
   for (const ResultRecord& r : records) {
     out += field(r.x1_text) + ',' + field(r.N_text) + ',' + RoundTripText(r.x1) + ',' + RoundTripText(r.N) + ',' +
            RoundTripText(r.h) + ',' + field(std::string(Info(r.method).result_name)) + ',' + RoundTripText(r.x) + ',' +
-           RoundTripText(r.y1) + ',' + RoundTripText(r.y2) + "\r\n";
+           RoundTripText(r.y1) + ',' + RoundTripText(r.y2) + ',' + field(r.system) + "\r\n";
   }
+
   return out;
 }
 
@@ -88,11 +89,14 @@ std::string Calculation::NamedN() const {
   return "the number of steps N = " + ShortestText(m_N);
 }
 
-void Calculation::Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator) {
+void Calculation::Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator,
+                            const OwnSystem* system) {
   m_warning.clear();
-  const double x0 = ReadNumber(texts.x0, "the start x0");
-  const double y1_0 = ReadNumber(texts.y1_0, "the initial value y1(0)");
-  const double y2_0 = ReadNumber(texts.y2_0, "the initial value y2(0)");
+  // An own system's start is its own, exactly; the built-in one's is read
+  // from the texts as the window shows them.
+  const double x0 = system != nullptr ? system->system.start.x : ReadNumber(texts.x0, "the start x0");
+  const double y1_0 = system != nullptr ? system->system.start.y1 : ReadNumber(texts.y1_0, "the initial value y1(0)");
+  const double y2_0 = system != nullptr ? system->system.start.y2 : ReadNumber(texts.y2_0, "the initial value y2(0)");
   const double x1 = ReadNumber(texts.x1, "the target point x1");
   m_N = ReadNumber(texts.N, "the number of steps N");
   m_N_text = texts.N;
@@ -120,9 +124,10 @@ void Calculation::Calculate(const InputTexts& texts, Method method, std::string_
   }
 
   m_step_text = FormatStepSize(h, decimal_separator);
-  Numerical({x0, y1_0, y2_0}, h, method, decimal_separator);
+  Numerical({x0, y1_0, y2_0}, h, method, decimal_separator, system);
   const auto last = static_cast<std::int64_t>(m_N >= 1 ? std::floor(m_N) : 0);
-  m_records.push_back({texts.x1, texts.N, x1, m_N, h, method, m_tables.x(last), m_tables.y1(last), m_tables.y2(last)});
+  m_records.push_back({texts.x1, texts.N, x1, m_N, h, method, m_tables.x(last), m_tables.y1(last), m_tables.y2(last),
+                       system != nullptr ? system->Description() : std::string("built-in")});
 }
 
 void Calculation::SizeTables() {
@@ -160,7 +165,8 @@ void Calculation::ThrowNegativeN() const {
                                                   "of steps of 1 or more.");
 }
 
-void Calculation::Numerical(const State<double>& start, double h, Method method, std::string_view decimal_separator) {
+void Calculation::Numerical(const State<double>& start, double h, Method method, std::string_view decimal_separator,
+                            const OwnSystem* system) {
   SizeTables();
   const MarchArrays<double> arrays{m_tables.x_data(), m_tables.y1_data(), m_tables.y2_data()};
   arrays.x[0] = start.x;
@@ -179,9 +185,27 @@ void Calculation::Numerical(const State<double>& start, double h, Method method,
       double* const starts[3] = {arrays.x, arrays.y1, arrays.y2};
       toucher.emplace(starts, steps + 1);
     }
-    failed = WithStep(method, [&](auto step) { return March<decltype(step)>(BuiltInSystem{}, arrays, steps, h); });
+    failed = WithSystem(system, [&](const auto& equations) {
+      return WithStep(method, [&](auto step) { return March<decltype(step)>(equations, arrays, steps, h); });
+    });
   }
   m_tables.set_filled(failed != 0 ? failed : steps + 1);
+  const std::string where =
+      failed != 0 ? "in step " + std::to_string(failed) + ", which starts at x = " + ShortestText(arrays.x[failed - 1])
+                  : std::string();
+  // An own system's step is looked at again to tell what left the numbers.
+  if (failed != 0 && system != nullptr) {
+    const std::optional<Fault> fault =
+        StepFault(*system, method, {arrays.x[failed - 1], arrays.y1[failed - 1], arrays.y2[failed - 1]}, h);
+    if (fault && fault->kind != FailureKind::Overflow) {
+      throw Failure(fault->kind, "the equations meet " + fault->what + " " + where +
+                                     ". Enter a target point x1 before that, or another start.");
+    }
+  }
+  if (failed != 0 && system != nullptr) {
+    throw Failure(FailureKind::Overflow, "the solution grew too large to compute with " + where +
+                                             ". Enter a target point x1 nearer to the start, or more steps.");
+  }
   if (failed != 0) {
     // Past the pole more steps cannot help; before it they can.
     const std::optional<double> pole = PoleBefore(m_x1, h);
@@ -201,7 +225,7 @@ void Calculation::Numerical(const State<double>& start, double h, Method method,
       ResultLine(m_tables.x(last), m_tables.y1(last), m_tables.y2(last), Info(method).result_name, decimal_separator));
   m_lines.push_back(" ");
   // Values beyond the pole are finite only because the steps jumped it.
-  if (const std::optional<double> pole = PoleBefore(m_tables.x(last), h)) {
+  if (const std::optional<double> pole = system != nullptr ? std::nullopt : PoleBefore(m_tables.x(last), h)) {
     m_warning = "these values are not a solution: the solution of this system grows without bound near " +
                 PoleText(*pole) + ", before x1 = " + ShortestText(m_x1) + ".";
   }

@@ -7,7 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/equation.h"
 #include "core/solution_tables.h"
+
 #include "ode/method_table.h"
 
 namespace kavrin {
@@ -23,6 +25,14 @@ struct InputTexts {
   std::string x1;
   std::string N;
 };
+
+// Calls f with the system to march: an own system's program, or the built-in
+// system when there is none.
+template <typename F>
+decltype(auto) WithSystem(const OwnSystem* own, F&& f) {
+  if (own != nullptr) return f(own->system);
+  return f(BuiltInSystem{});
+}
 
 // The texts of the built-in start with the given target point and steps.
 InputTexts BuiltInTexts(std::string x1, std::string N);
@@ -45,11 +55,13 @@ struct ResultRecord {
   double x = 0;
   double y1 = 0;
   double y2 = 0;
+  std::string system;  // "built-in", or the own system's description
 };
 
 // The records as CSV, RFC 4180: the header x1_text,N_text,x1,N,h,method,x,
-// y1,y2, then a row per record, the numbers in shortest round-trip form with
-// "." and the method by its result-line name.
+// y1,y2,system, then a row per record, the numbers in shortest round-trip
+// form with "." and the method by its result-line name.
+
 std::string ResultsCsv(const std::vector<ResultRecord>& records);
 
 // The calculation state that the main window owns: N, the target point, the
@@ -71,7 +83,10 @@ class Calculation {
   // computes h and its text, sizes the tables for N steps, marches with
   // `method` from (x0, y1(0), y2(0)) by h, and appends the result line and a
   // blank line.
-  void Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator);
+  // With an own system, its equations and its own start, exactly: the texts
+  // of x0, y1(0) and y2(0) are not read.
+  void Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator,
+                 const OwnSystem* system = nullptr);
 
   double N() const noexcept { return m_N; }
   // The last press's target point, which the plot spans.
@@ -90,7 +105,8 @@ class Calculation {
 
  private:
   // The marching driver: the tables, the march, the line.
-  void Numerical(const State<double>& start, double h, Method method, std::string_view decimal_separator);
+  void Numerical(const State<double>& start, double h, Method method, std::string_view decimal_separator,
+                 const OwnSystem* system);
   void SizeTables();
   // Rounds to a whole number, ties to even, as a 32-bit table index; beyond
   // that range it is an overflow, reported as too many steps.

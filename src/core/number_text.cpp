@@ -177,6 +177,44 @@ CharsRead FromChars(const char* first, const char* last, double& value, bool hex
 }
 #endif
 
+bool ReadPlainNumber(std::string_view text, double& value, long double& wide) {
+  // Digits with at most one point, at least one digit, then an optional
+  // exponent with at least one digit.
+  std::size_t i = 0;
+  std::size_t digits = 0;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    if (text[i] >= '0' && text[i] <= '9') {
+      ++digits;
+    } else if (text[i] == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+    const std::size_t exponent = j;
+    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+    if (j == exponent) return false;
+    i = j;
+  }
+  if (i != text.size()) return false;
+  // A leading point reads as "0.", which from_chars and strtod both take.
+  std::string number(text);
+  if (number.front() == '.') number.insert(number.begin(), '0');
+
+  const char point_char = portable::LocalePoint();
+  std::string local = number;
+  std::replace(local.begin(), local.end(), '.', point_char);
+  wide = std::strtold(local.c_str(), nullptr);
+  // Beyond double's range either way: infinite, or zero.
+  if (FromChars(number.data(), number.data() + number.size(), value).out_of_range) value = static_cast<double>(wide);
+  return true;
+}
+
 std::string RoundTripText(double value) {
   char buffer[32];
   return std::string(buffer, ToChars(buffer, buffer + sizeof buffer, value, CharsStyle::Shortest));

@@ -45,7 +45,13 @@ char* ToChars(char* first, char* last, double value, CharsStyle style, int preci
 CharsRead FromChars(const char* first, const char* last, double& value, bool hex);
 }  // namespace portable
 
+// Reads a whole text as a plain decimal number ("2", "0.5", ".5", "1e-3"),
+// correctly rounded to double and to long double; false when the text is
+// not one such number. "." is the decimal point whatever the locale.
+bool ReadPlainNumber(std::string_view text, double& value, long double& wide);
+
 // The shortest decimal text that reads back as `value`, for files and the
+
 // study ("0.1", "-2.5e-07").
 std::string RoundTripText(double value);
 

@@ -7,27 +7,38 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/equation.h"
 #include "ode/system.h"
 #include "ode/wide.h"
 
 namespace kavrin {
 namespace {
 
-// The reference's arithmetic: 113 significant bits where the compiler has
-// them (long double in WebAssembly and on aarch64 Linux, __float128 on
-// x86-64), else double-double's 106.
+// The built-in system's reference in 113 significant bits where the compiler
+// has them (long double in WebAssembly and on aarch64 Linux, __float128 on
+// x86-64), else double-double's 106; typed systems' in long double, whose
+// functions (sin, exp, ...) the C++ library provides.
 #if LDBL_MANT_DIG >= 113
-using Real = long double;
-constexpr long double kEpsilon = LDBL_EPSILON;
+using Quad = long double;
 #elif defined(__SIZEOF_FLOAT128__)
-__extension__ using Real = __float128;
-constexpr long double kEpsilon = 1.925929944387235853055977942584927319e-34L;  // 2^-112
+__extension__ using Quad = __float128;
 #else
-using Real = DoubleDouble;
-constexpr long double kEpsilon = 4.93038065763132e-32L;  // 2^-104
+using Quad = DoubleDouble;
 #endif
 
-// Between the reference's arithmetic and long double.
+// The unit roundoff of each arithmetic.
+template <typename Real>
+long double Epsilon() {
+  if constexpr (std::is_same_v<Real, DoubleDouble>) {
+    return 4.93038065763132e-32L;  // 2^-104
+  } else if constexpr (std::is_same_v<Real, long double>) {
+    return LDBL_EPSILON;
+  } else {
+    return 1.925929944387235853055977942584927319e-34L;  // 2^-112
+  }
+}
+
+// Between an arithmetic and long double.
 template <typename T>
 long double Long(const T& value) {
   if constexpr (std::is_same_v<T, DoubleDouble>) {
@@ -36,7 +47,7 @@ long double Long(const T& value) {
     return static_cast<long double>(value);
   }
 }
-template <typename T = Real>
+template <typename T>
 T FromLong(long double value) {
   if constexpr (std::is_same_v<T, DoubleDouble>) {
     const auto high = static_cast<double>(value);
@@ -45,7 +56,10 @@ T FromLong(long double value) {
     return static_cast<T>(value);
   }
 }
-bool Finite(const Real& value) { return value - value == Real(0); }
+template <typename T>
+bool Finite(const T& value) {
+  return value - value == T(0);
+}
 
 struct Series {
   int order;
@@ -54,20 +68,251 @@ struct Series {
 
 // The Taylor coefficients a[k], b[k] of y1 and y2 about (x, y1, y2), from the
 // recurrences of y1' = y1*y2 + x and y2' = x*y2 + y1.
-void BuiltInExpansion(Real x, Real y1, Real y2, int order, std::vector<Real>& a, std::vector<Real>& b) {
-  a.assign(static_cast<std::size_t>(order) + 1, Real(0));
-  b.assign(a.size(), Real(0));
-  a[0] = y1;
-  b[0] = y2;
-  for (std::size_t k = 0; k < static_cast<std::size_t>(order); ++k) {
-    Real product(0);
-    for (std::size_t j = 0; j <= k; ++j) product = product + a[j] * b[k - j];
-    const Real n(static_cast<double>(k + 1));
-    a[k + 1] = (product + (k == 0 ? x : Real(0)) + (k == 1 ? Real(1) : Real(0))) / n;
-    b[k + 1] = ((x * b[k] + (k >= 1 ? b[k - 1] : Real(0))) + a[k]) / n;
+struct BuiltInExpansion {
+  bool operator()(Quad x, Quad y1, Quad y2, int order, std::vector<Quad>& a, std::vector<Quad>& b) const {
+    a.assign(static_cast<std::size_t>(order) + 1, Quad(0));
+    b.assign(a.size(), Quad(0));
+    a[0] = y1;
+    b[0] = y2;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(order); ++k) {
+      Quad product(0);
+      for (std::size_t j = 0; j <= k; ++j) product = product + a[j] * b[k - j];
+      const Quad n(static_cast<double>(k + 1));
+      a[k + 1] = (product + (k == 0 ? x : Quad(0)) + (k == 1 ? Quad(1) : Quad(0))) / n;
+      b[k + 1] = ((x * b[k] + (k >= 1 ? b[k - 1] : Quad(0))) + a[k]) / n;
+    }
+    return true;
   }
-}
+  // No function of the built-in system has a kink.
+  long double Kink(long double h) const { return h; }
+};
 
+// The Taylor coefficients of a typed system by automatic differentiation:
+// every slot of its program as a series, coefficient k of all slots in the
+// program's order, each from the classic recurrence of its operation (Cauchy
+// products, and the recurrences of Moore for quotients, exp, log, sqrt, the
+// pairs sin/cos and sinh/cosh, tan, tanh, asin, acos and atan), then
+// y1[k+1] = f1[k]/(k+1) and y2[k+1] = f2[k]/(k+1).
+class TypedExpansion {
+ public:
+  using Real = long double;
+  explicit TypedExpansion(const Program& program) : m_program(program) {}
+
+  bool operator()(Real x, Real y1, Real y2, int order, std::vector<Real>& a, std::vector<Real>& b) {
+    const auto K = static_cast<std::size_t>(order) + 1;
+    const std::size_t slots = m_program.slot_count();
+    m_c.assign(slots, std::vector<Real>(K, 0));
+    m_aux.assign(slots, std::vector<Real>(K, 0));
+    m_aux2.assign(slots, std::vector<Real>(K, 0));
+    m_sign.assign(slots, 0);
+    m_c[0][0] = x;
+    if (K > 1) m_c[0][1] = 1;
+    m_c[1][0] = y1;
+    m_c[2][0] = y2;
+    for (std::size_t k = 0; k + 1 < K; ++k) {
+      for (std::size_t i = 0; i < m_program.code.size(); ++i)
+        if (!Coefficient(i, k)) return false;
+      const Real n = static_cast<Real>(k + 1);
+      m_c[1][k + 1] = m_c[m_program.f1][k] / n;
+      m_c[2][k + 1] = m_c[m_program.f2][k] / n;
+    }
+    a = m_c[1];
+    b = m_c[2];
+    return true;
+  }
+
+  // The longest step up to h over which no argument of abs changes sign:
+  // where one does, the step ends at the change (found by bisection), and
+  // the next series starts there with the new sign.
+  long double Kink(long double h) const {
+    for (std::size_t i = 0; i < m_program.code.size(); ++i) {
+      if (m_program.code[i].op != Op::Abs) continue;
+      const std::vector<Real>& series = m_c[m_program.code[i].a];
+      auto value = [&series, this](long double t) {
+        Real v = series.back();
+        for (std::size_t k = series.size() - 1; k-- > 0;) v = v * t + series[k];
+        (void)this;
+        return v;
+      };
+      const long double sign = m_sign[i + 3];
+      if (sign * value(h) >= 0) continue;
+      long double low = 0;
+      long double high = h;
+      for (int j = 0; j < 200 && low != high; ++j) {
+        const long double middle = low + (high - low) / 2;
+        if (middle == low || middle == high) break;
+        (sign * value(middle) >= 0 ? low : high) = middle;
+      }
+      h = high;
+    }
+    return h;
+  }
+
+  // The direction the integration runs in, for the sign of abs at a kink.
+  void set_direction(long double direction) { m_direction = direction; }
+
+ private:
+  // Coefficient k of instruction i's slot.
+  bool Coefficient(std::size_t i, std::size_t k) {
+    const Instruction& in = m_program.code[i];
+    const std::size_t s = i + 3;
+    std::vector<Real>& r = m_c[s];
+    std::vector<Real>& u = m_aux[s];
+    std::vector<Real>& w = m_aux2[s];
+    const std::vector<Real>& a = m_c[in.a];
+    const std::vector<Real>& b = m_c[in.b];
+    const Real kk = static_cast<Real>(k);
+    // sum over j = from..to of j * p[j] * q[k - j]
+    auto weighted = [k](const std::vector<Real>& p, const std::vector<Real>& q, std::size_t from, std::size_t to) {
+      Real sum = 0;
+      for (std::size_t j = from; j <= to; ++j) sum += static_cast<Real>(j) * p[j] * q[k - j];
+      return sum;
+    };
+    auto cauchy = [k](const std::vector<Real>& p, const std::vector<Real>& q) {
+      Real sum = 0;
+      for (std::size_t j = 0; j <= k; ++j) sum += p[j] * q[k - j];
+      return sum;
+    };
+    switch (in.op) {
+      case Op::Constant:
+        r[k] = k == 0 ? in.wide : 0;
+        return true;
+      case Op::Add:
+        r[k] = a[k] + b[k];
+        return true;
+      case Op::Subtract:
+        r[k] = a[k] - b[k];
+        return true;
+      case Op::Negate:
+        r[k] = -a[k];
+        return true;
+      case Op::Multiply:
+        r[k] = cauchy(a, b);
+        return true;
+      case Op::Divide: {
+        if (b[0] == 0) return false;
+        Real sum = 0;
+        for (std::size_t j = 1; j <= k; ++j) sum += b[j] * r[k - j];
+        r[k] = (a[k] - sum) / b[0];
+        return Finite(r[k]);
+      }
+      case Op::Exp:
+        r[k] = k == 0 ? std::exp(a[0]) : weighted(a, r, 1, k) / kk;
+        return Finite(r[k]);
+      case Op::Log:
+        if (!(a[0] > 0)) return false;
+        r[k] = k == 0 ? std::log(a[0]) : (a[k] - (k > 1 ? weighted(r, a, 1, k - 1) / kk : 0)) / a[0];
+        return true;
+      case Op::Sqrt: {
+        if (!(a[0] > 0)) return false;
+        if (k == 0) {
+          r[0] = std::sqrt(a[0]);
+          return true;
+        }
+        Real sum = 0;
+        for (std::size_t j = 1; j < k; ++j) sum += r[j] * r[k - j];
+        r[k] = (a[k] - sum) / (2 * r[0]);
+        return true;
+      }
+      case Op::Power: {
+        // a^b = exp(b log a): u = log a, w = b u, r = exp(w).
+        if (!(a[0] > 0)) return false;
+        u[k] = k == 0 ? std::log(a[0]) : (a[k] - (k > 1 ? weighted(u, a, 1, k - 1) / kk : 0)) / a[0];
+        w[k] = cauchy(b, u);
+        r[k] = k == 0 ? std::pow(a[0], b[0]) : weighted(w, r, 1, k) / kk;
+        return Finite(r[k]);
+      }
+      case Op::Sin:
+      case Op::Cos:
+      case Op::Sinh:
+      case Op::Cosh: {
+        // The pair: r the function, u its companion (cos for sin, ...).
+        const bool circular = in.op == Op::Sin || in.op == Op::Cos;
+        const bool first = in.op == Op::Sin || in.op == Op::Sinh;
+        if (k == 0) {
+          r[0] = in.op == Op::Sin    ? std::sin(a[0])
+                 : in.op == Op::Cos  ? std::cos(a[0])
+                 : in.op == Op::Sinh ? std::sinh(a[0])
+                                     : std::cosh(a[0]);
+          u[0] = in.op == Op::Sin    ? std::cos(a[0])
+                 : in.op == Op::Cos  ? std::sin(a[0])
+                 : in.op == Op::Sinh ? std::cosh(a[0])
+                                     : std::sinh(a[0]);
+        } else {
+          // sin' = cos a', cos' = -sin a'; sinh' = cosh a', cosh' = sinh a'.
+          const Real rk = weighted(a, u, 1, k) / kk;
+          const Real uk = weighted(a, r, 1, k) / kk;
+          r[k] = circular && !first ? -rk : rk;
+          u[k] = circular && first ? -uk : uk;
+        }
+        return Finite(r[k]) && Finite(u[k]);
+      }
+      case Op::Tan:
+      case Op::Tanh: {
+        // tan' = (1 + tan^2) a', tanh' = (1 - tanh^2) a': u holds the factor.
+        const Real sign = in.op == Op::Tan ? 1 : -1;
+        if (k == 0) {
+          r[0] = in.op == Op::Tan ? std::tan(a[0]) : std::tanh(a[0]);
+        } else {
+          r[k] = weighted(a, u, 1, k) / kk;
+        }
+        u[k] = (k == 0 ? Real(1) : Real(0)) + sign * cauchy(r, r);
+        return Finite(r[k]);
+      }
+      case Op::Asin:
+      case Op::Acos:
+      case Op::Atan: {
+        // r' = a' / q with q = sqrt(1 - a^2) (asin, acos negated) or
+        // q = 1 + a^2 (atan): k r_k q_0 = k a_k - sum j r_j q_(k-j).
+        const bool tangent = in.op == Op::Atan;
+        if (!tangent && !(std::fabs(a[0]) < 1)) return false;
+        if (tangent) {
+          u[k] = (k == 0 ? Real(1) : Real(0)) + cauchy(a, a);
+        } else {
+          w[k] = (k == 0 ? Real(1) : Real(0)) - cauchy(a, a);
+          if (k == 0) {
+            u[0] = std::sqrt(w[0]);
+          } else {
+            Real sum = 0;
+            for (std::size_t j = 1; j < k; ++j) sum += u[j] * u[k - j];
+            u[k] = (w[k] - sum) / (2 * u[0]);
+          }
+        }
+        if (k == 0) {
+          r[0] = in.op == Op::Asin ? std::asin(a[0]) : in.op == Op::Acos ? std::acos(a[0]) : std::atan(a[0]);
+        } else {
+          const Real sign = in.op == Op::Acos ? -1 : 1;
+          Real sum = 0;
+          for (std::size_t j = 1; j < k; ++j) sum += static_cast<Real>(j) * (sign * r[j]) * u[k - j];
+          r[k] = sign * (kk * a[k] - sum) / (kk * u[0]);
+        }
+        return Finite(r[k]);
+      }
+      case Op::Abs: {
+        // |a| = sign a on each side of a kink; at the kink itself, the sign
+        // it takes in the direction of travel.
+        if (k == 0) {
+          m_sign[s] = a[0] > 0 ? 1 : a[0] < 0 ? -1 : 0;
+          r[0] = std::fabs(a[0]);
+          return true;
+        }
+        if (m_sign[s] == 0 && a[k] != 0) m_sign[s] = (a[k] > 0 ? 1 : -1) * (k % 2 == 1 ? m_direction : 1);
+        r[k] = m_sign[s] * a[k];
+        return true;
+      }
+    }
+    return false;
+  }
+
+  const Program& m_program;
+  std::vector<std::vector<Real>> m_c;
+  std::vector<std::vector<Real>> m_aux;
+  std::vector<std::vector<Real>> m_aux2;
+  std::vector<long double> m_sign;
+  long double m_direction = 1;
+};
+
+template <typename Real>
 void Evaluate(const std::vector<Real>& a, const std::vector<Real>& b, Real t, Real& y1, Real& y2) {
   y1 = a.back();
   y2 = b.back();
@@ -78,11 +323,12 @@ void Evaluate(const std::vector<Real>& a, const std::vector<Real>& b, Real t, Re
 }
 
 // From `start` to x1. Each step is taken where the last terms of the series
-// fall below the tolerance and confirmed by two half steps, so that no step
-// can reach past a singularity of the solution. False when the solution
-// cannot be continued to x1; `reached` says how far it came.
-template <typename Expansion>
-bool Integrate(const Expansion& expand, const State<double>& start, const Series& s, double x1, Real& y1, Real& y2,
+// fall below the tolerance, ends at any kink of the system, and is confirmed
+// by two half steps, so that no step can reach past a singularity of the
+// solution. False when the solution cannot be continued to x1; `reached`
+// says how far it came.
+template <typename Real, typename Expansion>
+bool Integrate(Expansion expand, const State<double>& start, const Series& s, double x1, Real& y1, Real& y2,
                double& reached) {
   std::vector<Real> a, b, middle_a, middle_b;
   Real x(start.x);
@@ -90,11 +336,11 @@ bool Integrate(const Expansion& expand, const State<double>& start, const Series
   y2 = Real(start.y2);
   reached = start.x;
   const Real target(x1);
-  const Real direction(x1 < start.x ? -1.0 : 1.0);
+  const long double direction = x1 < start.x ? -1 : 1;
+  if constexpr (std::is_same_v<Expansion, TypedExpansion>) expand.set_direction(direction);
   long double last = HUGE_VALL;
-  for (int step = 0; direction * (target - x) > Real(0); ++step) {
-    if (step > 100'000) return false;
-    expand(x, y1, y2, s.order, a, b);
+  for (int step = 0; Real(direction) * (target - x) > Real(0); ++step) {
+    if (step > 100'000 || !expand(x, y1, y2, s.order, a, b)) return false;
     // The radius of convergence, estimated from the last two coefficients.
     long double radius = HUGE_VALL;
     for (int k = s.order - 1; k <= s.order; ++k) {
@@ -104,25 +350,30 @@ bool Integrate(const Expansion& expand, const State<double>& start, const Series
     }
     const long double left = std::fabs(Long(target - x));
     long double h = std::min({left, radius * std::pow(s.tolerance, 1.0L / s.order), 2 * last});
+    // A kink of the system ahead ends the step there.
+    const long double kink = std::fabs(expand.Kink(direction * h));
+    const bool at_kink = kink < h;
+    h = std::min(h, kink);
     Real n1(0), n2(0);
     for (;;) {
       // A step halved this small means a singularity ahead; a small last
-      // piece up to x1 is fine.
-      if (!(h > 1e-12L * (1 + std::fabs(Long(x)))) && h < left) return false;
-      const Real hl = h == left ? target - x : direction * FromLong(h);
+      // piece up to x1 (or a kink) is fine.
+      if (!(h > 1e-12L * (1 + std::fabs(Long(x)))) && h < left && !at_kink) return false;
+      const Real hl = h == left ? target - x : FromLong<Real>(direction * h);
       Evaluate(a, b, hl, n1, n2);
       Real m1(0), m2(0);
       Evaluate(a, b, hl / Real(2), m1, m2);
-      expand(x + hl / Real(2), m1, m2, s.order, middle_a, middle_b);
+      if (!expand(x + hl / Real(2), m1, m2, s.order, middle_a, middle_b)) return false;
       Real c1(0), c2(0);
       Evaluate(middle_a, middle_b, hl / Real(2), c1, c2);
       const long double size = 1 + std::max(std::fabs(Long(n1)), std::fabs(Long(n2)));
-      const long double limit = std::max(1e3L * s.tolerance, 64 * kEpsilon) * size;
+      const long double limit = std::max(1e3L * s.tolerance, 64 * Epsilon<Real>()) * size;
       if (Finite(n1) && Finite(n2) && std::max(std::fabs(Long(n1 - c1)), std::fabs(Long(n2 - c2))) <= limit) {
         x = h == left ? target : x + hl;
         break;
       }
       h /= 2;
+      if (at_kink && !(h > 1e-12L * (1 + std::fabs(Long(x))))) return false;
     }
     if (std::max(std::fabs(Long(n1)), std::fabs(Long(n2))) > 1e300L) return false;
     y1 = n1;
@@ -135,26 +386,24 @@ bool Integrate(const Expansion& expand, const State<double>& start, const Series
 
 // Two integrations of different order and tolerance; the coarser one's
 // distance, doubled, bounds the finer one's error, which is far smaller.
-template <typename Expansion>
+template <typename Real, typename Expansion>
 Reference Solve(const Expansion& expand, const State<double>& start, double x1, const ReferenceSettings& settings) {
   Reference r;
   Real y1(0), y2(0), c1(0), c2(0);
-  double reached_coarse = 0;
-  if (!Integrate(expand, start, {settings.fine_order, settings.fine_tolerance}, x1, y1, y2, r.reached) ||
-      !Integrate(expand, start, {settings.coarse_order, settings.coarse_tolerance}, x1, c1, c2, reached_coarse)) {
+  // Where either integration stops, so does the reference.
+  if (!Integrate<Real>(expand, start, {settings.fine_order, settings.fine_tolerance}, x1, y1, y2, r.reached) ||
+      !Integrate<Real>(expand, start, {settings.coarse_order, settings.coarse_tolerance}, x1, c1, c2, r.reached)) {
     r.error = HUGE_VAL;
-    r.reached =
-        std::min(std::fabs(r.reached - start.x), std::fabs(reached_coarse - start.x)) * (x1 < start.x ? -1 : 1) +
-        start.x;
     return r;
   }
+
   r.y1 = Long(y1);
   r.y2 = Long(y2);
   const long double spread = std::max(std::fabs(Long(y1 - c1)), std::fabs(Long(y2 - c2)));
   const long double scale = std::max(std::fabs(r.y1), std::fabs(r.y2));
   // The answer is kept in long double: its last place counts too.
   const long double kept = std::numeric_limits<long double>::epsilon() * scale;
-  r.error = static_cast<double>(2 * spread + kept + 64 * kEpsilon * scale);
+  r.error = static_cast<double>(2 * spread + kept + 64 * Epsilon<Real>() * scale);
   return r;
 }
 
@@ -162,12 +411,19 @@ Reference Solve(const Expansion& expand, const State<double>& start, double x1, 
 
 bool Reference::valid() const { return std::isfinite(error); }
 
-const char* ReferenceArithmetic() { return std::is_same_v<Real, DoubleDouble> ? "106-bit double-double" : "113-bit"; }
+const char* ReferenceArithmetic() { return std::is_same_v<Quad, DoubleDouble> ? "106-bit double-double" : "113-bit"; }
 
 Reference BuiltInReference(double x1, const ReferenceSettings& settings) {
-  return Solve([](const Real& x, const Real& y1, const Real& y2, int order, std::vector<Real>& a,
-                  std::vector<Real>& b) { BuiltInExpansion(x, y1, y2, order, a, b); },
-               BuiltInSystem::kStart, x1, settings);
+  return Solve<Quad>(BuiltInExpansion{}, BuiltInSystem::kStart, x1, settings);
+}
+
+Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings) {
+  // Long double carries fewer digits than the built-in reference's 113 bits:
+  // tolerances it can reach.
+  ReferenceSettings typed = settings;
+  typed.fine_tolerance = std::max(settings.fine_tolerance, 1e-21L);
+  typed.coarse_tolerance = std::max(settings.coarse_tolerance, 1e-18L);
+  return Solve<long double>(TypedExpansion(system.system.program), system.system.start, x1, typed);
 }
 
 }  // namespace kavrin

@@ -32,4 +32,10 @@ struct ReferenceSettings {
 // The reference of the built-in system from its start.
 Reference BuiltInReference(double x1, const ReferenceSettings& settings = {});
 
+struct OwnSystem;
+// The reference of an own system from its start, by automatic
+// differentiation of its equations, in long double; at a kink of abs the
+// series starts anew.
+Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings = {});
+
 }  // namespace kavrin

@@ -37,42 +37,55 @@ bool Cancelled(const std::atomic<bool>* cancel) { return cancel != nullptr && ca
 // quotient, so that its distance from the double run is all of that run's
 // rounding: of h, of x's repeated additions and of every step. False when
 // cancelled.
-bool MarchTwice(StudyRun& run, double x1, const std::atomic<bool>* cancel, WideEnd& wide_end) {
-  constexpr State<double> start = BuiltInSystem::kStart;
+bool MarchTwice(StudyRun& run, const OwnSystem* system, double x1, const std::atomic<bool>* cancel, WideEnd& wide_end) {
+  const State<double> start = system != nullptr ? system->system.start : BuiltInSystem::kStart;
   run.h = (x1 - start.x) / run.N;
   const auto steps = static_cast<std::size_t>(std::floor(run.N));
   State<double> end = start;
-  const MarchEnd march = WithStep(
-      run.method, [&](auto step) { return MarchToEnd<decltype(step)>(BuiltInSystem{}, end, steps, run.h, cancel); });
+  const MarchEnd march = WithSystem(system, [&](const auto& equations) {
+    return WithStep(run.method,
+                    [&](auto step) { return MarchToEnd<decltype(step)>(equations, end, steps, run.h, cancel); });
+  });
   if (march.cancelled) return false;
   run.y1 = end.y1;
   run.y2 = end.y2;
   if (march.failed_step != 0) {
-    run.mark = Mark::Overflow;
-    run.failure = Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " +
-                                                     std::to_string(march.failed_step) + ".")
-                      .what();
+    const std::optional<Fault> fault =
+        system != nullptr ? StepFault(*system, run.method, end, run.h) : std::optional<Fault>();
+    run.mark = fault && fault->kind != FailureKind::Overflow ? Mark::Domain : Mark::Overflow;
+    run.failure = fault && fault->kind != FailureKind::Overflow
+                      ? Failure(fault->kind, "the equations meet " + fault->what + " in step " +
+                                                 std::to_string(march.failed_step) + ".")
+                            .what()
+                      : Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " +
+                                                           std::to_string(march.failed_step) + ".")
+                            .what();
     return true;
   }
+
   State<WideReal> wide{WideReal(start.x), WideReal(start.y1), WideReal(start.y2)};
   const WideReal h = (WideReal(x1) - WideReal(start.x)) / WideReal(run.N);
-  const MarchEnd wide_march = WithStep(
-      run.method, [&](auto step) { return MarchToEnd<decltype(step)>(BuiltInSystem{}, wide, steps, h, cancel); });
+  const MarchEnd wide_march = WithSystem(system, [&](const auto& equations) {
+    return WithStep(run.method,
+                    [&](auto step) { return MarchToEnd<decltype(step)>(equations, wide, steps, h, cancel); });
+  });
   if (wide_march.cancelled) return false;
   wide_end = {ToLong(wide.y1), ToLong(wide.y2), wide_march.failed_step == 0};
   return true;
 }
 
 // The double march alone, repeated until kTiming has passed, per march.
-double MarchSeconds(const StudyRun& run, const std::atomic<bool>* cancel) {
+double MarchSeconds(const StudyRun& run, const OwnSystem* system, const std::atomic<bool>* cancel) {
   const auto steps = static_cast<std::size_t>(std::floor(run.N));
   const auto begin = std::chrono::steady_clock::now();
   std::size_t repeats = 0;
   volatile double sink = 0;
   do {
-    State<double> end = BuiltInSystem::kStart;
-    WithStep(run.method,
-             [&](auto step) { return MarchToEnd<decltype(step)>(BuiltInSystem{}, end, steps, run.h, cancel); });
+    State<double> end = system != nullptr ? system->system.start : BuiltInSystem::kStart;
+    WithSystem(system, [&](const auto& equations) {
+      return WithStep(run.method,
+                      [&](auto step) { return MarchToEnd<decltype(step)>(equations, end, steps, run.h, cancel); });
+    });
     sink = end.y1;
     ++repeats;
   } while (std::chrono::steady_clock::now() - begin < kTiming && !Cancelled(cancel));
@@ -133,9 +146,11 @@ StepCounts ReadStepCounts(std::string_view text) {
 
 Study RunStudy(const StudyOptions& options) {
   Study study;
+  study.system = options.system;
   study.x1 = options.x1;
   study.against = options.against;
-  study.reference = BuiltInReference(options.x1);
+  const OwnSystem* system = options.system.get();
+  study.reference = system != nullptr ? TypedReference(*system, options.x1) : BuiltInReference(options.x1);
   for (const Method method : options.methods) {
     for (const double N : options.steps) {
       StudyRun run;
@@ -164,7 +179,8 @@ Study RunStudy(const StudyOptions& options) {
   std::atomic<bool> stopped{false};
   auto work = [&] {
     for (std::size_t k = next++; k < order.size() && !stopped; k = next++) {
-      if (Cancelled(options.cancel) || !MarchTwice(study.runs[order[k]], options.x1, options.cancel, wide[order[k]])) {
+      if (Cancelled(options.cancel) ||
+          !MarchTwice(study.runs[order[k]], system, options.x1, options.cancel, wide[order[k]])) {
         stopped = true;
         return;
       }
@@ -186,7 +202,7 @@ Study RunStudy(const StudyOptions& options) {
   for (std::size_t i = 0; i < study.runs.size(); ++i) {
     StudyRun& run = study.runs[i];
     if (previous != nullptr && previous->method != run.method) previous = nullptr;
-    if (run.mark != Mark::Overflow) {
+    if (!run.failed()) {
       const WideEnd& w = wide[i];
       run.rounding =
           w.finished ? static_cast<double>(std::max(std::fabs(run.y1 - w.y1), std::fabs(run.y2 - w.y2))) : HUGE_VAL;
@@ -210,7 +226,8 @@ Study RunStudy(const StudyOptions& options) {
   // The marches timed one at a time, so that no run shares the machine.
   if (timed) {
     for (StudyRun& run : study.runs) {
-      if (run.mark != Mark::Overflow) run.seconds = MarchSeconds(run, options.cancel);
+      if (!run.failed()) run.seconds = MarchSeconds(run, system, options.cancel);
+
       if (Cancelled(options.cancel)) {
         study.cancelled = true;
         return study;

@@ -3,11 +3,14 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <memory>
+
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/equation.h"
 #include "core/reference.h"
 #include "ode/method_table.h"
 
@@ -19,6 +22,7 @@ enum class Mark {
   Ok,           // truncation dominates, and so it did at the N before: an order
   RoundOff,     // rounding dominates the error, or truncation is within the reference's reach
   Overflow,     // the run left the range of numbers; `failure` says where
+  Domain,       // a function of an own system's equations left its domain; `failure` says where
   NoReference,  // there is no reference to measure against
 };
 
@@ -45,6 +49,7 @@ struct StudyRun {
   // Evaluations of the system: the method's stages times N.
   double evaluations() const { return Info(method).stages * N; }
   bool measured() const { return mark == Mark::First || mark == Mark::Ok || mark == Mark::RoundOff; }
+  bool failed() const { return mark == Mark::Overflow || mark == Mark::Domain; }
 };
 
 // What the study's chart sets the error against.
@@ -54,6 +59,8 @@ enum class Against { Steps, Evaluations, Seconds };
 inline constexpr std::size_t kMaxStepCounts = 100;
 
 struct StudyOptions {
+  // The system studied: an own one, or the built-in one when none.
+  std::shared_ptr<const OwnSystem> system;
   double x1 = 1;
   std::vector<double> steps;    // whole numbers from 1 up, ascending
   std::vector<Method> methods;  // in the order to report them
@@ -68,6 +75,7 @@ struct StudyOptions {
 };
 
 struct Study {
+  std::shared_ptr<const OwnSystem> system;  // none for the built-in system
   double x1 = 0;
   Against against = Against::Steps;
   bool cancelled = false;

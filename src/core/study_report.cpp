@@ -33,7 +33,7 @@ std::string Csv(const Study& study) {
     out += timed ? ",\n" : "\n";
   }
   for (const StudyRun& run : study.runs) {
-    const bool values = run.mark != Mark::Overflow;
+    const bool values = !run.failed();
     const bool error = values && run.mark != Mark::NoReference;
     out += Name(run.method) + "," + WholeText(run.N) + "," + RoundTripText(run.h) + "," +
            (values ? RoundTripText(run.y1) : "") + "," + (values ? RoundTripText(run.y2) : "") + "," +
@@ -53,9 +53,13 @@ std::string Table(const Study& study, bool markdown) {
   std::string out;
   const std::string x1 = RoundTripText(study.x1);
   out += (markdown ? "### Convergence study at x1 = " : "Convergence study at x1 = ") + x1 + "\n\n";
+  if (study.system != nullptr) out += "System: " + study.system->Description() + "\n";
+
   if (study.reference.valid()) {
     out += "Reference: y1 = " + LongText(study.reference.y1, 18) + ", y2 = " + LongText(study.reference.y2, 18) +
-           ",\nfrom a Taylor series in " + ReferenceArithmetic() + " arithmetic, error at most " +
+           ",\nfrom a Taylor series in " + (study.system != nullptr ? "long double" : ReferenceArithmetic()) +
+           " arithmetic, error at most " +
+
            ScientificText(study.reference.error, 1) + ".\n";
     out +=
         "The error is the larger of |y1 - y1 ref| and |y2 - y2 ref|. Truncation is the same for the run\n"
@@ -111,6 +115,8 @@ std::string_view MarkName(Mark mark) {
       return "round-off";
     case Mark::Overflow:
       return "overflow";
+    case Mark::Domain:
+      return "domain-error";
     case Mark::NoReference:
       return "no-reference";
     case Mark::First:
@@ -124,9 +130,9 @@ StudyTableCells StudyTable(const Study& study) {
   table.header = {"method", "N", "y1", "y2", "error", "truncation", "rounding", "order"};
   auto compact = [](double value) { return ScientificText(value, 2); };
   for (const StudyRun& run : study.runs) {
-    const bool values = run.mark != Mark::Overflow;
+    const bool values = !run.failed();
     const bool error = values && run.mark != Mark::NoReference;
-    const bool note = run.mark == Mark::RoundOff || run.mark == Mark::Overflow || run.mark == Mark::NoReference;
+    const bool note = run.mark != Mark::First && run.mark != Mark::Ok;
     table.rows.push_back({std::string(Info(run.method).id), WholeText(run.N), values ? SignificantText(run.y1, 10) : "",
                           values ? SignificantText(run.y2, 10) : "", error ? compact(run.error) : "",
                           error ? compact(run.truncation) : "", values ? compact(run.rounding) : "",
@@ -140,13 +146,13 @@ StudyTableCells StudyTable(const Study& study) {
 std::vector<std::string> FailedRuns(const Study& study) {
   std::vector<std::string> lines;
   for (const StudyRun& run : study.runs)
-    if (run.mark == Mark::Overflow)
-      lines.push_back(Name(run.method) + ", N = " + WholeText(run.N) + ": " + run.failure);
+    if (run.failed()) lines.push_back(Name(run.method) + ", N = " + WholeText(run.N) + ": " + run.failure);
   return lines;
 }
 
 std::string NoReferenceText(const Study& study) {
-  const std::optional<double> pole = PoleBefore(study.x1, study.x1 - BuiltInSystem::kStart.x);
+  const std::optional<double> pole =
+      study.system != nullptr ? std::nullopt : PoleBefore(study.x1, study.x1 - BuiltInSystem::kStart.x);
   return "No reference: " +
          (pole ? "the solution of this system grows without bound near " + PoleText(*pole) + ", before x1 = "
                : "the solution cannot be continued past x \xE2\x89\x88 " + SignificantText(study.reference.reached, 5) +

@@ -15,6 +15,8 @@ std::string_view FailureName(FailureKind kind) {
       return "Index out of range";
     case FailureKind::OutOfMemory:
       return "Out of memory";
+    case FailureKind::Domain:
+      return "Domain error";
   }
   return "Failure";
 }

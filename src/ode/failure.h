@@ -27,6 +27,11 @@ enum class FailureKind {
   // process's limits or the page can give; the report suggests a step count
   // that fits.
   OutOfMemory,
+  // A function of an own system's equations was evaluated outside its
+  // domain during a step (sqrt or log of a negative number, asin beyond 1);
+  // the report names the function, the step and x.
+  Domain,
+
 };
 
 // The one exception type of the program: a failure kind and what it concerns,

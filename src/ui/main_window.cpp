@@ -31,6 +31,7 @@
 #include "ui/picture_box.h"
 #include "ui/saving.h"
 #include "ui/study_window.h"
+#include "ui/system_dialog.h"
 
 #include "ui/twip_layout.h"
 
@@ -73,6 +74,8 @@ class BusyCursor {
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+constexpr char kTitle[] = "Kavrin - Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations";
+
 // The seven method buttons in the order of the method table: each one's
 // object name and place (in twips); the caption comes from the table.
 struct MethodButton {
@@ -108,7 +111,7 @@ QString Reported(Work&& work) {
 MainWindow::MainWindow(Calculation::MemoryProbe available_memory, QWidget* parent)
     : QMainWindow(parent), m_calculation(std::move(available_memory)) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Kavrin - Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations"));
+  setWindowTitle(QString::fromLatin1(kTitle));
   m_report_error = [this](const QString& message) { ShowFailure(this, message); };
   m_choose_file = [this](const QString& title, const QString& filter, const QString& name) {
     return AskForFile(this, title, filter, name);
@@ -202,6 +205,10 @@ MainWindow::MainWindow(Calculation::MemoryProbe available_memory, QWidget* paren
   QAction* study = results->addAction(QStringLiteral("Convergence study\u2026"));
   study->setObjectName(QStringLiteral("Mn_Study"));
   connect(study, &QAction::triggered, this, [this] { OpenStudy(); });
+  // "System", third, acts at once: it opens its dialog.
+  QAction* system = menuBar()->addAction(QStringLiteral("System"));
+  system->setObjectName(QStringLiteral("Mn_System"));
+  connect(system, &QAction::triggered, this, [this] { ChooseSystem(); });
   m_results->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
   // What a screen reader says of the controls; their object names stay.
@@ -274,7 +281,7 @@ void MainWindow::Calculate() {
   QString failure;
   {
     const BusyCursor busy;
-    failure = Reported([&] { m_calculation.Calculate(texts, SelectedMethod(), separator); });
+    failure = Reported([&] { m_calculation.Calculate(texts, SelectedMethod(), separator, m_system.get()); });
     ShowCalculation();
     if (failure.isEmpty()) {
       failure = Reported([&] { Graphic(m_calculation.N(), m_calculation.tables(), m_calculation.x1(), *m_picture); });
@@ -352,8 +359,30 @@ void MainWindow::SavePicture() {
   if (!failure.isEmpty()) m_report_error(failure);
 }
 
+SystemDialog* MainWindow::ChooseSystem() {
+  auto* dialog = new SystemDialog(m_system.get(), this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, [this, dialog] { UseSystem(dialog->chosen()); });
+  dialog->open();
+  return dialog;
+}
+
+void MainWindow::UseSystem(std::shared_ptr<const OwnSystem> system) {
+  m_system = std::move(system);
+  const SystemTexts& texts = m_system != nullptr ? m_system->texts : SystemExamples().front().texts;
+  for (const auto& [edit, text] :
+       {std::pair{m_x0_edit, &texts.x0}, std::pair{m_y10_edit, &texts.y10}, std::pair{m_y20_edit, &texts.y20}}) {
+    edit->setText(QString::fromStdString(*text));
+    edit->setCursorPosition(0);
+    edit->setToolTip(m_system != nullptr ? QString::fromStdString(*text) : QString());
+  }
+  setWindowTitle(m_system != nullptr ? QStringLiteral("Kavrin - ") + QString::fromStdString(m_system->Title())
+                                     : QString::fromLatin1(kTitle));
+}
+
 StudyWindow* MainWindow::OpenStudy() {
-  auto* study = new StudyWindow(m_x1_edit->text());
+  auto* study = new StudyWindow(m_x1_edit->text(), m_system);
+
   m_studies.emplace_back(study);
   study->show();
   return study;

@@ -22,6 +22,7 @@ namespace kavrin {
 class AboutWindow;
 class PictureBox;
 class StudyWindow;
+class SystemDialog;
 
 // The main window: the initial conditions, the target point and step count,
 // the seven methods, "CALCULATE", the step size, the result list and the plot.
@@ -62,6 +63,13 @@ class MainWindow : public QMainWindow {
   void SaveResults();
   void SavePicture();
   StudyWindow* OpenStudy();
+  // The menu entry "System": a dialog to type an own system or go back to
+  // the built-in one; returns it, open (not modal to the program).
+  SystemDialog* ChooseSystem();
+  // Integrates this system from now on (none: the built-in one): the start's
+  // boxes show its texts, the title its equations.
+  void UseSystem(std::shared_ptr<const OwnSystem> system);
+  const OwnSystem* system() const { return m_system.get(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -77,6 +85,8 @@ class MainWindow : public QMainWindow {
   FileChooser m_choose_file;
   QPointer<AboutWindow> m_about;
   std::vector<QPointer<StudyWindow>> m_studies;
+  std::shared_ptr<const OwnSystem> m_system;  // none: the built-in system
+
   // The tables' generation that the picture on show was drawn from; SVG is
   // drawn from the tables, so only while they are still those.
   std::uint64_t m_picture_tables = 0;

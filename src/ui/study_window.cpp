@@ -61,9 +61,12 @@ QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 }  // namespace
 
-StudyWindow::StudyWindow(const QString& x1, QWidget* parent) : QWidget(parent, Qt::Window) {
+StudyWindow::StudyWindow(const QString& x1, std::shared_ptr<const OwnSystem> system, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_system(std::move(system)) {
   setObjectName(QStringLiteral("StudyWindow"));
-  setWindowTitle(QStringLiteral("Kavrin - convergence study"));
+  setWindowTitle(m_system != nullptr
+                     ? QStringLiteral("Kavrin - convergence study of ") + QString::fromStdString(m_system->Title())
+                     : QStringLiteral("Kavrin - convergence study"));
   setAttribute(Qt::WA_DeleteOnClose);
   m_report_error = [this](const QString& message) { ShowFailure(this, message); };
   m_choose_file = [this](const QString& title, const QString& filter, const QString& name) {
@@ -187,6 +190,8 @@ void StudyWindow::Run() {
     return;
   }
   options.against = static_cast<Against>(m_against->currentIndex());
+  options.system = m_system;
+
   m_cancel = false;
   options.cancel = &m_cancel;
   options.progress = [this](std::size_t done, std::size_t total) {
@@ -249,8 +254,8 @@ void StudyWindow::Finish(std::shared_ptr<Study> study) {
     m_notes->setText(notes.join(QLatin1Char('\n')));
     m_chart->Show(m_study);
     // Every run overflowed: the command line's report and status 1.
-    const bool all_failed = std::all_of(m_study->runs.begin(), m_study->runs.end(),
-                                        [](const StudyRun& run) { return run.mark == Mark::Overflow; });
+    const bool all_failed =
+        std::all_of(m_study->runs.begin(), m_study->runs.end(), [](const StudyRun& run) { return run.failed(); });
     if (!m_study->runs.empty() && all_failed) m_report_error(QString::fromStdString(FailedRuns(*m_study).front()));
   }
   SetRunning(false);

@@ -37,7 +37,8 @@ class StudyWindow : public QWidget {
   // empty text when the user cancels.
   using FileChooser = std::function<QString(const QString& title, const QString& filter, const QString& name)>;
 
-  explicit StudyWindow(const QString& x1, QWidget* parent = nullptr);
+  // Studies `system` (none: the built-in one), from x1 as the main window had it.
+  StudyWindow(const QString& x1, std::shared_ptr<const OwnSystem> system, QWidget* parent = nullptr);
   ~StudyWindow() override;
 
   void set_error_reporter(ErrorReporter reporter) { m_report_error = std::move(reporter); }
@@ -67,7 +68,9 @@ class StudyWindow : public QWidget {
 
   ErrorReporter m_report_error;
   FileChooser m_choose_file;
+  std::shared_ptr<const OwnSystem> m_system;
   std::shared_ptr<Study> m_study;
+
   std::thread m_thread;
   std::atomic<bool> m_cancel{false};
 

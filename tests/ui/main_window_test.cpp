@@ -165,7 +165,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(image.pixelColor(0, 0), kPaleYellowColour);
     QCOMPARE(image.pixelColor(image.width() - 1, image.height() - 1), kPaleYellowColour);
     const QList<QAction*> entries = form->menuBar()->actions();
-    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.size(), 3);
+    QCOMPARE(entries[2]->text(), QStringLiteral("System"));
+    QVERIFY(entries[2]->menu() == nullptr);
+
     QCOMPARE(entries[0]->text(), QStringLiteral("About"));
     QCOMPARE(entries[0]->objectName(), QStringLiteral("Mn_About"));
     QVERIFY(entries[0]->menu() == nullptr);

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,6 +19,7 @@
 #include "offscreen_messages.h"
 #include "ui/main_window.h"
 #include "ui/study_window.h"
+#include "ui/system_dialog.h"
 
 using namespace kavrin;
 
@@ -76,7 +79,8 @@ class ResultsTest : public QObject {
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = file.readAll().split('\n');
     QCOMPARE(rows.size(), 4);  // header, two rows, the empty text after the last line break
-    QCOMPARE(rows[0], QByteArray("x1_text,N_text,x1,N,h,method,x,y1,y2\r"));
+    QCOMPARE(rows[0], QByteArray("x1_text,N_text,x1,N,h,method,x,y1,y2,system\r"));
+    QVERIFY(rows[1].endsWith(",built-in\r"));
 
     QVERIFY(rows[1].startsWith("2,2 00,2,200,0.01,Runge-Kutta-4 Method,"));
     QVERIFY(rows[2].startsWith("-0.5,1D1,-0.5,10,-0.05,Runge-Kutta-Fehlberg Method,"));
@@ -141,7 +145,50 @@ class ResultsTest : public QObject {
     study->close();
   }
 
+  // An own system: a wrong text is reported in the dialog, which stays; an
+  // example chosen there is what the window integrates, shows and saves,
+  // and what a study window studies; "Built-in system" goes back.
+  void ownSystemInTheWindow() {
+    window->findChild<QAction*>("Mn_System")->trigger();
+    auto* dialog = window->findChild<SystemDialog*>("SystemDialog");
+    QVERIFY(dialog != nullptr && dialog->isVisible());
+    Get<QLineEdit>(dialog, "System_f1")->setText("y2 + z");
+    dialog->accept();
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(Get<QLabel>(dialog, "System_report")->text(), QStringLiteral("f1: unknown name 'z' at column 6"));
+    auto* examples = Get<QComboBox>(dialog, "System_examples");
+    examples->setCurrentIndex(2);  // after "Choose an example...": the harmonic oscillator
+    emit examples->activated(2);
+    dialog->accept();
+    QTRY_VERIFY(window->findChild<SystemDialog*>("SystemDialog") == nullptr);
+    QCOMPARE(window->windowTitle(), QStringLiteral("Kavrin - y1' = y2, y2' = -y1"));
+    QCOMPARE(Get<QLineEdit>(window, "Text_y20")->text(), QStringLiteral("0"));
+    Press("Option_RK4", "1", "10");
+    std::ostringstream out, err;
+    QCOMPARE(RunCommandLine({"--f1", "y2", "--f2", "-y1", "--x0", "0", "--y10", "1", "--y20", "0", "--x1", "1",
+                             "--steps", "10", "--method", "rk4"},
+                            out, err),
+             0);
+    QCOMPARE(Get<QListWidget>(window, "List1")->item(0)->text() + "\n",
+             QString::fromStdString(out.str()).section('\n', 1));
+    chosen = dir.filePath("own.csv");
+    Trigger("Mn_SaveCsv");
+    QFile file(chosen);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(",y1' = y2; y2' = -y1; x0 = 0; y1(0) = 1; y2(0) = 0\r\n"));
+    StudyWindow* study = window->OpenStudy();
+    QVERIFY(study->windowTitle().endsWith(QStringLiteral("y1' = y2, y2' = -y1")));
+    study->close();
+    window->findChild<QAction*>("Mn_System")->trigger();
+    Get<QPushButton>(window->findChild<SystemDialog*>("SystemDialog"), "System_builtin")->click();
+    QTRY_COMPARE(window->windowTitle(),
+                 QStringLiteral("Kavrin - Simultaneous numerical integration of y1'=y1y2+x and y2'=xy2+y1 equations"));
+    QCOMPARE(Get<QLineEdit>(window, "Text_y20")->text(), QStringLiteral("-1"));
+    QVERIFY(reports.isEmpty());
+  }
+
   // Cancel stops a run of 2^28 steps promptly and leaves the window usable;
+
   // closing a window whose study runs waits for its thread.
   void cancelAndCloseDuringARun() {
     StudyWindow* study = Study("268435456", {"rk4"});

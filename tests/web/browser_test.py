@@ -202,7 +202,30 @@ def main():
         idle()
         check(len(driver.find_elements(By.CSS_SELECTOR, '#study-table tr')) == 1 + 7 * 2, 'a study after Cancel')
 
+        # An own system from the page's address: the command line's line for it.
+        driver.get('about:blank')
+        driver.get(url + '#f1=y2&f2=-y1&x0=0&y10=1&y20=0')
+
+        WebDriverWait(driver, 30).until(lambda d: d.execute_script("return document.body.dataset.ready === 'true'"))
+        check([driver.find_element(By.ID, i).text for i in ('x0', 'y10', 'y20')] == ['0', '1', '0'],
+              'the start of the system in the address')
+        press('1', '10', 3)
+        own = subprocess.run([kavrin, '--f1', 'y2', '--f2', '-y1', '--x0', '0', '--y10', '1', '--y20', '0', '--x1', '1',
+                              '--steps', '10', '--method', 'rk4'], check=True, capture_output=True, text=True).stdout
+        check(lines()[-2] == own.split('\n')[1], 'an own system: %r against %r' % (lines()[-2:], own))
+        driver.find_element(By.ID, 'system-box').click()
+        driver.execute_script("document.getElementById('system-f1').value = 'y2 + z'")
+        driver.find_element(By.ID, 'system-use').click()
+        WebDriverWait(driver, 10).until(lambda d: d.find_element(By.ID, 'system-failure').text != '')
+        check(driver.find_element(By.ID, 'system-failure').text == "f1: unknown name 'z' at column 6",
+              'a wrong equation: ' + driver.find_element(By.ID, 'system-failure').text)
+        driver.find_element(By.ID, 'system-builtin').click()
+        WebDriverWait(driver, 10).until(lambda d: d.find_element(By.ID, 'y20').text == '-1')
+        press('2', '200', 3)
+        check(lines()[-2] == good and '#' not in driver.current_url, 'back to the built-in system')
+
         # No accessibility violation, on either tab.
+
         driver.execute_script(open(axe).read())
         for tab in ('tab-study', 'tab-calculation'):
             driver.find_element(By.ID, tab).click()

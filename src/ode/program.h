@@ -1,0 +1,148 @@
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ode/system.h"
+
+namespace kavrin {
+
+// A typed system compiled into a flat program: instructions over numbered
+// slots, run in one loop in the order the equations are written (left to
+// right within a precedence), with no reordering and no folding of
+// constants. Slots 0, 1 and 2 hold x, y1 and y2; every instruction writes
+// the next slot.
+enum class Op : std::uint8_t {
+  Constant,  // the literal `value` (and `wide` in a wider type)
+  Add,
+  Subtract,
+  Multiply,
+  Divide,
+  Negate,
+  Power,  // pow(a, b), for an exponent that is not a small whole constant
+  Sin,
+  Cos,
+  Tan,
+  Asin,
+  Acos,
+  Atan,
+  Sinh,
+  Cosh,
+  Tanh,
+  Exp,
+  Log,
+  Sqrt,
+  Abs,
+};
+
+struct Instruction {
+  Op op = Op::Constant;
+  std::uint16_t a = 0;  // the operands' slots
+  std::uint16_t b = 0;
+  double value = 0;           // a constant, as double
+  long double wide = 0;       // the same literal in long double, for wider runs
+  std::uint16_t column = 0;   // where in the equation it stands, for reports
+  std::uint8_t equation = 0;  // 0 for f1, 1 for f2
+};
+
+// The most slots a program may use: a text of at most 1000 characters needs
+// fewer.
+inline constexpr std::size_t kMaxSlots = 1024;
+
+struct Program {
+  std::vector<Instruction> code;
+  std::uint16_t f1 = 0;  // the slots holding y1' and y2' at the end
+  std::uint16_t f2 = 0;
+
+  std::size_t slot_count() const { return code.size() + 3; }
+};
+
+// A constant in the number type of a run.
+template <typename Real>
+Real ConstantAs(const Instruction& in) {
+  if constexpr (std::is_same_v<Real, double>) {
+    return in.value;
+  } else if constexpr (std::is_same_v<Real, long double>) {
+    return in.wide;
+  } else {
+    // Wider than double without long double: as much of the literal as
+    // long double holds.
+    const auto high = static_cast<double>(in.wide);
+    return Real(high) + Real(static_cast<double>(in.wide - high));
+  }
+}
+
+// One instruction on its operands.
+template <typename Real>
+Real Apply(const Instruction& in, const Real& a, const Real& b) {
+  using std::acos, std::asin, std::atan, std::cos, std::cosh, std::exp, std::fabs, std::log, std::pow, std::sin,
+      std::sinh, std::sqrt, std::tan, std::tanh;
+  switch (in.op) {
+    case Op::Constant:
+      return ConstantAs<Real>(in);
+    case Op::Add:
+      return a + b;
+    case Op::Subtract:
+      return a - b;
+    case Op::Multiply:
+      return a * b;
+    case Op::Divide:
+      return a / b;
+    case Op::Negate:
+      return -a;
+    case Op::Power:
+      return pow(a, b);
+    case Op::Sin:
+      return sin(a);
+    case Op::Cos:
+      return cos(a);
+    case Op::Tan:
+      return tan(a);
+    case Op::Asin:
+      return asin(a);
+    case Op::Acos:
+      return acos(a);
+    case Op::Atan:
+      return atan(a);
+    case Op::Sinh:
+      return sinh(a);
+    case Op::Cosh:
+      return cosh(a);
+    case Op::Tanh:
+      return tanh(a);
+    case Op::Exp:
+      return exp(a);
+    case Op::Log:
+      return log(a);
+    case Op::Sqrt:
+      return sqrt(a);
+    case Op::Abs:
+      return fabs(a);
+  }
+  return a;
+}
+
+// A system of two equations typed by the user, and its own start.
+struct TypedSystem {
+  Program program;
+  State<double> start{0, 0, 0};
+
+  template <typename Real>
+  Derivatives<Real> operator()(Real x, Real y1, Real y2) const {
+    std::array<Real, kMaxSlots> values;  // NOLINT(cppcoreguidelines-pro-type-member-init): each slot is written first
+    values[0] = x;
+    values[1] = y1;
+    values[2] = y2;
+    std::size_t next = 3;
+    for (const Instruction& in : program.code) {
+      values[next] = Apply<Real>(in, values[in.a], values[in.b]);
+      ++next;
+    }
+    return {values[program.f1], values[program.f2]};
+  }
+};
+
+}  // namespace kavrin

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "core/equation.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace kavrin {
+
+// Chooses the system the window integrates: two equations and their start,
+// typed or taken from an example, or the built-in system. OK keeps the
+// dialog open with the report of a wrong text ("f1: unknown name 'z' at
+// column 7") until every text reads; then chosen() is the system, or none
+// for the built-in one.
+class SystemDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  SystemDialog(const OwnSystem* current, QWidget* parent);
+
+  std::shared_ptr<const OwnSystem> chosen() const { return m_chosen; }
+
+ public slots:
+  void accept() override;
+  void ChooseBuiltIn();
+
+ private:
+  void Fill(const SystemTexts& texts);
+
+  QComboBox* m_examples = nullptr;
+  QLineEdit* m_f1 = nullptr;
+  QLineEdit* m_f2 = nullptr;
+  QLineEdit* m_x0 = nullptr;
+  QLineEdit* m_y10 = nullptr;
+  QLineEdit* m_y20 = nullptr;
+  QLabel* m_report = nullptr;
+  std::shared_ptr<const OwnSystem> m_chosen;
+};
+
+}  // namespace kavrin

@@ -1,0 +1,151 @@
+// Own equations: the built-in system typed as text marches bit for bit as
+// the compiled one; wrong texts are reported at their place; no text can
+// exhaust the stack; the Taylor reference by automatic differentiation
+// meets closed forms; the study finds each method's order.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "core/calculation.h"
+#include "core/equation.h"
+#include "core/reference.h"
+#include "core/study.h"
+
+namespace kavrin {
+namespace {
+
+std::shared_ptr<const OwnSystem> Own(const std::string& f1, const std::string& f2, const std::string& y10,
+                                     const std::string& y20, const std::string& x0 = "0") {
+  const SystemRead read = ReadSystem({f1, f2, x0, y10, y20});
+  EXPECT_EQ(read.error, "") << f1 << " | " << f2;
+  return read.system;
+}
+
+TEST(OwnSystem, TheBuiltInSystemTypedMarchesBitForBit) {
+  const auto typed = Own("y1*y2 + x", "x*y2 + y1", "1", "-1");
+  ASSERT_TRUE(typed);
+  Calculation builtin{[] { return std::uint64_t{1} << 40; }};
+  Calculation own{[] { return std::uint64_t{1} << 40; }};
+  for (const MethodInfo& info : kMethods) {
+    for (const auto& [x1, N] : {std::pair{"1", "10"}, std::pair{"2", "200"}, std::pair{"-1.3", "77"}}) {
+      builtin.Calculate(BuiltInTexts(x1, N), info.method, ".");
+      own.Calculate(BuiltInTexts(x1, N), info.method, ".", typed.get());
+      const auto last = static_cast<std::int64_t>(std::stod(N));
+      EXPECT_EQ(own.tables().y1(last), builtin.tables().y1(last)) << info.id << " " << x1;
+      EXPECT_EQ(own.tables().y2(last), builtin.tables().y2(last)) << info.id << " " << x1;
+      EXPECT_EQ(own.lines().back(), builtin.lines().back());
+    }
+  }
+}
+
+struct WrongText {
+  const char* f1;
+  const char* report;
+};
+
+TEST(OwnSystem, WrongTextsAreReportedAtTheirPlace) {
+  const WrongText cases[] = {
+      {"y1*y2 + z", "f1: unknown name 'z' at column 9"},
+      {"sin(x", "f1: missing ')' at the end"},
+      {"y1^", "f1: '^' needs a number or an expression after it (column 3)"},
+      {"y1 +* 2", "f1: '+' needs a number or an expression after it (column 4)"},
+      {"", "f1: the equation is empty"},
+      {"2 x", "f1: missing an operator before 'x' at column 3"},
+      {"(x))", "f1: unexpected ')' at column 4"},
+      {"sqrt x", "f1: 'sqrt' at column 1 needs '(' and an argument after it"},
+      {"log()", "f1: 'log' at column 1 needs an argument"},
+      {"1e999 * x", "f1: '1e999' at column 1 is too large"},
+      {"x # 2", "f1: missing an operator before '#' at column 3"},
+      {"\xC3\xA9 + x", "f1: unexpected '\xC3\xA9' at column 1"},
+      {"x + \xC3\xA9z", "f1: unexpected '\xC3\xA9' at column 5"},
+  };
+  for (const WrongText& c : cases) EXPECT_EQ(ReadSystem({c.f1, "y1", "0", "1", "0"}).error, c.report) << c.f1;
+  EXPECT_EQ(ReadSystem({"y2", "y1", "0", "1e999", "0"}).error,
+            "the initial value y1(0) \"1e999\" is too large to compute with: numbers must lie between -1.8E+308 "
+            "and 1.8E+308. Enter a smaller number.");
+}
+
+// No text can exhaust the stack or take long: the length and the nesting
+// are bounded, and deeper texts are reported, not followed.
+TEST(OwnSystem, LengthAndNestingAreBounded) {
+  EXPECT_EQ(ReadSystem({std::string(999, ' ') + "x", "y1", "0", "0", "0"}).error, "");
+  EXPECT_NE(ReadSystem({std::string(1001, 'x'), "y1", "0", "0", "0"}).error.find("longer than 1000"),
+            std::string::npos);
+  const std::string deep = std::string(100, '(') + "x" + std::string(100, ')');
+  EXPECT_EQ(ReadSystem({deep, "y1", "0", "0", "0"}).error, "");
+  for (const std::string& deeper : {std::string(101, '(') + "x" + std::string(101, ')'), std::string(999, '-') + "x",
+                                    std::string(500, '(') + std::string(499, ')')}) {
+    EXPECT_NE(ReadSystem({deeper, "y1", "0", "0", "0"}).error.find("deeper than 100"), std::string::npos);
+  }
+}
+
+// A function outside its domain is a failure of its own kind, naming it.
+TEST(OwnSystem, ADomainFailureNamesTheFunctionTheStepAndX) {
+  const auto own = Own("sqrt(1 - x)", "0", "0", "0");
+  Calculation calc{[] { return std::uint64_t{1} << 40; }};
+  try {
+    calc.Calculate(BuiltInTexts("3", "6"), Method::Euler, ".", own.get());
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind(), FailureKind::Domain);
+    EXPECT_EQ(std::string(failure.what()),
+              "Domain error: the equations meet sqrt of -0.5, outside its domain (f1, column 1) in step 4, which "
+              "starts at x = 1.5. Enter a target point x1 before that, or another start.");
+  }
+}
+
+// The reference of a typed system by automatic differentiation against
+// closed forms: cos and sin, exp, and 1/(1 - x) with its pole at 1.
+TEST(OwnSystem, TheTaylorReferenceMeetsClosedForms) {
+  struct Closed {
+    const char* f1;
+    const char* f2;
+    const char* y10;
+    const char* y20;
+    double x1;
+    long double y1, y2;
+  };
+  const Closed cases[] = {
+      {"y2", "-y1", "1", "0", 2, std::cos(2.0L), -std::sin(2.0L)},
+      {"y1", "y2^2", "1", "0", 3, std::exp(3.0L), 0},
+      {"y1^2", "-y2", "1", "1", 0.9, 1 / (1 - static_cast<long double>(0.9)), std::exp(-static_cast<long double>(0.9))},
+
+      {"y1^2", "cos(x) * abs(y2 - 0.5)", "1", "0", 0.5, 2, 0.5L * (1 - std::exp(-std::sin(0.5L)))},
+      // A kink at x = 0.3, where the series starts anew.
+      {"y1", "abs(x - 0.3)", "1", "0", 1, std::exp(1.0L), 0.29L},
+  };
+  for (const Closed& c : cases) {
+    const auto own = Own(c.f1, c.f2, c.y10, c.y20);
+    const Reference r = TypedReference(*own, c.x1);
+    ASSERT_TRUE(r.valid()) << c.f1;
+    EXPECT_LE(std::fabs(r.y1 - c.y1), 1e-17L * std::max(1.0L, std::fabs(c.y1))) << c.f1;
+    EXPECT_LE(std::fabs(r.y2 - c.y2), 1e-17L * std::max(1.0L, std::fabs(c.y2))) << c.f2;
+
+    EXPECT_LE(r.error, 1e-15 * std::max(1.0, static_cast<double>(std::fabs(c.y1)))) << c.f1;
+  }
+  // Past the pole there is none, and the report says where it stopped.
+  const auto pole = Own("y1^2", "0", "1", "0");
+  const Reference past = TypedReference(*pole, 2);
+  EXPECT_FALSE(past.valid());
+  EXPECT_NEAR(past.reached, 1, 1e-6);
+}
+
+// The study of a harmonic oscillator finds every method's order.
+TEST(OwnSystem, TheStudyOfAnOscillatorFindsEveryOrder) {
+  StudyOptions options;
+  options.system = Own("y2", "-y1", "1", "0");
+  options.x1 = 1;
+  options.steps = {20, 40, 80};
+  for (const MethodInfo& info : kMethods) options.methods.push_back(info.method);
+  const Study study = RunStudy(options);
+  ASSERT_TRUE(study.reference.valid());
+  for (const StudyRun& run : study.runs) {
+    if (run.N == 20) continue;
+    ASSERT_TRUE(run.order) << Info(run.method).id << " " << run.N;
+    EXPECT_NEAR(*run.order, Info(run.method).order, 0.15) << Info(run.method).id << " " << run.N;
+  }
+}
+
+}  // namespace
+}  // namespace kavrin
