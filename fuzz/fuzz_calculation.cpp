@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "check.h"
 #include "core/calculation.h"
 #include "core/number_text.h"
 #include "ode/failure.h"
@@ -21,14 +22,6 @@
 namespace {
 
 using kavrin::Failure;
-
-#define CHECK(condition)                                                          \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                               \
-    }                                                                             \
-  } while (false)
 
 // Counts what the plot draws; the grid may cost at most a line per pixel.
 class CountingSurface : public kavrin::DrawingSurface {

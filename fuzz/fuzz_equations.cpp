@@ -12,19 +12,12 @@
 #include <cstring>
 #include <string>
 
+#include "check.h"
 #include "core/calculation.h"
 #include "core/equation.h"
 #include "ode/march.h"
 
 namespace {
-
-#define CHECK(condition)                                                          \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                               \
-    }                                                                             \
-  } while (false)
 
 bool Same(double a, double b) { return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0; }
 

@@ -372,8 +372,6 @@ async function start() {
   };
   window.addEventListener('hashchange', fromAddress);
   await fromAddress();
-
-
   paintPicture((await engine.ask('resize', pictureSize())).picture);
   // A wider screen gives the picture more room; the next press draws at it.
   window.matchMedia('(min-width: 1400px)').addEventListener('change', () => engine.ask('resize', pictureSize()));

@@ -138,7 +138,16 @@ def main():
             check(lines()[-2] == good and failure() == '', 'a press after N %s...: %r' % (n[:12], lines()[-2:]))
             check(driver.execute_script(CANVAS_HASH, 'plot') == desktop_hash('2', '200', 3), 'picture after it')
 
+        # A long result line scrolls inside the list, which stays beside the picture.
+        press('3', '10', 4)
+        beside = driver.execute_script("""
+            const p = document.getElementById('plot').getBoundingClientRect();
+            const l = document.getElementById('list').getBoundingClientRect();
+            return l.left >= p.right && l.top < p.bottom && document.documentElement.scrollWidth <= innerWidth;""")
+        check(beside, 'the list beside the picture after a long line')
+
         # The step count the report suggests succeeds.
+
         press('1', '2147483646', 3)
         suggested = re.search(r'Enter at most (\d+) steps', failure())
         check(suggested is not None, 'a suggestion: ' + failure())
