@@ -186,14 +186,12 @@ class Parser {
     const std::size_t at = m_pos;
     if (!Next('^')) return base;
     NeedOperand('^', at);
-    const std::size_t exponent_at = m_pos;
     const std::size_t code_before = m_program.code.size();
     const std::uint16_t exponent = Unary();
     const std::optional<long> whole = WholeConstant(code_before);
     if (!whole) return Binary(Op::Power, base, exponent, at);
     // The exponent's own instructions are not needed: it is known.
     m_program.code.resize(code_before);
-    (void)exponent_at;
     const long n = *whole;
     if (n == 0) return Constant(1, 1, at);
     std::uint16_t product = base;
@@ -309,9 +307,6 @@ class Parser {
   std::size_t m_pos = 0;
   int m_depth = -1;  // the top level is 0
 };
-
-// The parenthesised argument of a Primary does not pass through Unary, so
-// the depth is also counted there.
 
 }  // namespace
 

@@ -128,10 +128,9 @@ class TypedExpansion {
     for (std::size_t i = 0; i < m_program.code.size(); ++i) {
       if (m_program.code[i].op != Op::Abs) continue;
       const std::vector<Real>& series = m_c[m_program.code[i].a];
-      auto value = [&series, this](long double t) {
+      auto value = [&series](long double t) {
         Real v = series.back();
         for (std::size_t k = series.size() - 1; k-- > 0;) v = v * t + series[k];
-        (void)this;
         return v;
       };
       const long double sign = m_sign[i + 3];
