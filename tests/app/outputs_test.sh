@@ -5,7 +5,7 @@
 # status, a text the standard error must hold, and a check afterwards.
 #   outputs_test.sh KAVRIN_BINARY
 # Rows that need root (device nodes, a mounted full disk, switching to a plain
-# user) say "skipped" with the reason when they cannot run.
+# user) say "skipped" with the reason when they cannot run there.
 set -uo pipefail
 K=$(realpath "$1")
 work=$(mktemp -d)
@@ -16,8 +16,12 @@ plain_user=$(id -u nobody > /dev/null 2>&1 && command -v runuser > /dev/null && 
 # A plain user runs a copy of the program from a folder every user may read.
 if [ "$plain_user" = yes ]; then
   mkdir -m 755 "$work/bin" && cp "$K" "$work/bin/kavrin" && chmod 755 "$work/bin/kavrin"
+  # A folder above this one that only root may enter (as in some chroots) keeps nobody out.
+  runuser -u nobody -- "$work/bin/kavrin" --version > /dev/null 2>&1 || plain_user=unreachable
 fi
 as_plain() { runuser -u nobody -- bash -c "$1"; }
+# The full disk is a tmpfs mounted in a mount namespace of its own.
+private_mounts=$([ "$root" = yes ] && unshare -m true 2> /dev/null && echo yes || echo no)
 
 ENOSPC="No space left on device"
 # The line of a calculation without limits, to compare with runs under limits.
@@ -56,7 +60,7 @@ rows=(
   "CSV cut off by the file-size limit||echo keep > t.csv|ulimit -f 8; \$K --steps 100000 --table t.csv|1|cannot write t.csv: File too large|[ \"\$(cat t.csv)\" = keep ] && no_temporary_left"
   "SVG cut off by the file-size limit||echo keep > s.svg|ulimit -f 8; \$K --compare --steps 10..100000 --plot s.svg|1|cannot write s.svg: File too large|[ \"\$(cat s.svg)\" = keep ] && no_temporary_left"
   "PNG cut off by the file-size limit||echo keep > s.png|ulimit -f 8; \$K --compare --plot s.png|1|cannot write s.png: File too large|[ \"\$(cat s.png)\" = keep ] && no_temporary_left"
-  "full disk keeps the good SVG|root|:|full_disk_svg|1|cannot write s.svg: $ENOSPC|:"
+  "full disk keeps the good SVG|mount|:|full_disk_svg|1|cannot write s.svg: $ENOSPC|:"
   "standard output full: one calculation||:|\$K --x1 1 --steps 10 > /dev/full|1|cannot write to standard output: $ENOSPC|:"
   "standard output full: study||:|\$K --compare --steps 10,20 > /dev/full|1|cannot write to standard output: $ENOSPC|:"
   "standard output full: help||:|\$K --help > /dev/full|1|cannot write to standard output: $ENOSPC|:"
@@ -77,7 +81,12 @@ for row in "${rows[@]}"; do
   for need in $needs; do
     case $need in
       root) [ "$root" = yes ] || why="needs root" ;;
-      plain) [ "$plain_user" = yes ] || why="needs root to switch to the user nobody" ;;
+      plain)
+        case $plain_user in
+          unreachable) why="the user nobody cannot reach $work" ;;
+          no) why="needs root to switch to the user nobody" ;;
+        esac ;;
+      mount) [ "$private_mounts" = yes ] || why="needs root and a mount namespace of its own" ;;
       unsanitized) [ -z "${KAVRIN_SANITIZED:-}" ] || why="a sanitizer needs more address space and threads" ;;
     esac
   done
