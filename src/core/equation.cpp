@@ -70,11 +70,13 @@ class Parser {
 
  private:
   // Columns count characters from 1, whatever their bytes.
-  std::string Column(std::size_t pos) const {
+  // Columns count characters, not the bytes of their UTF-8 encoding.
+  std::size_t ColumnNumber(std::size_t pos) const {
     std::size_t column = 1;
     for (std::size_t i = 0; i < pos; ++i) column += (static_cast<unsigned char>(m_text[i]) & 0xC0) != 0x80 ? 1 : 0;
-    return std::to_string(column);
+    return column;
   }
+  std::string Column(std::size_t pos) const { return std::to_string(ColumnNumber(pos)); }
   std::string Token(std::size_t pos) const {
     std::size_t end = pos + 1;
     if (std::isalnum(static_cast<unsigned char>(m_text[pos])) || m_text[pos] == '_' || m_text[pos] == '.') {
@@ -100,7 +102,7 @@ class Parser {
 
   std::uint16_t Emit(Instruction in, std::size_t pos) {
     if (m_program.slot_count() >= kMaxSlots) throw ParseError{"the equations are too long to compute"};
-    in.column = static_cast<std::uint16_t>(std::stoul(Column(pos)));
+    in.column = static_cast<std::uint16_t>(ColumnNumber(pos));
     in.equation = m_equation;
     m_program.code.push_back(in);
     return static_cast<std::uint16_t>(m_program.slot_count() - 1);
@@ -129,37 +131,20 @@ class Parser {
                        ")"};
   }
 
-  std::uint16_t Sum() {
-    std::uint16_t left = Product();
-    for (;;) {
-      Skip();
-      const std::size_t at = m_pos;
-      if (Next('+')) {
-        NeedOperand('+', at);
-        left = Binary(Op::Add, left, Product(), at);
-      } else if (Next('-')) {
-        NeedOperand('-', at);
-        left = Binary(Op::Subtract, left, Product(), at);
-      } else {
-        return left;
-      }
-    }
-  }
+  std::uint16_t Sum() { return LeftToRight(&Parser::Product, '+', Op::Add, '-', Op::Subtract); }
+  std::uint16_t Product() { return LeftToRight(&Parser::Unary, '*', Op::Multiply, '/', Op::Divide); }
 
-  std::uint16_t Product() {
-    std::uint16_t left = Unary();
+  // One precedence level: operands of the next level joined left to right by
+  // either of its two operators.
+  std::uint16_t LeftToRight(std::uint16_t (Parser::*operand)(), char first, Op first_op, char second, Op second_op) {
+    std::uint16_t left = (this->*operand)();
     for (;;) {
       Skip();
       const std::size_t at = m_pos;
-      if (Next('*')) {
-        NeedOperand('*', at);
-        left = Binary(Op::Multiply, left, Unary(), at);
-      } else if (Next('/')) {
-        NeedOperand('/', at);
-        left = Binary(Op::Divide, left, Unary(), at);
-      } else {
-        return left;
-      }
+      const char op = Next(first) ? first : Next(second) ? second : '\0';
+      if (op == '\0') return left;
+      NeedOperand(op, at);
+      left = Binary(op == first ? first_op : second_op, left, (this->*operand)(), at);
     }
   }
 
