@@ -274,10 +274,11 @@ async function runStudy() {
   const chosen = [...document.querySelectorAll('input[name="study-method"]:checked')].map((c) => c.value);
   const width = Math.max(320, Math.min(900, $('study').clientWidth || 900));
   const started = performance.now();
+  // Below 640 pixels the legend and the note go under the chart, which is taller for them.
   try {
     const answer = await engine.ask('study', {x1: $('study-x1').value, steps: $('study-steps').value,
                                               methods: chosen.join(''), against: Number($('study-against').value),
-                                              width, height: 600},
+                                              width, height: width < 640 ? 720 : 600},
 
                                     (count, total) => { bar.max = total; bar.value = count; });
     $('study-failure').textContent = answer.failure || '';

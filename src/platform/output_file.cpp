@@ -239,6 +239,7 @@ bool OutputFile::Commit() {
   if (m_keep_mode) {
     // As root, the file keeps its owner too; elsewhere that cannot change.
     if (geteuid() == 0 && fchown(m_fd, m_owner, m_group) != 0) {
+      // Not a failure: the file is whole, only its owner is root's now.
     }
     if (fchmod(m_fd, m_mode) != 0) return Fail("cannot set its permissions");
   }

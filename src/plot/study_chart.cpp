@@ -138,6 +138,30 @@ bool Crosses(ChartPoint a, ChartPoint b, const ChartBox& box) { return ClipSegme
 Rgb MethodColour(Method method) { return kColours[static_cast<std::size_t>(method)]; }
 MarkerShape MethodMarker(Method method) { return kMarkers[static_cast<std::size_t>(method)]; }
 
+namespace {
+
+// Words broken into lines no wider than `room`.
+std::vector<std::string> Wrap(const Layout& layout, std::string_view text, double room, double size) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t end = std::min(text.find(' ', start), text.size());
+    const std::string_view word = text.substr(start, end - start);
+    std::string longer = line.empty() ? std::string(word) : std::string(line).append(" ").append(word);
+    if (!line.empty() && layout.Width(longer, size) > room) {
+      lines.push_back(std::move(line));
+      line = std::string(word);
+    } else {
+      line = std::move(longer);
+    }
+    start = end + 1;
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
+}  // namespace
+
 Chart StudyChart(const Study& study, int width, int height, const TextWidth& measure) {
   Chart chart;
   chart.width = width;
@@ -160,10 +184,23 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
     if (std::any_of(study.runs.begin(), study.runs.end(), [&](const StudyRun& r) { return r.method == info.method; }))
       methods.push_back(info.method);
 
-  // Beside the frame a legend of 250 pixels; on a narrow chart it goes below.
+  // Beside the frame a legend of 250 pixels; on a narrow chart it goes below,
+  // and the room for it and for the note's lines comes off the frame.
   const bool wide = width >= 640;
-  const double legend_rows = wide ? 0 : static_cast<double>(methods.size()) * 18 + 22;
-  const ChartBox frame{wide ? 90.0 : 64.0, 50, wide ? width - 270.0 : width - 16.0, height - 70 - legend_rows};
+  const double frame_left = wide ? 90.0 : 64.0;
+  const double frame_right = wide ? width - 270.0 : width - 16.0;
+  const std::vector<std::string> note =
+      Wrap(layout,
+           "Solid: the error. Dotted: truncation alone, the run repeated in wider arithmetic. Grey: the runs' own "
+           "rounding. Hollow markers: rounding dominates, no order.",
+           wide ? width - (frame_right + 18) - 8 : frame_right - frame_left, kNoteSize);
+  const double count = static_cast<double>(methods.size());
+  const double note_height = static_cast<double>(note.size()) * 16;
+  // Beside the frame each method takes two lines where the height allows,
+  // else one line, as below the frame.
+  const bool two_lines = wide && 58 + count * 42 + note_height + 12 <= height;
+  const double below = wide ? 0 : count * 18 + note_height + 14;
+  const ChartBox frame{frame_left, 50, frame_right, height - 70 - below};
   chart.frame = frame;
 
   // The title, smaller where the chart is narrow.
@@ -433,14 +470,14 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
     ChartShape line = Line(ChartRole::Legend, {legend_left, y}, {legend_left + 28, y}, MethodColour(method), 1.6);
     chart.shapes.push_back(line);
     chart.shapes.push_back(key);
-    // Beside the frame the result-line name over the order; below it, the
-    // shorter caption and the order on one line. Each smaller if need be.
-    ChartShape name =
-        wide ? Text(ChartRole::Legend, {legend_left + 38, y + 4}, std::string(Info(method).result_name), kLabelSize)
-             : Text(ChartRole::Legend, {legend_left + 38, y + 4},
-                    std::string(Info(method).caption) + ": " + (order ? order_text.substr(9) : "no order"), kNoteSize);
+    // The result-line name over the order, or the shorter caption and the
+    // order on one line. Each smaller if need be.
+    ChartShape name = two_lines ? Text(ChartRole::Legend, {legend_left + 38, y + 4},
+                                       std::string(Info(method).result_name), kLabelSize)
+                                : Text(ChartRole::Legend, {legend_left + 38, y + 4},
+                                       std::string(Info(method).caption) + ", " + order_text, kNoteSize);
     layout.Add(layout.Fit(name, width - (legend_left + 38) - 4));
-    if (wide) {
+    if (two_lines) {
       layout.Add(
           Text(ChartRole::Legend, {legend_left + 38, y + 20}, order_text, kNoteSize, TextAnchor::Start, kNoteGrey));
       y += 42;
@@ -448,27 +485,10 @@ Chart StudyChart(const Study& study, int width, int height, const TextWidth& mea
       y += 18;
     }
   }
-  // The note, broken into lines that fit beside or below the frame.
-  const double note_width = wide ? width - legend_left - 8 : frame.right - frame.left;
-  std::string line_text;
-  const std::string note =
-      "Solid: the error. Dotted: truncation alone, the run repeated in wider arithmetic. Grey: the runs' own "
-      "rounding. Hollow markers: rounding dominates, no order.";
-  for (std::size_t start = 0; start <= note.size();) {
-    const std::size_t end = std::min(note.find(' ', start), note.size());
-    const std::string word = note.substr(start, end - start);
-    const std::string longer = line_text.empty() ? word : std::string(line_text).append(" ").append(word);
-    if (!line_text.empty() && layout.Width(longer, kNoteSize) > note_width) {
-      layout.Add(Text(ChartRole::Note, {legend_left, y + 8}, line_text, kNoteSize, TextAnchor::Start, kNoteGrey));
-      y += 16;
-      line_text = word;
-    } else {
-      line_text = longer;
-    }
-    start = end + 1;
+  for (const std::string& line : note) {
+    layout.Add(Text(ChartRole::Note, {legend_left, y + 8}, line, kNoteSize, TextAnchor::Start, kNoteGrey));
+    y += 16;
   }
-  if (!line_text.empty())
-    layout.Add(Text(ChartRole::Note, {legend_left, y + 8}, line_text, kNoteSize, TextAnchor::Start, kNoteGrey));
   return chart;
 }
 

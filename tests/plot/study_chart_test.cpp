@@ -1,13 +1,16 @@
 // The study's chart model: at step ranges up to 10^8 no two tick labels
-// overlap, every guide segment lies inside the frame, and every guide label
-// lies inside the frame clear of every other text.
+// overlap, every guide segment lies inside the frame, every guide label lies
+// inside the frame clear of every other text, every text inside the chart, and
+// the legend gives each method's order.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/number_text.h"
 #include "plot/study_chart.h"
 
 namespace kavrin {
@@ -46,6 +49,7 @@ TEST_P(StudyChartTest, LabelsApartAndGuidesInsideTheFrame) {
     std::vector<ChartBox> texts;
     int guides = 0;
     int up = 0;  // labels of the error's decades, right-aligned beside the frame
+    std::string legend;
     for (const ChartShape& s : chart.shapes) {
       if (s.kind == ChartShape::Kind::Text) texts.push_back(TextBox(s, EstimatedTextWidth));
       if (s.role == ChartRole::TickLabel) {
@@ -68,11 +72,20 @@ TEST_P(StudyChartTest, LabelsApartAndGuidesInsideTheFrame) {
       }
       if (s.kind == ChartShape::Kind::Text) {
         EXPECT_LE(texts.back().right, width) << s.text;
+        EXPECT_LE(texts.back().bottom, height) << s.text;
       }
+      if (s.role == ChartRole::Legend && s.kind == ChartShape::Kind::Text) legend += s.text + "\n";
     }
     EXPECT_GE(up, 4);
     EXPECT_GE(static_cast<int>(ticks.size()) - up, 4);
     EXPECT_EQ(guides, 4);
+    // Each method's fitted order stands in the legend, beside or below the frame.
+    const Study study = SyntheticStudy(GetParam());
+    for (const MethodInfo& info : kMethods) {
+      const std::optional<double> order = FittedOrder(study, info.method);
+      ASSERT_TRUE(order);
+      EXPECT_NE(legend.find("order " + FixedText(*order, 2, ".")), std::string::npos) << legend;
+    }
     for (std::size_t i = 0; i < ticks.size(); ++i)
       for (std::size_t j = i + 1; j < ticks.size(); ++j) EXPECT_FALSE(ticks[i].Overlaps(ticks[j])) << i << " " << j;
   }
