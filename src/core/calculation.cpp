@@ -149,7 +149,6 @@ void Calculation::SizeTables() {
   ++m_tables_generation;
   try {
     m_tables.Reset(static_cast<std::size_t>(entries));
-
   } catch (const std::bad_alloc&) {
     // More than the probe foresaw is taken: suggest what can be had now.
     const std::uint64_t can = SolutionTables::LargestBlock(needed);
@@ -190,28 +189,20 @@ void Calculation::Numerical(const State<double>& start, double h, Method method,
     });
   }
   m_tables.set_filled(failed != 0 ? failed : steps + 1);
-  const std::string where =
-      failed != 0 ? "in step " + std::to_string(failed) + ", which starts at x = " + ShortestText(arrays.x[failed - 1])
-                  : std::string();
-  // An own system's step is looked at again to tell what left the numbers.
-  if (failed != 0 && system != nullptr) {
+  if (failed != 0) {
+    const State<double> before{arrays.x[failed - 1], arrays.y1[failed - 1], arrays.y2[failed - 1]};
+    const std::string where = "in step " + std::to_string(failed) + ", which starts at x = " + ShortestText(before.x);
+    // An own system's step is looked at again to tell what left the numbers.
     const std::optional<Fault> fault =
-        StepFault(*system, method, {arrays.x[failed - 1], arrays.y1[failed - 1], arrays.y2[failed - 1]}, h);
+        system != nullptr ? StepFault(*system, method, before, h) : std::optional<Fault>();
     if (fault && fault->kind != FailureKind::Overflow) {
       throw Failure(fault->kind, "the equations meet " + fault->what + " " + where +
                                      ". Enter a target point x1 before that, or another start.");
     }
-  }
-  if (failed != 0 && system != nullptr) {
-    throw Failure(FailureKind::Overflow, "the solution grew too large to compute with " + where +
-                                             ". Enter a target point x1 nearer to the start, or more steps.");
-  }
-  if (failed != 0) {
-    // Past the pole more steps cannot help; before it they can.
-    const std::optional<double> pole = PoleBefore(m_x1, h);
+    // Past the built-in system's pole more steps cannot help; before it they can.
+    const std::optional<double> pole = system == nullptr ? PoleBefore(m_x1, h) : std::nullopt;
     throw Failure(FailureKind::Overflow,
-                  "the solution grew too large to compute with in step " + std::to_string(failed) +
-                      ", which starts at x = " + ShortestText(arrays.x[failed - 1]) + ". " +
+                  "the solution grew too large to compute with " + where + ". " +
                       (pole ? "The solution of this system grows without bound near " + PoleText(*pole) +
                                   ": enter a target point x1 before it."
                             : std::string("Enter a target point x1 nearer to the start, or more steps.")));
