@@ -220,7 +220,7 @@ int OneCalculation(const Options& options, std::ostream& out, std::ostream& err)
   }
   const std::optional<std::string> table =
       options.has("table") ? options.values.at("table") : std::optional<std::string>();
-  // The solution, a million rows at a time so that the tables are never
+  // The solution, 2^16 rows at a time so that the tables are never
   // copied whole.
   const SolutionTables& tables = calculation.tables();
   auto produce = [&tables](const OutputSink& sink) {
