@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,6 +35,7 @@
 #include "plot/graphic.h"
 #include "ui/main_window.h"
 #include "ui/picture_box.h"
+#include "ui/study_window.h"
 
 namespace {
 
@@ -55,7 +57,8 @@ kavrin::Calculation& WarmCalculation(std::int64_t steps) {
   auto& state = states[steps];
   if (!state) {
     state = std::make_unique<kavrin::Calculation>();
-    state->Calculate(kavrin::BuiltInTexts("1", std::to_string(steps)), kavrin::Method::RK4, ".");
+    state->Calculate(kavrin::PressTexts(*kavrin::BuiltInProblem(), "1", std::to_string(steps)), kavrin::Method::RK4,
+                     ".");
   }
   return *state;
 }
@@ -78,7 +81,7 @@ void KavrinMarch(benchmark::State& state, kavrin::Method method) {
   kavrin::Calculation& calc = WarmCalculation(steps);
   // The tables fit and are reused: reading the texts and forming the line
   // cost nothing beside a million steps.
-  const kavrin::InputTexts texts = kavrin::BuiltInTexts("1", std::to_string(steps));
+  const kavrin::InputTexts texts = kavrin::PressTexts(*kavrin::BuiltInProblem(), "1", std::to_string(steps));
   for (auto _ : state) {
     calc.Calculate(texts, method, ".");
     benchmark::DoNotOptimize(calc.tables().y1_data());
@@ -88,7 +91,7 @@ void KavrinMarch(benchmark::State& state, kavrin::Method method) {
 
 // The built-in system typed as text, compiled into a program.
 const kavrin::TypedSystem& TypedBuiltIn() {
-  static const auto own = kavrin::ReadSystem({"y1*y2 + x", "x*y2 + y1", "0", "1", "-1"}).system;
+  static const auto own = kavrin::ReadSystem({"y1*y2 + x", "x*y2 + y1", "0", "1", "-1"}).value();
   return own->system;
 }
 
@@ -216,8 +219,8 @@ std::string CpuModel() {
 const char* Verdict(bool met) { return met ? "met" : "NOT MET"; }
 
 // The convergence study up to N = 10^7 (doubling from 10), all seven methods.
-kavrin::StudyOptions BigStudy(unsigned threads) {
-  kavrin::StudyOptions options;
+kavrin::StudyRequest BigStudy(unsigned threads) {
+  kavrin::StudyRequest options;
   options.x1 = 1;
   for (double n = 10; n <= 1e7; n *= 2) options.steps.push_back(n);
   for (const kavrin::MethodInfo& info : kavrin::kMethods) options.methods.push_back(info.method);
@@ -226,7 +229,7 @@ kavrin::StudyOptions BigStudy(unsigned threads) {
 }
 
 void Study(benchmark::State& state) {
-  const kavrin::StudyOptions options = BigStudy(static_cast<unsigned>(state.range(0)));
+  const kavrin::StudyRequest options = BigStudy(static_cast<unsigned>(state.range(0)));
   for (auto _ : state) benchmark::DoNotOptimize(kavrin::RunStudy(options).runs.data());
 }
 
@@ -257,17 +260,12 @@ void PlainWrite(benchmark::State& state) {
   std::filesystem::remove(path);
 }
 
-// The bare loop of each method, in the method table's order, and the name
-// both of its benchmarks carry.
-struct BareRow {
-  const char* id;
-  void (*loop)(benchmark::State&);
-};
-const BareRow kBareRows[kavrin::kMethodCount] = {
-    {"Euler", BareLoop<kavrin::Euler>}, {"EulerEP", BareLoop<kavrin::EulerEP>}, {"EulerMP", BareLoop<kavrin::EulerMP>},
-    {"RK4", BareLoop<kavrin::RK4>},     {"RKF", BareLoop<kavrin::RKF>},         {"RKM", BareLoop<kavrin::RKM>},
-    {"RK4G", BareLoop<kavrin::RK4G>},
-};
+// The bare loop of each method, in the method table's order.
+template <typename... Steps>
+std::array<void (*)(benchmark::State&), sizeof...(Steps)> BareLoops(kavrin::StepList<Steps...>) {
+  return {BareLoop<Steps>...};
+}
+const auto kBareLoops = BareLoops(kavrin::MethodSteps{});
 
 void Register() {
   using benchmark::RegisterBenchmark;
@@ -277,9 +275,9 @@ void Register() {
     b->Iterations(2);
   };
   for (const kavrin::MethodInfo& info : kavrin::kMethods) {
-    const BareRow& row = kBareRows[static_cast<std::size_t>(info.method)];
-    configure(RegisterBenchmark((std::string("march_") + row.id).c_str(), KavrinMarch, info.method));
-    configure(RegisterBenchmark((std::string("bare_") + row.id).c_str(), row.loop));
+    const std::string id(info.id);
+    configure(RegisterBenchmark(("march_" + id).c_str(), KavrinMarch, info.method));
+    configure(RegisterBenchmark(("bare_" + id).c_str(), kBareLoops[static_cast<std::size_t>(info.method)]));
   }
   configure(RegisterBenchmark("typed_RK4", BareLoop<kavrin::RK4, true>));
   configure(RegisterBenchmark("boost_rk4_classic", Peer<peers::BoostClassic>));
@@ -356,6 +354,67 @@ int BoostAllocateAndMarch() {
   return 0;
 }
 
+using Clock = std::chrono::steady_clock;
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// In a fresh process: the first press of a fresh window at `steps` (its
+// tables fresh, as a command's are), from the click to the picture on show,
+// then a second press; prints both in ms.
+int WindowPresses(std::int64_t steps) {
+  std::unique_ptr<kavrin::MainWindow> window(PreparedWindow(steps));
+  QApplication::processEvents();
+  auto* button = window->findChild<QPushButton*>("Command1");
+  double ms[2];
+  for (double& t : ms) {
+    const auto start = Clock::now();
+    button->click();
+    QApplication::processEvents();
+    t = MsSince(start);
+  }
+  std::printf("%f %f\n", ms[0], ms[1]);
+  return 0;
+}
+
+// In a fresh process: the window's study of x1 = 1 and `steps` with every
+// method, from Run to its table, notes and chart on show; prints ms.
+int WindowStudy(const char* steps) {
+  kavrin::MainWindow window;
+  window.show();
+  kavrin::StudyWindow* study = window.OpenStudy();
+  study->set_error_reporter([](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
+  study->findChild<QLineEdit*>("StudyX1")->setText("1");
+  study->findChild<QLineEdit*>("StudySteps")->setText(QString::fromLatin1(steps));
+  QApplication::processEvents();
+  QEventLoop wait;
+  QObject::connect(study, &kavrin::StudyWindow::Ended, &wait, &QEventLoop::quit);
+  const auto start = Clock::now();
+  study->findChild<QPushButton*>("StudyRun")->click();
+  wait.exec();
+  study->repaint();
+  QApplication::processEvents();
+  std::printf("%f\n", MsSince(start));
+  return 0;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? NAN : values[values.size() / 2];
+}
+
+// The milliseconds of a whole command, as a user runs it in a fresh process:
+// the median of `runs`.
+double CommandMs(const std::string& arguments, int runs) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = Clock::now();
+    if (std::system(("\"" KAVRIN_BINARY "\" " + arguments + " > /dev/null 2>&1").c_str()) != 0) return NAN;
+    times.push_back(MsSince(start));
+  }
+  return Median(times);
+}
+
 // Numbers a child process prints on one line (NAN where it printed none).
 std::vector<double> NumbersOfChild(const char* program, const char* mode, std::size_t count) {
   std::vector<double> numbers(count, NAN);
@@ -378,6 +437,32 @@ double PeakOfChild(const char* program, const char* mode) {
   return peak;
 }
 
+// The window against the command line on the same work: a press at 10^7
+// and 10^8 steps, each in a fresh process, and the default study with one at
+// 16 times its largest N; the medians of several runs.
+struct FacesRow {
+  const char* label;
+  double window_ms;
+  double command_ms;
+};
+
+std::vector<FacesRow> CompareFaces(const char* self) {
+  auto window = [self](const std::string& mode, int runs) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) times.push_back(NumbersOfChild(self, mode.c_str(), 1)[0]);
+    return Median(times);
+  };
+  const std::string press = "--method rk4 --x1 1 --steps ";
+  const std::string study = "--compare --x1 1 --steps ";
+  return {
+      {"press, RK4, N = 10^7, fresh process", window("--window-press 10000000", 5), CommandMs(press + "1e7", 5)},
+      {"press, RK4, N = 10^8, fresh process", window("--window-press 100000000", 3), CommandMs(press + "1e8", 3)},
+      {"study 10..10240, 7 methods, x1 = 1", window("--window-study 10..10240", 5), CommandMs(study + "10..10240", 5)},
+      {"study 10..163840, 7 methods, x1 = 1", window("--window-study 10..163840", 5),
+       CommandMs(study + "10..163840", 5)},
+  };
+}
+
 int main(int argc, char* argv[]) {
   if (argc == 2 && std::strcmp(argv[1], "--peak-memory-study") == 0) return PeakMemoryOfTheStudy();
   if (argc == 2 && std::strcmp(argv[1], "--boost-1e8") == 0) return BoostAllocateAndMarch();
@@ -386,10 +471,19 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   if (argc == 2 && std::strcmp(argv[1], "--peak-memory") == 0) return PeakMemoryOfOnePress(kTenMillion);
   if (argc == 2 && std::strcmp(argv[1], "--presses-1e8") == 0) return PressesAtHundredMillion();
+  if (argc == 3 && std::strcmp(argv[1], "--window-press") == 0) return WindowPresses(std::atoll(argv[2]));
+  if (argc == 3 && std::strcmp(argv[1], "--window-study") == 0) return WindowStudy(argv[2]);
+  if (argc == 2 && std::strcmp(argv[1], "--faces") == 0) {
+    for (const FacesRow& row : CompareFaces(argv[0]))
+      std::printf("%-38s %10.1f ms %10.1f ms %8.2f\n", row.label, row.window_ms, row.command_ms,
+                  row.window_ms / row.command_ms);
+    return 0;
+  }
 
   // The presses at 10^8 first, each in a fresh process, before the other
   // benchmarks have churned through the machine's memory.
   const std::vector<double> presses = NumbersOfChild(argv[0], "--presses-1e8", 2);
+  const std::vector<FacesRow> faces = CompareFaces(argv[0]);
   const double boost_1e8 = NumbersOfChild(argv[0], "--boost-1e8", 1)[0];
 
   benchmark::Initialize(&argc, argv);
@@ -409,14 +503,14 @@ int main(int argc, char* argv[]) {
               "march/bare");
   double worst_overhead = 0;
   for (const kavrin::MethodInfo& info : kavrin::kMethods) {
-    const std::string id(kBareRows[static_cast<std::size_t>(info.method)].id);
+    const std::string id(info.id);
     const double march = c.PerStep("march_" + id + TM);
     const double bare = c.PerStep("bare_" + id + TM);
     worst_overhead = std::max(worst_overhead, march / bare);
     std::printf("%-30s %12.2f %12.2f %14.2f %11.3f\n", std::string(info.result_name).c_str(),
                 c.PerStep("march_" + id + M), march, bare, march / bare);
   }
-  const double kavrin_rk4 = c.PerStep("march_RK4" + TM);
+  const double kavrin_rk4 = c.PerStep("march_rk4" + TM);
   std::printf("\n%-38s %12s %12s %18s\n", "peers, same system and tables", "N = 10^6", "N = 10^7",
               "ratio to Kavrin RK4");
   struct PeerRow {
@@ -431,7 +525,7 @@ int main(int argc, char* argv[]) {
 
   const double typed = c.PerStep("typed_RK4" + TM);
   std::printf("%-38s %12.2f %12.2f %18.2f\n", "RK4, the built-in system typed as text", c.PerStep("typed_RK4" + M),
-              typed, typed / c.PerStep("bare_RK4" + TM));
+              typed, typed / c.PerStep("bare_rk4" + TM));
   const double boost = c.PerStep("boost_rk4_classic" + TM);
   const double plot = c.PerStep("graphic" + TM);
   const double press_ms = c.Total("press" + TM);
@@ -459,13 +553,22 @@ int main(int argc, char* argv[]) {
   std::printf("%-38s %12.1f ms  (%.0f MB, %.0f MB/s; plain write of as many bytes %.0f MB/s)\n",
               "--table, RK4, N = 10^7, whole command", csv_ms, mb, mb / (csv_ms / 1e3), mb / (plain_ms / 1e3));
 
+  std::printf("\n%-38s %13s %13s %8s\n", "window and command line, same work", "window", "command line", "ratio");
+  double press_ratio = 0, study_ratio = 0;
+  for (const FacesRow& row : faces) {
+    const double ratio = row.window_ms / row.command_ms;
+    std::printf("%-38s %10.1f ms %10.1f ms %8.2f\n", row.label, row.window_ms, row.command_ms, ratio);
+    double& worst = std::strncmp(row.label, "press", 5) == 0 ? press_ratio : study_ratio;
+    worst = std::max(worst, ratio);
+  }
+
   std::printf("\ngoals\n");
   std::printf("  RK4 march <= Boost classic loop:            %.2f vs %.2f ns   %s\n", kavrin_rk4, boost,
               Verdict(kavrin_rk4 <= boost));
   std::printf("  every march within 10 %% of its bare loop:  worst %.3f       %s\n", worst_overhead,
               Verdict(worst_overhead <= 1.10));
-  std::printf("  typed RK4 step <= 4 x the compiled one:     %.2f x           %s\n", typed / c.PerStep("bare_RK4" + TM),
-              Verdict(typed / c.PerStep("bare_RK4" + TM) <= 4));
+  std::printf("  typed RK4 step <= 4 x the compiled one:     %.2f x           %s\n", typed / c.PerStep("bare_rk4" + TM),
+              Verdict(typed / c.PerStep("bare_rk4" + TM) <= 4));
 
   std::printf("  Graphic <= 15 ns per segment at 10^7:       %.2f ns          %s\n", plot, Verdict(plot <= 15));
   std::printf("  whole press <= 2.5 x Boost loop:            %.2f x           %s\n", press_ms / boost_ms,
@@ -483,6 +586,10 @@ int main(int argc, char* argv[]) {
               Verdict(study_peak < 64.0 * (1 << 20)));
   std::printf("  study with wide runs <= 4 x before (%.0f ms): %.2f x          %s\n", kStudyBeforeWideRunsMs,
               study_all / kStudyBeforeWideRunsMs, Verdict(study_all <= 4 * kStudyBeforeWideRunsMs));
+  std::printf("  window press <= 1.15 x the command line:    worst %.2f       %s\n", press_ratio,
+              Verdict(press_ratio <= 1.15));
+  std::printf("  window study <= 1.2 x the command line:     worst %.2f       %s\n", study_ratio,
+              Verdict(study_ratio <= 1.2));
 
   return 0;
 }

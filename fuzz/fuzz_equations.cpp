@@ -1,64 +1,61 @@
 // Fuzzes own equations: the parser with any two texts and a start, and for
-// every system it accepts, the compiled program against the evaluation one
-// operation at a time, a short march of each method, and the diagnosis of a
-// step. A finding is a crash, a sanitizer report, a hang, an exception, or a
-// result that breaks the checks below.
+// every system it accepts, the diagnosis of its evaluation, a short march of
+// each method and the result it ends in. A finding is a crash, a sanitizer
+// report, a hang, an exception, or a result that breaks the checks below.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "check.h"
-#include "core/calculation.h"
-#include "core/equation.h"
+#include "core/session.h"
 #include "ode/march.h"
-
-namespace {
-
-bool Same(double a, double b) { return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0; }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   kavrin::SystemTexts texts;
   for (std::string* text : {&texts.f1, &texts.f2, &texts.x0, &texts.y10, &texts.y20})
     *text = in.ConsumeRandomLengthString(1200);
-  const kavrin::SystemRead read = kavrin::ReadSystem(texts);
-  CHECK(read.error.empty() != (read.system == nullptr));
-  if (!read.system) {
+  const kavrin::Outcome<std::shared_ptr<const kavrin::Problem>> read = kavrin::ReadProblem(texts);
+  if (!read.ok()) {
     // A report names the equation or the start value it concerns.
-    CHECK(read.error.rfind("f1: ", 0) == 0 || read.error.rfind("f2: ", 0) == 0 ||
-          read.error.find("the start x0") != std::string::npos || read.error.find("y1(0)") != std::string::npos ||
-          read.error.find("y2(0)") != std::string::npos);
+    const kavrin::Field field = read.failure().where.field;
+    CHECK(field == kavrin::Field::F1 || field == kavrin::Field::F2 || field == kavrin::Field::X0 ||
+          field == kavrin::Field::Y10 || field == kavrin::Field::Y20);
+    CHECK(read.failure().kind == kavrin::FailureKind::WrongInput && !kavrin::Describe(read.failure()).empty());
     return 0;
   }
-  const kavrin::OwnSystem& own = *read.system;
-  CHECK(own.system.program.slot_count() <= kavrin::kMaxSlots);
-  const double x = in.ConsumeFloatingPoint<double>();
-  const double y1 = in.ConsumeFloatingPoint<double>();
-  const double y2 = in.ConsumeFloatingPoint<double>();
-  // The compiled program gives what its operations give one at a time.
-  const kavrin::Derivatives<double> d = own.system(x, y1, y2);
-  const std::optional<kavrin::Fault> fault = kavrin::StepFault(own, kavrin::Method::Euler, {x, y1, y2}, 0.0);
-  (void)fault;
-  const kavrin::Derivatives<double> again = own.system(x, y1, y2);
-  CHECK(Same(d.d1, again.d1) && Same(d.d2, again.d2));
+  const kavrin::Problem& problem = *read.value();
+  if (problem.own != nullptr) {
+    const kavrin::OwnSystem& own = *problem.own;
+    CHECK(own.system.program.slot_count() <= kavrin::kMaxSlots);
+    // An evaluation at finite arguments that gives no number went through an
+    // operation that left the numbers, which the diagnosis names: a step of
+    // h = 0 evaluates the system once, at the start.
+    const double x = in.ConsumeFloatingPointInRange<double>(-1e6, 1e6);
+    const double y1 = in.ConsumeFloatingPointInRange<double>(-1e6, 1e6);
+    const double y2 = in.ConsumeFloatingPointInRange<double>(-1e6, 1e6);
+    const kavrin::Derivatives<double> d = own.system(x, y1, y2);
+    const std::optional<kavrin::Fault> fault = kavrin::StepFault(own, kavrin::Method::Euler, {x, y1, y2}, 0.0);
+    if (!std::isfinite(d.d1) || !std::isfinite(d.d2)) CHECK(fault.has_value());
+    if (fault) CHECK(fault->what.find(", column ") != std::string::npos);
+  }
   // A short march of each method ends in a line or a failure that names its kind.
-  kavrin::Calculation calc([] { return std::uint64_t{1} << 30; });
-  const auto method = static_cast<kavrin::Method>(in.ConsumeIntegralInRange<int>(0, 6));
-  try {
-    calc.Calculate(kavrin::BuiltInTexts(std::to_string(in.ConsumeFloatingPointInRange<double>(-5, 5)),
-                                        std::to_string(in.ConsumeIntegralInRange<int>(1, 200))),
-                   method, ".", &own);
-    CHECK(calc.lines().size() == 2);
-  } catch (const kavrin::Failure& failure) {
-    CHECK(failure.kind() == kavrin::FailureKind::Overflow || failure.kind() == kavrin::FailureKind::Domain ||
-          failure.kind() == kavrin::FailureKind::DivisionByZero);
+  kavrin::Session session([] { return std::uint64_t{1} << 30; });
+  CHECK(!session.Accept(texts));
+  kavrin::PressRequest request;
+  request.x1 = std::to_string(in.ConsumeFloatingPointInRange<double>(-5, 5));
+  request.N = std::to_string(in.ConsumeIntegralInRange<int>(1, 200));
+  request.method = static_cast<kavrin::Method>(in.ConsumeIntegralInRange<int>(0, kavrin::kMethodCount - 1));
+  const kavrin::PressResult press = session.Press(request);
+  if (press.failure) {
+    const kavrin::FailureKind kind = press.failure->kind;
+    CHECK(kind == kavrin::FailureKind::Overflow || kind == kavrin::FailureKind::Domain ||
+          kind == kavrin::FailureKind::DivisionByZero);
+    CHECK(press.lines.empty());
+  } else {
+    CHECK(press.lines.size() == 2);
   }
   return 0;
 }

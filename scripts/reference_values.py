@@ -4,8 +4,10 @@
 Python floats are IEEE doubles with every operation correctly rounded and no
 fused multiply-add, so evaluating the step formulas here in the same order of
 operations gives the bits the C++ code must produce. Prints hex-float literals
-for one step of h = 0.1 from (0, 1, -1) and for ten such steps.
+for one step of h = 0.1 from (0, 1, -1) and for ten such steps, and the two
+poles of the built-in solution between adjacent doubles.
 """
+import decimal
 import math
 
 
@@ -93,7 +95,43 @@ def rk4g(x0, a, b, h):
 METHODS = [("Euler", euler), ("EulerEP", euler_ep), ("EulerMP", euler_mp), ("RK4", rk4),
            ("RKF", rkf), ("RKM", rkm), ("RK4G", rk4g)]
 
+def pole(direction):
+    """Where the solution from (0, 1, -1) grows without bound, ahead (direction 1)
+    or behind (-1): a Taylor series of order 60 in 80-digit decimal arithmetic,
+    stepped a quarter of its radius at a time until y2 exceeds 10^14. Near the
+    pole y2 = 2/d + O(1) at the distance d, so x + 2/y2 is the pole to O(d^2)."""
+    D = decimal.Decimal
+    decimal.getcontext().prec = 80
+    x, y1, y2 = D(0), D(1), D(-1)
+    order = 60
+    while True:
+        a, b = [y1], [y2]
+        for k in range(order):
+            product = sum(a[j] * b[k - j] for j in range(k + 1))
+            a.append((product + (x if k == 0 else 0) + (1 if k == 1 else 0)) / (k + 1))
+            b.append((x * b[k] + (b[k - 1] if k >= 1 else 0) + a[k]) / (k + 1))
+        radius = max(abs(a[order]), abs(b[order])) ** (D(-1) / order)
+        h = radius / 4 * direction
+        y1 = sum(c * h ** k for k, c in enumerate(a))
+        y2 = sum(c * h ** k for k, c in enumerate(b))
+        x += h
+        if abs(2 / y2) < D("1e-14"):
+            return x + 2 / y2
+
+
+def bracket(point):
+    """The adjacent doubles below and above a point that no double equals."""
+    below = float(point)
+    if decimal.Decimal(below) > point:
+        below = math.nextafter(below, -math.inf)
+    return below, math.nextafter(below, math.inf)
+
+
 if __name__ == "__main__":
+    for name, direction in (("ahead", 1), ("behind", -1)):
+        p = pole(direction)
+        below, above = bracket(p)
+        print(f"pole {name}: {p:.30f} between {below.hex()} and {above.hex()}")
     for name, step in METHODS:
         one = step(0.0, 1.0, -1.0, 0.1)
         x, a, b = 0.0, 1.0, -1.0

@@ -1,13 +1,13 @@
 // Prints the FNV-1a hash of the picture the desktop draws for one
-// calculation (x1, N, method 0 to 6) at 317 x 245 pixels, as 0xAARRGGBB:
-// the browser page's test compares its canvas with it. With --captions,
-// prints the method buttons' captions, one a line, in their order.
+// calculation (x1, N, the method's place in the table) at 317 x 245 pixels,
+// as 0xAARRGGBB: the browser page's test compares its canvas with it. With
+// --captions, prints the methods' captions, one a line, in their order.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
-#include "core/calculation.h"
+#include "core/session.h"
 #include "plot/graphic.h"
 #include "plot/raster_image.h"
 
@@ -21,11 +21,18 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "usage: %s X1 N METHOD | --captions\n", argv[0]);
     return 2;
   }
-  kavrin::Calculation calculation;
-  calculation.Calculate(kavrin::BuiltInTexts(argv[1], argv[2]), static_cast<kavrin::Method>(std::atoi(argv[3])), ".");
+  kavrin::Session session;
+  kavrin::PressRequest request;
+  request.x1 = argv[1];
+  request.N = argv[2];
+  request.method = static_cast<kavrin::Method>(std::atoi(argv[3]));
+  const kavrin::PressResult press = session.Press(request);
   kavrin::RasterImage picture(kavrin::kPaleYellow);
   picture.Resize(317, 245);
-  kavrin::Graphic(calculation.N(), calculation.tables(), calculation.x1(), picture);
+  if (press.failure || kavrin::DrawPicture(session.calculation(), picture)) {
+    std::fprintf(stderr, "%s: the press or its picture failed\n", argv[0]);
+    return 1;
+  }
   std::uint32_t hash = 2166136261u;
   for (int i = 0; i < 317 * 245; ++i) {
     for (int shift = 0; shift < 32; shift += 8) {

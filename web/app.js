@@ -1,17 +1,21 @@
 // The page: the calculation with its list and plot, and the convergence
-// study with its table and chart. The work runs in a Web Worker (worker.js)
-// over the WebAssembly build; the page keeps its own copy of what it shows
-// (the list, h, the picture, the last study), so that a cancelled or broken
-// worker can be replaced by a fresh one without losing anything. No network
-// use after loading, no storage.
+// study with its table and chart. The work runs in a Web Worker (worker.js),
+// whose session holds the problem and answers JSON requests with named
+// fields. The page keeps its own copy of what it shows (the list, h, the
+// picture, the last study) and of the last problem the session accepted, so
+// that a cancelled or broken worker can be replaced by a fresh one that works
+// on exactly the problem shown. No network use after loading, no storage.
 'use strict';
 
 const $ = (id) => document.getElementById(id);
 
-// The worker, and the answers it owes.
+// The worker, and the answers it owes. A fresh worker is first given what
+// the page shows (`restoring` lists those requests); a request to change the
+// problem that a replaced worker did not answer goes to the fresh one.
 class Engine {
-  constructor(onBroken) {
-    this.onBroken = onBroken;
+  constructor(restoring, onRestoreFailed) {
+    this.restoring = restoring;
+    this.onRestoreFailed = onRestoreFailed;
     this.next = 1;
     this.start();
   }
@@ -19,57 +23,62 @@ class Engine {
   start() {
     this.pending = new Map();
     this.worker = new Worker('worker.js');
-    this.worker.onmessage = (event) => {
-      const answer = event.data;
-      const job = this.pending.get(answer.id);
-      if (!job) return;
-      if (answer.type === 'progress') {
-        if (job.onProgress) job.onProgress(answer.done, answer.total);
-        return;
-      }
-      this.pending.delete(answer.id);
-      if (answer.broken !== undefined) {
-        this.restart();
-        job.reject(new Error(answer.broken));
-      } else {
-        job.resolve(answer);
-      }
-    };
+    this.worker.onmessage = (event) => this.answered(event.data);
     // A worker that dies (a trap, no memory) is replaced; its jobs fail.
     this.worker.onerror = (event) => {
       event.preventDefault();
-      const message = event.message || 'the worker stopped';
-      const jobs = [...this.pending.values()];
-      this.restart();
-      jobs.forEach((job) => job.reject(new Error(message)));
+      this.restart(event.message || 'the worker stopped');
     };
-    if (this.size) this.ask('resize', this.size);
-    if (this.system) this.ask('system', this.system);
+    for (const request of this.restoring()) {
+      this.ask(request.op, request).then((answer) => {
+        if (answer.accepted === false) this.onRestoreFailed(answer);
+      }, () => {});
+    }
+  }
+
+  answered(answer) {
+    const job = this.pending.get(answer.id);
+    if (!job) return;
+    if (answer.op === 'progress') {
+      if (job.onProgress) job.onProgress(answer.done, answer.total);
+      return;
+    }
+    this.pending.delete(answer.id);
+    if (answer.broken !== undefined) {
+      this.restart(answer.broken);
+      job.reject(new Error(answer.broken));
+    } else {
+      job.resolve(answer);
+    }
   }
 
   // Ends the worker and everything it was doing; a fresh one takes over.
-  restart() {
+  restart(reason = 'cancelled') {
     this.worker.terminate();
     const jobs = [...this.pending.values()];
     this.start();
-    jobs.forEach((job) => job.reject(new Error('cancelled')));
-    if (this.onBroken) this.onBroken();
+    for (const job of jobs) {
+      if (job.request.op === 'problem') {
+        this.pending.set(job.request.id, job);
+        this.worker.postMessage(job.request);
+      } else {
+        job.reject(new Error(reason));
+      }
+    }
   }
 
-  ask(type, data = {}, onProgress = null) {
-    if (type === 'resize') this.size = data;
-    if (type === 'system') this.system = data;
-
-    const id = this.next++;
+  ask(op, data = {}, onProgress = null) {
+    const request = {...data, op, id: this.next++};
     return new Promise((resolve, reject) => {
-      this.pending.set(id, {resolve, reject, onProgress});
-      this.worker.postMessage({...data, id, type});
+      this.pending.set(request.id, {request, resolve, reject, onProgress});
+      this.worker.postMessage(request);
     });
   }
 }
 
 let engine = null;
-let methods = [];
+let hello = null;  // the methods, examples, axes, defaults and labels
+let accepted = null;  // the texts of the problem the worker's session holds
 let busy = false;
 
 function setBusy(on) {
@@ -79,12 +88,12 @@ function setBusy(on) {
 }
 
 function methodChoices(container, type, name) {
-  methods.forEach((method, i) => {
+  hello.methods.forEach((method, i) => {
     const choice = document.createElement('label');
     const input = document.createElement('input');
     input.type = type;
     input.name = name;
-    input.value = String(i);
+    input.value = method.id;
     input.checked = type === 'checkbox' || i === 0;
     choice.append(input, ' ' + method.caption);
     container.append(choice);
@@ -148,24 +157,28 @@ function stoppedText(error) {
     : 'The calculation stopped (' + error.message + '); everything shown before is kept.';
 }
 
+function showLines(lines) {
+  // New lines only: the list keeps every calculation.
+  const list = $('list');
+  for (const line of lines) {
+    const item = document.createElement('li');
+    item.textContent = line;
+    list.append(item);
+  }
+  if (lines.length) list.lastElementChild.scrollIntoView({block: 'nearest'});
+}
+
 async function press() {
   if (busy) return;
   setBusy(true);
   const done = showProgress($('press-progress'), $('press-cancel'), 300);
-  const method = Number(document.querySelector('input[name="method"]:checked').value);
+  const method = document.querySelector('input[name="method"]:checked').value;
   const started = performance.now();
   try {
-    const answer = await engine.ask('calculate', {x1: $('x1').value, N: $('N').value, method});
-    $('failure').textContent = answer.failure || (answer.warning ? 'Note: ' + answer.warning : '');
-    $('h').textContent = answer.stepText;
-    // New lines only: the list keeps every calculation.
-    const list = $('list');
-    for (const line of answer.lines) {
-      const item = document.createElement('li');
-      item.textContent = line;
-      list.append(item);
-    }
-    if (answer.lines.length) list.lastElementChild.scrollIntoView({block: 'nearest'});
+    const answer = await engine.ask('press', {x1: $('x1').value, n: $('N').value, method});
+    $('failure').textContent = answer.failure ? answer.failure.message : answer.warning ? 'Note: ' + answer.warning : '';
+    if (answer.stepText !== undefined) $('h').textContent = answer.stepText;
+    showLines(answer.lines || []);
     if (answer.picture) paintPicture(answer.picture);
     // How long the press took, from the click to the picture, for whoever asks.
     document.body.dataset.pressSeconds = String((performance.now() - started) / 1000);
@@ -175,6 +188,45 @@ async function press() {
     done();
     setBusy(false);
   }
+}
+
+// Draws a text shape: its anchor, its turn, and a raised superscript.
+function drawText(g, s, font) {
+  g.save();
+  g.translate(s.p[0], s.p[1]);
+  if (s.v) g.rotate(-Math.PI / 2);
+  g.font = font(s.z);
+  const w1 = g.measureText(s.t).width;
+  g.font = font(s.z * 0.75);
+  const w2 = s.u ? g.measureText(s.u).width : 0;
+  const start = s.a === 'middle' ? -(w1 + w2) / 2 : s.a === 'end' ? -(w1 + w2) : 0;
+  g.fillStyle = s.s || '#000';
+  g.font = font(s.z);
+  g.fillText(s.t, start, 0);
+  if (s.u) {
+    g.font = font(s.z * 0.75);
+    g.fillText(s.u, start + w1, -s.z * 0.36);
+  }
+  g.restore();
+}
+
+// The path of a marker shape around its centre.
+function markerPath(g, s) {
+  const [x, y] = s.p, r = s.z;
+  const corners = (points) => {
+    points.forEach(([px, py], i) => (i ? g.lineTo : g.moveTo).call(g, x + px * r, y + py * r));
+    g.closePath();
+  };
+  const paths = {
+    'circle': () => g.arc(x, y, r, 0, 2 * Math.PI),
+    'square': () => g.rect(x - r, y - r, 2 * r, 2 * r),
+    'triangle-up': () => corners([[0, -1], [1, 1], [-1, 1]]),
+    'diamond': () => corners([[0, -1], [1, 0], [0, 1], [-1, 0]]),
+    'triangle-down': () => corners([[0, 1], [1, -1], [-1, -1]]),
+    'plus': () => { g.moveTo(x - r, y); g.lineTo(x + r, y); g.moveTo(x, y - r); g.lineTo(x, y + r); },
+    'cross': () => { g.moveTo(x - r, y - r); g.lineTo(x + r, y + r); g.moveTo(x - r, y + r); g.lineTo(x + r, y - r); },
+  };
+  paths[s.m]();
 }
 
 // The study's chart from its model: shapes in pixels, drawn in order.
@@ -187,60 +239,27 @@ function drawChart(chart) {
   const g = canvas.getContext('2d');
   g.setTransform(ratio, 0, 0, ratio, 0, 0);
   const font = (size) => size + 'px "' + chart.font + '", sans-serif';
-  const point = (p, i) => [p[2 * i], p[2 * i + 1]];
   for (const s of chart.shapes) {
     g.lineWidth = s.w || 1;
     g.strokeStyle = s.s || '#000';
     g.fillStyle = s.f || '#fff';
     g.setLineDash(s.d ? [6, 4] : []);
     g.lineCap = 'butt';
-    const stroke = () => { if (s.s) g.stroke(); };
-    const fill = () => { if (s.f) g.fill(); };
     if (s.k === 'text') {
-      g.save();
-      g.translate(...point(s.p, 0));
-      if (s.v) g.rotate(-Math.PI / 2);
-      g.font = font(s.z);
-      const w1 = g.measureText(s.t).width;
-      g.font = font(s.z * 0.75);
-      const w2 = s.u ? g.measureText(s.u).width : 0;
-      const start = s.a === 'middle' ? -(w1 + w2) / 2 : s.a === 'end' ? -(w1 + w2) : 0;
-      g.fillStyle = s.s || '#000';
-      g.font = font(s.z);
-      g.fillText(s.t, start, 0);
-      if (s.u) {
-        g.font = font(s.z * 0.75);
-        g.fillText(s.u, start + w1, -s.z * 0.36);
-      }
-      g.restore();
+      drawText(g, s, font);
       continue;
     }
     g.beginPath();
     if (s.k === 'rect') {
-      const [x0, y0] = point(s.p, 0), [x1, y1] = point(s.p, 1);
-      g.rect(x0, y0, x1 - x0, y1 - y0);
-      fill();
-      stroke();
+      g.rect(s.p[0], s.p[1], s.p[2] - s.p[0], s.p[3] - s.p[1]);
     } else if (s.k === 'marker') {
-      const [x, y] = point(s.p, 0), r = s.z;
-      const path = {
-        'circle': () => g.arc(x, y, r, 0, 2 * Math.PI),
-        'square': () => g.rect(x - r, y - r, 2 * r, 2 * r),
-        'triangle-up': () => { g.moveTo(x, y - r); g.lineTo(x + r, y + r); g.lineTo(x - r, y + r); g.closePath(); },
-        'diamond': () => { g.moveTo(x, y - r); g.lineTo(x + r, y); g.lineTo(x, y + r); g.lineTo(x - r, y); g.closePath(); },
-        'triangle-down': () => { g.moveTo(x, y + r); g.lineTo(x + r, y - r); g.lineTo(x - r, y - r); g.closePath(); },
-        'plus': () => { g.moveTo(x - r, y); g.lineTo(x + r, y); g.moveTo(x, y - r); g.lineTo(x, y + r); },
-        'cross': () => { g.moveTo(x - r, y - r); g.lineTo(x + r, y + r); g.moveTo(x - r, y + r); g.lineTo(x + r, y - r); },
-      }[s.m];
-      path();
-      fill();
-      stroke();
+      markerPath(g, s);
     } else {
-      for (let i = 0; i < s.p.length / 2; ++i) (i ? g.lineTo : g.moveTo).call(g, ...point(s.p, i));
+      for (let i = 0; i < s.p.length / 2; ++i) (i ? g.lineTo : g.moveTo).call(g, s.p[2 * i], s.p[2 * i + 1]);
       if (s.k === 'polygon') g.closePath();
-      fill();
-      stroke();
     }
+    if (s.f) g.fill();
+    if (s.s) g.stroke();
   }
 }
 
@@ -266,33 +285,33 @@ function studyTable(header, rows) {
   }
 }
 
+function showStudy(answer) {
+  studyTable(answer.header, answer.rows);
+  $('study-notes').replaceChildren(...answer.notes.map((note) => {
+    const item = document.createElement('li');
+    item.textContent = note;
+    return item;
+  }));
+  drawChart(answer.chart);
+}
+
 async function runStudy() {
   if (busy) return;
   setBusy(true);
   const bar = $('study-progress');
   const done = showProgress(bar, $('study-cancel'), 300);
-  const chosen = [...document.querySelectorAll('input[name="study-method"]:checked')].map((c) => c.value);
-  const width = Math.max(320, Math.min(900, $('study').clientWidth || 900));
+  const methods = [...document.querySelectorAll('input[name="study-method"]:checked')].map((c) => c.value);
   const started = performance.now();
-  // Below 640 pixels the legend and the note go under the chart, which is taller for them.
   try {
-    const answer = await engine.ask('study', {x1: $('study-x1').value, steps: $('study-steps').value,
-                                              methods: chosen.join(''), against: Number($('study-against').value),
-                                              width, height: width < 640 ? 720 : 600},
-
+    // The chart fits the room the page has for it.
+    const answer = await engine.ask('study', {x1: $('study-x1').value, steps: $('study-steps').value, methods,
+                                              against: $('study-against').value, width: $('study').clientWidth || 900},
                                     (count, total) => { bar.max = total; bar.value = count; });
-    $('study-failure').textContent = answer.failure || '';
+    $('study-failure').textContent = answer.failure ? answer.failure.message : '';
     if (!answer.failure) {
-      studyTable(answer.header, answer.rows);
-      $('study-notes').replaceChildren(...answer.notes.map((note) => {
-        const item = document.createElement('li');
-        item.textContent = note;
-        return item;
-      }));
-      drawChart(answer.chart);
+      showStudy(answer);
       document.body.dataset.studySeconds = String((performance.now() - started) / 1000);
     }
-
   } catch (error) {
     $('study-failure').textContent = stoppedText(error);
   } finally {
@@ -305,7 +324,6 @@ async function runStudy() {
 // the page's address, whose fragment carries an own system so that a link
 // opens the same exercise (read back through the same parser).
 const SYSTEM_FIELDS = ['f1', 'f2', 'x0', 'y10', 'y20'];
-let examples = [];
 
 function systemTexts() {
   return Object.fromEntries(SYSTEM_FIELDS.map((field) => [field, $('system-' + field).value]));
@@ -315,67 +333,68 @@ function fillSystem(texts) {
   for (const field of SYSTEM_FIELDS) $('system-' + field).value = texts[field] ?? '';
 }
 
-function isBuiltIn(texts) {
-  return SYSTEM_FIELDS.every((field) => texts[field] === examples[0][field]);
-}
-
-async function useSystem(texts, fromAddress) {
-  const answer = await engine.ask('system', texts);
-  $('system-failure').textContent = answer.failure;
-  if (answer.failure) {
-    if (fromAddress) $('system-box').open = true;
-    return;
-  }
-  const builtin = isBuiltIn(texts);
-  $('x0').textContent = texts.x0;
-  $('y10').textContent = texts.y10;
-  $('y20').textContent = texts.y20;
-  $('system-title').textContent = builtin ? "the built-in y1' = y1·y2 + x, y2' = x·y2 + y1"
-    : "y1' = " + texts.f1 + ", y2' = " + texts.f2;
-  const address = builtin ? '' : '#' + new URLSearchParams(texts).toString();
+// Shows the problem the worker's session holds, and keeps its texts.
+function showProblem(problem) {
+  accepted = Object.fromEntries(SYSTEM_FIELDS.map((field) => [field, problem[field]]));
+  $('x0').textContent = problem.x0;
+  $('y10').textContent = problem.y10;
+  $('y20').textContent = problem.y20;
+  $('system-title').textContent = (problem.builtIn ? 'the built-in ' : '') + problem.title;
+  document.title = 'Kavrin - ' + problem.title;
+  const address = problem.builtIn ? '' : '#' + new URLSearchParams(accepted).toString();
   history.replaceState(null, '', location.pathname + location.search + address);
 }
 
-async function start() {
-  tabs();
-  engine = new Engine(null);
-  const answer = await engine.ask('methods');
-  methods = answer.methods;
-  examples = answer.examples;
+async function useSystem(texts, fromAddress) {
+  try {
+    const answer = await engine.ask('problem', texts);
+    // Refused: the problem on show stays the session's.
+    $('system-failure').textContent = answer.failure ? answer.failure.message : '';
+    if (answer.failure && fromAddress) $('system-box').open = true;
+    showProblem(answer.problem);
+  } catch (error) {
+    $('system-failure').textContent = stoppedText(error);
+  }
+}
+
+// A fresh worker's session that cannot take the problem on show.
+function restoreFailed(answer) {
+  $('system-failure').textContent = 'The system on show could not be restored after the calculation stopped (' +
+    answer.failure.message + '); the page now integrates the built-in system.';
+  showProblem(answer.problem);
+}
+
+// The texts the program gives: labels, help, defaults and choices.
+function label() {
+  $('start-caption').textContent = hello.startCaption;
+  document.querySelectorAll('[data-start]').forEach((e) => { e.textContent = hello.startLabels[e.dataset.start]; });
+  $('system-help').prepend(hello.help + ' ');
+  $('x1').value = hello.defaults.x1;
+  $('N').value = hello.defaults.n;
+  $('study-x1').value = hello.defaults.studyX1;
+  $('study-steps').value = hello.defaults.studySteps;
+  for (const axis of hello.axes) $('study-against').append(new Option(axis.caption, axis.name));
   methodChoices($('methods'), 'radio', 'method');
   methodChoices($('study-methods'), 'checkbox', 'study-method');
-  examples.forEach((example, i) => {
-    const option = document.createElement('option');
-    option.value = String(i);
-    option.textContent = example.name;
-    $('system-example').append(option);
-  });
+  hello.examples.forEach((example, i) => $('system-example').append(new Option(example.name, String(i))));
+  const builtin = hello.problem;
+  $('about').textContent = 'Integrates ' + builtin.title + ' from x0 = ' + builtin.x0 + ', y1(0) = ' + builtin.y10 +
+    ', y2(0) = ' + builtin.y20 + ' to x1 in N equal steps with one of ' + hello.methods.length +
+    ' one-step methods, with the same digits and pixels as the desktop program.';
+}
+
+function listen() {
   $('system-example').addEventListener('change', () => {
-    if ($('system-example').value !== '') fillSystem(examples[Number($('system-example').value)]);
+    if ($('system-example').value !== '') fillSystem(hello.examples[Number($('system-example').value)]);
   });
-  fillSystem(examples[0]);
   $('system-form').addEventListener('submit', (e) => {
     e.preventDefault();
     useSystem(systemTexts(), false);
   });
   $('system-builtin').addEventListener('click', () => {
-    fillSystem(examples[0]);
-    useSystem(examples[0], false);
+    fillSystem(hello.examples[0]);
+    useSystem(hello.examples[0], false);
   });
-  // An own system in the address, now and whenever the address changes.
-  const fromAddress = async () => {
-    const given = new URLSearchParams(location.hash.slice(1));
-    if (!given.has('f1') && !given.has('f2')) return;
-    const texts = {...examples[0], ...Object.fromEntries(SYSTEM_FIELDS.filter((f) => given.has(f))
-      .map((f) => [f, given.get(f)]))};
-    fillSystem(texts);
-    await useSystem(texts, true);
-  };
-  window.addEventListener('hashchange', fromAddress);
-  await fromAddress();
-  paintPicture((await engine.ask('resize', pictureSize())).picture);
-  // A wider screen gives the picture more room; the next press draws at it.
-  window.matchMedia('(min-width: 1400px)').addEventListener('change', () => engine.ask('resize', pictureSize()));
   $('calculate-form').addEventListener('submit', (e) => {
     e.preventDefault();
     press();
@@ -385,6 +404,35 @@ async function start() {
     runStudy();
   });
   for (const id of ['press-cancel', 'study-cancel']) $(id).addEventListener('click', () => engine.restart());
+  // A wider screen gives the picture more room; the next press draws at it.
+  window.matchMedia('(min-width: 1400px)').addEventListener('change', () => engine.ask('resize', pictureSize()));
+}
+
+async function start() {
+  tabs();
+  // A fresh worker gets the picture's size and, unless it is the built-in
+  // one, the problem on show.
+  const own = () => SYSTEM_FIELDS.some((field) => accepted[field] !== hello.problem[field]);
+  const restoring = () => [{op: 'resize', ...pictureSize()}, ...(own() ? [{op: 'problem', ...accepted}] : [])];
+  engine = new Engine(() => (accepted ? restoring() : []), restoreFailed);
+  hello = await engine.ask('hello');
+  label();
+  fillSystem(hello.examples[0]);
+  // An own system in the address, now and whenever the address changes;
+  // without one, the built-in system.
+  const fromAddress = async () => {
+    const given = new URLSearchParams(location.hash.slice(1));
+    if (!given.has('f1') && !given.has('f2')) return false;
+    const texts = {...hello.examples[0], ...Object.fromEntries(SYSTEM_FIELDS.filter((f) => given.has(f))
+      .map((f) => [f, given.get(f)]))};
+    fillSystem(texts);
+    await useSystem(texts, true);
+    return true;
+  };
+  window.addEventListener('hashchange', fromAddress);
+  if (!(await fromAddress())) showProblem(hello.problem);
+  paintPicture((await engine.ask('resize', pictureSize())).picture);
+  listen();
   setBusy(false);
   document.body.dataset.ready = 'true';
 }

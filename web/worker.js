@@ -1,6 +1,8 @@
 // The calculation and the study run here, in a Web Worker, so that the page
 // stays responsive; the page may end this worker at any time (Cancel) and
-// start a fresh one. Requests: {id, type, ...}; answers carry the same id.
+// start a fresh one. Each message is a request, a JSON object with named
+// fields ({id, op, ...}), which the program's session answers; the answer
+// carries the same id and op, and the picture's pixels when it drew one.
 'use strict';
 
 importScripts('kavrin.js');
@@ -15,22 +17,20 @@ function measureText(text, size) {
 let study = null;  // the request whose progress is being told
 const ready = KavrinModule({
   measureText,
-  onProgress: (done, total) => { if (study) postMessage({id: study, type: 'progress', done, total}); },
+  onProgress: (done, total) => { if (study !== null) postMessage({id: study, op: 'progress', done, total}); },
 });
 
-// Calls f with each text copied onto the module's heap, never its stack, so
-// that a text of any length fits; frees them afterwards.
-function withTexts(M, texts, f) {
-  const pointers = texts.map((text) => {
-    const bytes = M.lengthBytesUTF8(text) + 1;
-    const pointer = M._malloc(bytes);
-    M.stringToUTF8(text, pointer, bytes);
-    return pointer;
-  });
+// The session's answer to a request, the request copied onto the module's
+// heap (never its stack), so that a text of any length fits.
+function ask(M, request) {
+  const json = JSON.stringify(request);
+  const bytes = M.lengthBytesUTF8(json) + 1;
+  const pointer = M._malloc(bytes);
+  M.stringToUTF8(json, pointer, bytes);
   try {
-    return f(...pointers);
+    return JSON.parse(M.UTF8ToString(M._kv_request(pointer)));
   } finally {
-    pointers.forEach((pointer) => M._free(pointer));
+    M._free(pointer);
   }
 }
 
@@ -49,56 +49,22 @@ function picture(M) {
   return {width, height, rgba};
 }
 
-function handle(M, request) {
-  const text = (pointer) => M.UTF8ToString(pointer);
-  switch (request.type) {
-    case 'methods':
-      return {...JSON.parse(text(M._kv_methods())), examples: JSON.parse(text(M._kv_examples()))};
-    case 'system':
-      return {failure: text(withTexts(M, [request.f1, request.f2, request.x0, request.y10, request.y20],
-                                      (...texts) => M._kv_set_system(...texts)))};
-
-    case 'resize':
-      M._kv_resize(request.width, request.height, request.ratio);
-      return {picture: picture(M)};
-    case 'calculate': {
-      const before = M._kv_line_count();
-      const failed = withTexts(M, [request.x1, request.N], (x1, N) => M._kv_calculate(x1, N, request.method));
-      const lines = [];
-      for (let i = before; i < M._kv_line_count(); ++i) lines.push(text(M._kv_line(i)));
-      const answer = {failure: failed ? text(M._kv_failure()) : '', warning: failed ? '' : text(M._kv_warning()),
-                      stepText: text(M._kv_step_text()), lines};
-      // A failed press leaves the picture as it was.
-      if (!failed) answer.picture = picture(M);
-      return answer;
-    }
-    case 'study': {
-      study = request.id;
-      try {
-        return JSON.parse(text(withTexts(M, [request.x1, request.steps, request.methods],
-                                         (x1, steps, methods) => M._kv_study(x1, steps, methods, request.against,
-                                                                             request.width, request.height))));
-
-      } finally {
-        study = null;
-      }
-    }
-  }
-  return {failure: 'unknown request ' + request.type};
-}
-
 onmessage = (event) => {
   ready.then((M) => {
+    const request = event.data;
     let answer;
     try {
-      answer = handle(M, event.data);
+      if (request.op === 'study') study = request.id;
+      answer = ask(M, request);
+      answer.picture = answer.picture ? picture(M) : undefined;
     } catch (error) {
       // The module is in no state to go on: the page starts a fresh worker.
       answer = {broken: String(error)};
+    } finally {
+      study = null;
     }
-    answer.id = event.data.id;
-    answer.type = event.data.type;
-    const transfer = answer.picture ? [answer.picture.rgba.buffer] : [];
-    postMessage(answer, transfer);
+    answer.id = request.id;
+    answer.op = request.op;
+    postMessage(answer, answer.picture ? [answer.picture.rgba.buffer] : []);
   });
 };

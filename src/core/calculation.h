@@ -2,14 +2,12 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/equation.h"
+#include "core/problem.h"
 #include "core/solution_tables.h"
-
 #include "ode/method_table.h"
 
 namespace kavrin {
@@ -26,22 +24,9 @@ struct InputTexts {
   std::string N;
 };
 
-// Calls f with the system to march: an own system's program, or the built-in
-// system when there is none.
-template <typename F>
-decltype(auto) WithSystem(const OwnSystem* own, F&& f) {
-  if (own != nullptr) return f(own->system);
-  return f(BuiltInSystem{});
-}
-
-// The texts of the built-in start with the given target point and steps.
-InputTexts BuiltInTexts(std::string x1, std::string N);
-
-// The pole of the built-in solution that a march from its start with step h
-// passes on its way to x1, if it passes one.
-std::optional<double> PoleBefore(double x1, double h);
-// The pole for a report: "x ≈ 2.7306".
-std::string PoleText(double pole);
+// The problem's start as its texts show it, with the given target point and
+// steps.
+InputTexts PressTexts(const Problem& problem, std::string x1, std::string N);
 
 // Where a result line came from: the texts as typed, the numbers as read,
 // and the values it shows (the last step's), for saving and copying.
@@ -61,12 +46,11 @@ struct ResultRecord {
 // The records as CSV, RFC 4180: the header x1_text,N_text,x1,N,h,method,x,
 // y1,y2,system, then a row per record, the numbers in shortest round-trip
 // form with "." and the method by its result-line name.
-
 std::string ResultsCsv(const std::vector<ResultRecord>& records);
 
-// The calculation state that the main window owns: N, the target point, the
-// solution tables, the result lines and the step-size text. Every failure is
-// a Failure, thrown after the state holds exactly what was done up to that
+// The press engine: N, the target point, the solution tables, the result
+// lines and the step-size text of the presses so far. Every failure is a
+// thrown Failure, after the state holds exactly what was done up to that
 // point.
 class Calculation {
  public:
@@ -82,11 +66,10 @@ class Calculation {
   // One press of "CALCULATE": reads the five texts, stores N and x1,
   // computes h and its text, sizes the tables for N steps, marches with
   // `method` from (x0, y1(0), y2(0)) by h, and appends the result line and a
-  // blank line.
-  // With an own system, its equations and its own start, exactly: the texts
-  // of x0, y1(0) and y2(0) are not read.
+  // blank line. An own system starts from its own start, exactly: the texts
+  // of x0, y1(0) and y2(0) are read for the built-in system only.
   void Calculate(const InputTexts& texts, Method method, std::string_view decimal_separator,
-                 const OwnSystem* system = nullptr);
+                 const Problem& problem = *BuiltInProblem());
 
   double N() const noexcept { return m_N; }
   // The last press's target point, which the plot spans.
@@ -99,22 +82,29 @@ class Calculation {
   // One record per result line: records()[i] belongs to lines()[2 * i].
   const std::vector<ResultRecord>& records() const noexcept { return m_records; }
   const std::string& step_text() const noexcept { return m_step_text; }
-  // After a calculation that succeeded: a note that its values lie past the
-  // solution's pole and approximate nothing, or an empty text.
+  // After a calculation that succeeded: a note that its values lie at or
+  // past a singularity of the solution and approximate nothing, or empty.
   const std::string& warning() const noexcept { return m_warning; }
 
  private:
-  // The marching driver: the tables, the march, the line.
-  void Numerical(const State<double>& start, double h, Method method, std::string_view decimal_separator,
-                 const OwnSystem* system);
+  // The marching driver: the tables, the march, the line, the warning.
+  void MarchAndShow(const State<double>& start, double h, Method method, std::string_view decimal_separator,
+                    const Problem& problem);
   void SizeTables();
+  std::size_t MarchSteps(const State<double>& start, std::size_t steps, double h, Method method,
+                         const Problem& problem);
+  [[noreturn]] void ThrowMarchFailure(std::size_t failed, double h, Method method, const Problem& problem) const;
+  // Where the last step lands, were it exact: x1 for a whole N, else the
+  // start moved by the whole steps taken.
+  double Reached(double x0, std::size_t steps, double h) const;
   // Rounds to a whole number, ties to even, as a 32-bit table index; beyond
   // that range it is an overflow, reported as too many steps.
   std::int32_t RoundToIndex(double value) const;
+  // A failure of N: its kind, what is wrong and the advice.
+  [[noreturn]] void ThrowAboutN(FailureKind kind, const std::string& what, const std::string& advice) const;
   // N in a report: "the number of steps N = 5", or with the typed text when
   // it reads as something other than it looks: N "abc" (read as 0).
   std::string NamedN() const;
-  [[noreturn]] void ThrowNegativeN() const;
 
   MemoryProbe m_available_memory;
   double m_N = 0;

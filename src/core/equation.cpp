@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/number_text.h"
+#include "core/text.h"
 
 namespace kavrin {
 namespace {
@@ -14,39 +15,32 @@ constexpr long double kE = 2.718281828459045235360287471352662498L;
 // Whole-number exponents up to this are repeated multiplication.
 constexpr long kMaxRepeatedPower = 64;
 
-struct Function {
-  const char* name;
-  Op op;
-};
-constexpr Function kFunctions[] = {{"sin", Op::Sin},   {"cos", Op::Cos},   {"tan", Op::Tan},   {"asin", Op::Asin},
-                                   {"acos", Op::Acos}, {"atan", Op::Atan}, {"sinh", Op::Sinh}, {"cosh", Op::Cosh},
-                                   {"tanh", Op::Tanh}, {"exp", Op::Exp},   {"log", Op::Log},   {"sqrt", Op::Sqrt},
-                                   {"abs", Op::Abs}};
-
-const char* OpName(Op op) {
-  for (const Function& f : kFunctions)
-    if (f.op == op) return f.name;
-  switch (op) {
+std::string OpName(const Instruction& in) {
+  switch (in.op) {
     case Op::Add:
       return "+";
     case Op::Subtract:
+    case Op::Negate:
       return "-";
     case Op::Multiply:
       return "*";
     case Op::Divide:
       return "/";
-    case Op::Negate:
-      return "-";
     case Op::Power:
       return "^";
-    default:
+    case Op::Function:
+      return std::string(Functions()[in.function].name);
+    case Op::Constant:
       break;
   }
   return "a constant";
 }
 
+// A wrong text: what is wrong and the column (0 for none); the parser adds
+// the equation.
 struct ParseError {
-  std::string message;
+  std::string text;
+  std::size_t column = 0;
 };
 
 // A recursive-descent parser that emits the program as it reads: operands
@@ -62,31 +56,33 @@ class Parser {
     const std::uint16_t slot = Sum();
     Skip();
     if (m_pos < m_text.size()) {
-      if (m_text[m_pos] == ')') throw ParseError{"unexpected ')' at column " + Column(m_pos)};
-      throw ParseError{"missing an operator before " + Token(m_pos) + " at column " + Column(m_pos)};
+      if (m_text[m_pos] == ')') Throw("unexpected ')'", m_pos);
+      Throw("missing an operator before " + Token(m_pos), m_pos);
     }
     return slot;
   }
 
  private:
-  // Columns count characters from 1, whatever their bytes.
-  // Columns count characters, not the bytes of their UTF-8 encoding.
-  std::size_t ColumnNumber(std::size_t pos) const {
-    std::size_t column = 1;
-    for (std::size_t i = 0; i < pos; ++i) column += (static_cast<unsigned char>(m_text[i]) & 0xC0) != 0x80 ? 1 : 0;
-    return column;
-  }
+  // Columns count characters from 1, not the bytes of their UTF-8 encoding.
+  std::size_t ColumnNumber(std::size_t pos) const { return CodePoints(m_text.substr(0, pos)) + 1; }
   std::string Column(std::size_t pos) const { return std::to_string(ColumnNumber(pos)); }
+  // "<what> at column <n>"
+  [[noreturn]] void Throw(const std::string& what, std::size_t pos) const {
+    throw ParseError{what + " at column " + Column(pos), ColumnNumber(pos)};
+  }
+  // A text that names its column its own way.
+  [[noreturn]] void ThrowAt(const std::string& text, std::size_t pos) const {
+    throw ParseError{text, ColumnNumber(pos)};
+  }
+  static bool InName(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
   std::string Token(std::size_t pos) const {
     std::size_t end = pos + 1;
-    if (std::isalnum(static_cast<unsigned char>(m_text[pos])) || m_text[pos] == '_' || m_text[pos] == '.') {
-      while (end < m_text.size() &&
-             (std::isalnum(static_cast<unsigned char>(m_text[end])) || m_text[end] == '_' || m_text[end] == '.'))
-        ++end;
+    if (InName(m_text[pos]) || m_text[pos] == '.') {
+      while (end < m_text.size() && (InName(m_text[end]) || m_text[end] == '.')) ++end;
     } else {
-      while (end < m_text.size() && (static_cast<unsigned char>(m_text[end]) & 0xC0) == 0x80) ++end;
+      end = pos + CharacterStart(m_text.substr(pos), 1);
     }
-    return "'" + std::string(m_text.substr(pos, end - pos)) + "'";
+    return std::string("'").append(m_text.substr(pos, end - pos)).append("'");
   }
   void Skip() {
     while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || m_text[m_pos] == '\t')) ++m_pos;
@@ -127,8 +123,7 @@ class Parser {
     Skip();
     if (m_pos == m_text.size() || m_text[m_pos] == ')' ||
         (m_text[m_pos] != '-' && m_text[m_pos] != '+' && std::strchr("*/^,", m_text[m_pos]) != nullptr))
-      throw ParseError{std::string("'") + op + "' needs a number or an expression after it (column " + Column(at) +
-                       ")"};
+      ThrowAt(std::string("'") + op + "' needs a number or an expression after it (column " + Column(at) + ")", at);
   }
 
   std::uint16_t Sum() { return LeftToRight(&Parser::Product, '+', Op::Add, '-', Op::Subtract); }
@@ -211,15 +206,14 @@ class Parser {
     }
     if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') return Number();
     if (std::isalpha(static_cast<unsigned char>(c))) return Name();
-    if (c == ')') throw ParseError{"unexpected ')' at column " + Column(m_pos)};
-    throw ParseError{"unexpected " + Token(m_pos) + " at column " + Column(m_pos)};
+    if (c == ')') Throw("unexpected ')'", m_pos);
+    Throw("unexpected " + Token(m_pos), m_pos);
   }
 
   [[noreturn]] void Missing(std::size_t open) {
     Skip();
     if (m_pos == m_text.size()) throw ParseError{"missing ')' at the end"};
-    throw ParseError{"missing ')' for the '(' at column " + Column(open) + " before " + Token(m_pos) + " at column " +
-                     Column(m_pos)};
+    Throw("missing ')' for the '(' at column " + Column(open) + " before " + Token(m_pos), m_pos);
   }
 
   std::uint16_t Number() {
@@ -238,47 +232,57 @@ class Parser {
     m_pos = end;
     double value = 0;
     long double wide = 0;
-    if (!ReadPlainNumber(literal, value, wide)) {
-      throw ParseError{"'" + literal + "' at column " + Column(at) + " is not a number"};
-    }
-    if (!std::isfinite(value)) throw ParseError{"'" + literal + "' at column " + Column(at) + " is too large"};
+    if (!ReadPlainNumber(literal, value, wide))
+      ThrowAt("'" + literal + "' at column " + Column(at) + " is not a number", at);
+    if (!std::isfinite(value)) ThrowAt("'" + literal + "' at column " + Column(at) + " is too large", at);
     return Constant(value, wide, at);
   }
 
   std::uint16_t Name() {
     const std::size_t at = m_pos;
     std::size_t end = m_pos;
-    while (end < m_text.size() && (std::isalnum(static_cast<unsigned char>(m_text[end])) || m_text[end] == '_')) ++end;
-    const std::string_view name = m_text.substr(at, end - at);
+    while (end < m_text.size() && InName(m_text[end])) ++end;
+    const std::string name(m_text.substr(at, end - at));
     m_pos = end;
     if (name == "x") return 0;
     if (name == "y1") return 1;
     if (name == "y2") return 2;
     if (name == "pi") return Constant(static_cast<double>(kPi), kPi, at);
     if (name == "e") return Constant(static_cast<double>(kE), kE, at);
-    for (const Function& f : kFunctions) {
-      if (name != f.name) continue;
-      Skip();
-      const std::size_t open = m_pos;
-      if (!Next('('))
-        throw ParseError{"'" + std::string(name) + "' at column " + Column(at) + " needs '(' and an argument after it"};
-      Deeper depth(*this, open);
-      Skip();
-      if (m_pos < m_text.size() && m_text[m_pos] == ')')
-        throw ParseError{"'" + std::string(name) + "' at column " + Column(at) + " needs an argument"};
-      const std::uint16_t argument = Sum();
-      if (!Next(')')) Missing(open);
-      return Binary(f.op, argument, 0, at);
+    const FunctionRow* row = FunctionNamed(name);
+    if (row == nullptr) Throw("unknown name '" + name + "'", at);
+    return Call(*row, at);
+  }
+
+  // A function's arguments, separated by commas, in parentheses.
+  std::uint16_t Call(const FunctionRow& row, std::size_t at) {
+    const std::string quoted = std::string("'").append(row.name).append("' at column ").append(Column(at));
+    Skip();
+    const std::size_t open = m_pos;
+    if (!Next('(')) ThrowAt(quoted + " needs '(' and an argument after it", at);
+    Deeper depth(*this, open);
+    Skip();
+    if (m_pos < m_text.size() && m_text[m_pos] == ')') ThrowAt(quoted + " needs an argument", at);
+    std::uint16_t arguments[2] = {0, 0};
+    for (int i = 0; i < row.arity; ++i) {
+      if (i > 0 && !Next(','))
+        ThrowAt(quoted + " needs " + std::to_string(row.arity) + " arguments, separated by commas", at);
+      arguments[i] = Sum();
     }
-    throw ParseError{"unknown name '" + std::string(name) + "' at column " + Column(at)};
+    if (!Next(')')) Missing(open);
+    Instruction in;
+    in.op = Op::Function;
+    in.function = static_cast<std::uint8_t>(&row - Functions().data());
+    in.a = arguments[0];
+    in.b = arguments[1];
+    return Emit(in, at);
   }
 
   // Counts the nesting while it lives: parentheses, functions and signs.
   struct Deeper {
     Deeper(Parser& parser, std::size_t at) : m_parser(parser) {
       if (++m_parser.m_depth > kMaxEquationDepth)
-        throw ParseError{"the equation nests deeper than " + std::to_string(kMaxEquationDepth) + " levels at column " +
-                         m_parser.Column(at)};
+        m_parser.Throw("the equation nests deeper than " + std::to_string(kMaxEquationDepth) + " levels", at);
     }
     ~Deeper() { --m_parser.m_depth; }
     Deeper(const Deeper&) = delete;
@@ -293,11 +297,27 @@ class Parser {
   int m_depth = -1;  // the top level is 0
 };
 
+Failure EquationFailure(Field field, std::string text, std::size_t column) {
+  Failure failure;
+  failure.kind = FailureKind::WrongInput;
+  failure.where.field = field;
+  failure.where.column = static_cast<int>(column);
+  failure.text = std::move(text);
+  return failure;
+}
+
 }  // namespace
+
+const SystemTexts& BuiltInSystemTexts() {
+  static const SystemTexts texts{std::string(BuiltInSystem::kF1), std::string(BuiltInSystem::kF2),
+                                 RoundTripText(BuiltInSystem::kStart.x), RoundTripText(BuiltInSystem::kStart.y1),
+                                 RoundTripText(BuiltInSystem::kStart.y2)};
+  return texts;
+}
 
 const std::vector<SystemExample>& SystemExamples() {
   static const std::vector<SystemExample> examples = {
-      {"Built-in system", {"y1*y2 + x", "x*y2 + y1", "0", "1", "-1"}},
+      {"Built-in system", BuiltInSystemTexts()},
       {"Harmonic oscillator", {"y2", "-y1", "0", "1", "0"}},
       {"Lotka-Volterra", {"1.1*y1 - 0.4*y1*y2", "0.1*y1*y2 - 0.4*y2", "0", "10", "10"}},
       {"Pendulum", {"y2", "-sin(y1)", "0", "1", "0"}},
@@ -306,49 +326,48 @@ const std::vector<SystemExample>& SystemExamples() {
   return examples;
 }
 
-bool IsBuiltIn(const SystemTexts& texts) {
-  const SystemTexts& b = SystemExamples().front().texts;
-  return texts.f1 == b.f1 && texts.f2 == b.f2 && texts.x0 == b.x0 && texts.y10 == b.y10 && texts.y20 == b.y20;
+std::string EquationLanguageHelp() {
+  return "Expressions in x, y1 and y2 with numbers (\".\" as the decimal point), + - * / ^, parentheses, " +
+         FunctionNames() + ", pi and e.";
 }
 
-std::string OwnSystem::Title() const { return "y1' = " + texts.f1 + ", y2' = " + texts.f2; }
-
-std::string OwnSystem::Description() const {
-  return "y1' = " + texts.f1 + "; y2' = " + texts.f2 + "; x0 = " + texts.x0 + "; y1(0) = " + texts.y10 +
-         "; y2(0) = " + texts.y20;
-}
-
-SystemRead ReadSystem(const SystemTexts& texts) {
+Outcome<std::shared_ptr<const OwnSystem>> ReadSystem(const SystemTexts& texts) {
   auto own = std::make_shared<OwnSystem>();
   own->texts = texts;
   Program& program = own->system.program;
-  const std::string_view names[] = {"f1", "f2"};
+  const Field fields[] = {Field::F1, Field::F2};
   const std::string* equations[] = {&texts.f1, &texts.f2};
   std::uint16_t results[2] = {0, 0};
   for (std::uint8_t i = 0; i < 2; ++i) {
     const std::string& text = *equations[i];
     if (text.size() > kMaxEquationLength)
-      return {nullptr, std::string(names[i]) + ": the equation is longer than " + std::to_string(kMaxEquationLength) +
-                           " characters"};
+      return EquationFailure(fields[i],
+                             "the equation is longer than " + std::to_string(kMaxEquationLength) + " characters", 0);
     try {
       results[i] = Parser(text, program, i).Equation();
     } catch (const ParseError& error) {
-      return {nullptr, std::string(names[i]) + ": " + error.message};
+      return EquationFailure(fields[i], error.text, error.column);
     }
   }
   program.f1 = results[0];
   program.f2 = results[1];
-  const std::pair<const std::string*, const char*> starts[] = {
-      {&texts.x0, "the start x0"}, {&texts.y10, "the initial value y1(0)"}, {&texts.y20, "the initial value y2(0)"}};
-  double* values[] = {&own->system.start.x, &own->system.start.y1, &own->system.start.y2};
-  for (std::size_t i = 0; i < 3; ++i) {
-    try {
-      *values[i] = ReadNumber(*starts[i].first, starts[i].second);
-    } catch (const Failure& failure) {
-      return {nullptr, failure.detail()};
+  const struct {
+    const std::string* text;
+    const char* noun;
+    Field field;
+    double* value;
+  } starts[] = {{&texts.x0, "the start x0", Field::X0, &own->system.start.x},
+                {&texts.y10, "the initial value y1(0)", Field::Y10, &own->system.start.y1},
+                {&texts.y20, "the initial value y2(0)", Field::Y20, &own->system.start.y2}};
+  for (const auto& start : starts) {
+    if (std::optional<Failure> failure =
+            Caught([&] { *start.value = ReadNumber(*start.text, start.noun, start.field); })) {
+      // A start value that does not read is a wrong text of the system.
+      failure->kind = FailureKind::WrongInput;
+      return *failure;
     }
   }
-  return {own, {}};
+  return std::shared_ptr<const OwnSystem>(std::move(own));
 }
 
 namespace {
@@ -362,28 +381,31 @@ struct Watcher {
   Derivatives<double> operator()(double x, double y1, double y2) const {
     std::vector<double> slots{x, y1, y2};
     for (const Instruction& in : program.code) {
+      const bool binary = in.op != Op::Constant && in.op != Op::Negate &&
+                          (in.op != Op::Function || Functions()[in.function].arity == 2);
       const double a = slots[in.a];
-      const double b = in.op == Op::Constant || in.op == Op::Negate || (in.op >= Op::Sin) ? 0.0 : slots[in.b];
+      const double b = binary ? slots[in.b] : 0.0;
       const double r = Apply<double>(in, a, b);
-      if (!fault && !std::isfinite(r) && std::isfinite(a) && std::isfinite(b)) {
-        const std::string where =
-            std::string(" (f") + std::to_string(in.equation + 1) + ", column " + std::to_string(in.column) + ")";
-        const bool domain = in.op == Op::Log || in.op == Op::Sqrt || in.op == Op::Asin || in.op == Op::Acos ||
-                            in.op == Op::Power || (std::isnan(r) && in.op >= Op::Sin);
-        if (in.op == Op::Divide && b == 0) {
-          fault = Fault{FailureKind::DivisionByZero, "a division by zero" + where};
-        } else if (domain) {
-          fault = Fault{FailureKind::Domain, std::string(OpName(in.op)) + " of " + ShortestText(a) +
-                                                 (in.op == Op::Power ? " to the power " + ShortestText(b) : "") +
-                                                 ", outside its domain" + where};
-        } else {
-          fault = Fault{FailureKind::Overflow,
-                        std::string(1, '\'').append(OpName(in.op)) + "' left the range of numbers" + where};
-        }
-      }
+      if (!fault && !std::isfinite(r) && std::isfinite(a) && std::isfinite(b)) fault = Diagnosis(in, a, b, r);
       slots.push_back(r);
     }
     return {slots[program.f1], slots[program.f2]};
+  }
+
+  // A function outside its domain by its row (or giving no number), a power
+  // of a negative number or of 0 that has none: a domain error.
+  static Fault Diagnosis(const Instruction& in, double a, double b, double r) {
+    const std::string where =
+        std::string(" (f") + std::to_string(in.equation + 1) + ", column " + std::to_string(in.column) + ")";
+    const bool domain = (in.op == Op::Function && (!Functions()[in.function].in_domain(a, b) || std::isnan(r))) ||
+                        (in.op == Op::Power && (std::isnan(r) || a == 0));
+    if (in.op == Op::Divide && b == 0) return {FailureKind::DivisionByZero, "a division by zero" + where};
+    if (domain) {
+      return {FailureKind::Domain, OpName(in) + " of " + PlainRoundTripText(a) +
+                                       (in.op == Op::Power ? " to the power " + PlainRoundTripText(b) : "") +
+                                       ", outside its domain" + where};
+    }
+    return {FailureKind::Overflow, std::string("'").append(OpName(in)).append("' left the range of numbers") + where};
   }
 };
 

@@ -16,7 +16,7 @@
 #define KAVRIN_PORTABLE_CHARCONV 1
 #endif
 
-#include "ode/failure.h"
+#include "core/text.h"
 
 namespace kavrin {
 namespace portable {
@@ -226,7 +226,7 @@ std::string WholeText(double value) {
   return std::string(buffer, ToChars(buffer, buffer + sizeof buffer, value, CharsStyle::Fixed));
 }
 
-std::string ShortestText(double value) {
+std::string PlainRoundTripText(double value) {
   char buffer[64];
   // Plain decimals where they are short enough to read, else exponent form.
   const double magnitude = value < 0 ? -value : value;
@@ -251,7 +251,7 @@ class Cursor {
   void Restore(std::size_t pos) { m_pos = pos; }
 
  private:
-  static bool IsIgnored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+  static bool IsIgnored(char c) { return IsBlank(c); }
 
   std::string_view m_text;
   std::size_t m_pos = 0;
@@ -261,10 +261,21 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool IsOctalDigit(char c) { return c >= '0' && c <= '7'; }
 
-[[noreturn]] void ThrowTooLarge(std::string_view text, std::string_view field) {
-  throw Failure(FailureKind::Overflow, std::string(field) + " " + QuotedInput(text) +
-                                           " is too large to compute with: numbers must lie between -1.8E+308 and "
-                                           "1.8E+308. Enter a smaller number.");
+// What a reading needs to report a number too large: the text, what it is
+// in words and which field.
+struct Reading {
+  std::string_view text;
+  std::string_view noun;
+  Field field;
+};
+
+[[noreturn]] void ThrowTooLarge(const Reading& r) {
+  throw Failure{FailureKind::Overflow,
+                {r.field},
+                {},
+                std::string(r.noun) + " " + QuotedInput(r.text) +
+                    " is too large to compute with: numbers must lie between -1.8E+308 and 1.8E+308.",
+                "Enter a smaller number."};
 }
 
 // Octal digits rewritten as the hexadecimal digits of the same whole number.
@@ -287,7 +298,7 @@ std::string OctalToHex(const std::string& octal) {
   return hex;
 }
 
-double ReadWholeNumber(Cursor& cursor, bool hexadecimal, std::string_view text, std::string_view field) {
+double ReadWholeNumber(Cursor& cursor, bool hexadecimal, const Reading& reading) {
   std::string digits;
   for (char c = cursor.Peek(); hexadecimal ? IsHexDigit(c) : IsOctalDigit(c); c = cursor.Peek()) {
     if (!(digits.empty() && c == '0')) digits += c;  // leading zeros add nothing
@@ -296,7 +307,7 @@ double ReadWholeNumber(Cursor& cursor, bool hexadecimal, std::string_view text, 
   if (digits.empty()) return 0.0;
   if (!hexadecimal) digits = OctalToHex(digits);
   double value = 0.0;
-  if (FromChars(digits.data(), digits.data() + digits.size(), value, true).out_of_range) ThrowTooLarge(text, field);
+  if (FromChars(digits.data(), digits.data() + digits.size(), value, true).out_of_range) ThrowTooLarge(reading);
   return value;
 }
 
@@ -308,10 +319,8 @@ std::string QuotedInput(std::string_view text) {
   if (text.size() <= kShown) {
     quoted.append(text);
   } else {
-    // Back up over UTF-8 continuation bytes (10xxxxxx) so no character is split.
-    std::size_t cut = kShown;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    quoted.append(text.substr(0, cut));
+    // Cut at the start of the character that holds byte 40, so that none is split.
+    quoted.append(text.substr(0, CharacterStart(text, CodePoints(text.substr(0, kShown + 1)) - 1)));
     quoted.append("...");
   }
   quoted += '"';
@@ -319,9 +328,7 @@ std::string QuotedInput(std::string_view text) {
 }
 
 bool IsPlainNumber(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  text = Trimmed(text);
   std::size_t i = 0;
   const auto digits = [&] {
     const std::size_t start = i;
@@ -343,7 +350,8 @@ bool IsPlainNumber(std::string_view text) {
   return i == text.size();
 }
 
-double ReadNumber(std::string_view text, std::string_view field) {
+double ReadNumber(std::string_view text, std::string_view noun, Field field) {
+  const Reading reading{text, noun, field};
   Cursor cursor(text);
 
   if (cursor.Peek() == '&') {
@@ -351,7 +359,7 @@ double ReadNumber(std::string_view text, std::string_view field) {
     const char base = cursor.Peek();
     if (base == 'H' || base == 'h' || base == 'O' || base == 'o') {
       cursor.Advance();
-      return ReadWholeNumber(cursor, base == 'H' || base == 'h', text, field);
+      return ReadWholeNumber(cursor, base == 'H' || base == 'h', reading);
     }
     return 0.0;
   }
@@ -410,7 +418,7 @@ double ReadNumber(std::string_view text, std::string_view field) {
     const std::int64_t position = static_cast<std::int64_t>(first);
     const std::int64_t magnitude =
         (position < int_digits ? int_digits - position - 1 : int_digits - position) + exponent;
-    if (magnitude >= 0) ThrowTooLarge(text, field);
+    if (magnitude >= 0) ThrowTooLarge(reading);
     value = 0.0;
   }
   return negative ? -value : value;
@@ -488,6 +496,16 @@ std::string LongText(long double value, int digits) {
 std::string SignificantText(double value, int digits) {
   char buffer[64];
   return std::string(buffer, ToChars(buffer, buffer + sizeof buffer, value, CharsStyle::General, digits));
+}
+
+std::string TextApartFrom(double value, double other) {
+  const auto side = [other](double v) { return v < other ? -1 : v > other ? 1 : 0; };
+  for (int digits = 5;; ++digits) {
+    std::string text = SignificantText(value, digits);
+    double read = 0;
+    FromChars(text.data(), text.data() + text.size(), read);
+    if (side(read) == side(value) || digits >= 17) return text;
+  }
 }
 
 std::string FixedText(double value, int decimals, std::string_view decimal_separator) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/failure.h"
+
 // Number text, the one place where numbers become text and text numbers:
 // the conversions in the forms of std::to_chars and std::from_chars (through
 // snprintf and strtod where the C++ library lacks them), the lenient reader
@@ -59,10 +61,16 @@ std::string RoundTripText(double value);
 // shortest round-trip form.
 std::string WholeText(double value);
 
-// The shortest text that reads back as the same double: plain decimals where
-// they are short enough to read, else exponent form ("0.1", "1e-07"); for
-// values named in reports.
-std::string ShortestText(double value);
+// The round-trip text in plain decimals where they are short enough to read
+// (magnitudes from 10^-6 to below 10^15), else in exponent form ("0.1",
+// "1e-07"); for values named in reports.
+std::string PlainRoundTripText(double value);
+
+// The fewest significant digits, 5 at the least, that show `value` on the
+// same side of `other` as it lies (and apart from it when they differ), as
+// SignificantText: for a point named beside another, "x ≈ 2.73059373251,
+// before x1 = 2.7305937326".
+std::string TextApartFrom(double value, double other);
 
 // Reads a number leniently and never rejects a text: blanks, tabs and line
 // feeds are ignored wherever they stand; an optional sign, digits with at most
@@ -71,8 +79,9 @@ std::string ShortestText(double value);
 // text that does not begin with one reads as 0. "&H" and "&O" read the
 // following hexadecimal or octal digits as a whole number. The decimal point
 // is always ".". A number beyond the double range throws an overflow Failure
-// naming `field` ("the target point x1"); one too small for it reads as zero.
-double ReadNumber(std::string_view text, std::string_view field = "the input");
+// naming the input in words (`noun`: "the target point x1") and as `field`;
+// one too small for it reads as zero.
+double ReadNumber(std::string_view text, std::string_view noun = "the input", Field field = Field::None);
 
 // A typed text in double quotes for a report: at most 40 bytes of it, cut at
 // a character boundary and followed by "..." when cut.

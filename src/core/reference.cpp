@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/equation.h"
+#include "ode/functions.h"
 #include "ode/system.h"
 #include "ode/wide.h"
 
@@ -57,7 +58,7 @@ T FromLong(long double value) {
   }
 }
 template <typename T>
-bool Finite(const T& value) {
+bool IsFiniteNumber(const T& value) {
   return value - value == T(0);
 }
 
@@ -91,7 +92,8 @@ struct BuiltInExpansion {
 // every slot of its program as a series, coefficient k of all slots in the
 // program's order, each from the classic recurrence of its operation (Cauchy
 // products, and the recurrences of Moore for quotients, exp, log, sqrt, the
-// pairs sin/cos and sinh/cosh, tan, tanh, asin, acos and atan), then
+// pairs sin/cos and sinh/cosh, tan, tanh, asin, acos and atan, each in its
+// row of the function table), then
 // y1[k+1] = f1[k]/(k+1) and y2[k+1] = f2[k]/(k+1).
 class TypedExpansion {
  public:
@@ -121,12 +123,13 @@ class TypedExpansion {
     return true;
   }
 
-  // The longest step up to h over which no argument of abs changes sign:
-  // where one does, the step ends at the change (found by bisection), and
-  // the next series starts there with the new sign.
+  // The longest step up to h over which no argument of a function with a
+  // kink (abs) changes sign: where one does, the step ends at the change
+  // (found by bisection), and the next series starts there with the new sign.
   long double Kink(long double h) const {
     for (std::size_t i = 0; i < m_program.code.size(); ++i) {
-      if (m_program.code[i].op != Op::Abs) continue;
+      const Instruction& in = m_program.code[i];
+      if (in.op != Op::Function || !Functions()[in.function].kink) continue;
       const std::vector<Real>& series = m_c[m_program.code[i].a];
       auto value = [&series](long double t) {
         Real v = series.back();
@@ -151,27 +154,14 @@ class TypedExpansion {
   void set_direction(long double direction) { m_direction = direction; }
 
  private:
-  // Coefficient k of instruction i's slot.
+  // Coefficient k of instruction i's slot: the arithmetic here, each
+  // function by the recurrence of its row.
   bool Coefficient(std::size_t i, std::size_t k) {
     const Instruction& in = m_program.code[i];
     const std::size_t s = i + 3;
     std::vector<Real>& r = m_c[s];
-    std::vector<Real>& u = m_aux[s];
-    std::vector<Real>& w = m_aux2[s];
     const std::vector<Real>& a = m_c[in.a];
     const std::vector<Real>& b = m_c[in.b];
-    const Real kk = static_cast<Real>(k);
-    // sum over j = from..to of j * p[j] * q[k - j]
-    auto weighted = [k](const std::vector<Real>& p, const std::vector<Real>& q, std::size_t from, std::size_t to) {
-      Real sum = 0;
-      for (std::size_t j = from; j <= to; ++j) sum += static_cast<Real>(j) * p[j] * q[k - j];
-      return sum;
-    };
-    auto cauchy = [k](const std::vector<Real>& p, const std::vector<Real>& q) {
-      Real sum = 0;
-      for (std::size_t j = 0; j <= k; ++j) sum += p[j] * q[k - j];
-      return sum;
-    };
     switch (in.op) {
       case Op::Constant:
         r[k] = k == 0 ? in.wide : 0;
@@ -186,121 +176,39 @@ class TypedExpansion {
         r[k] = -a[k];
         return true;
       case Op::Multiply:
-        r[k] = cauchy(a, b);
+        r[k] = Cauchy(a.data(), b.data(), k);
         return true;
-      case Op::Divide: {
-        if (b[0] == 0) return false;
-        Real sum = 0;
-        for (std::size_t j = 1; j <= k; ++j) sum += b[j] * r[k - j];
-        r[k] = (a[k] - sum) / b[0];
-        return Finite(r[k]);
-      }
-      case Op::Exp:
-        r[k] = k == 0 ? std::exp(a[0]) : weighted(a, r, 1, k) / kk;
-        return Finite(r[k]);
-      case Op::Log:
-        if (!(a[0] > 0)) return false;
-        r[k] = k == 0 ? std::log(a[0]) : (a[k] - (k > 1 ? weighted(r, a, 1, k - 1) / kk : 0)) / a[0];
-        return true;
-      case Op::Sqrt: {
-        if (!(a[0] > 0)) return false;
-        if (k == 0) {
-          r[0] = std::sqrt(a[0]);
-          return true;
-        }
-        Real sum = 0;
-        for (std::size_t j = 1; j < k; ++j) sum += r[j] * r[k - j];
-        r[k] = (a[k] - sum) / (2 * r[0]);
-        return true;
-      }
-      case Op::Power: {
-        // a^b = exp(b log a): u = log a, w = b u, r = exp(w).
-        if (!(a[0] > 0)) return false;
-        u[k] = k == 0 ? std::log(a[0]) : (a[k] - (k > 1 ? weighted(u, a, 1, k - 1) / kk : 0)) / a[0];
-        w[k] = cauchy(b, u);
-        r[k] = k == 0 ? std::pow(a[0], b[0]) : weighted(w, r, 1, k) / kk;
-        return Finite(r[k]);
-      }
-      case Op::Sin:
-      case Op::Cos:
-      case Op::Sinh:
-      case Op::Cosh: {
-        // The pair: r the function, u its companion (cos for sin, ...).
-        const bool circular = in.op == Op::Sin || in.op == Op::Cos;
-        const bool first = in.op == Op::Sin || in.op == Op::Sinh;
-        if (k == 0) {
-          r[0] = in.op == Op::Sin    ? std::sin(a[0])
-                 : in.op == Op::Cos  ? std::cos(a[0])
-                 : in.op == Op::Sinh ? std::sinh(a[0])
-                                     : std::cosh(a[0]);
-          u[0] = in.op == Op::Sin    ? std::cos(a[0])
-                 : in.op == Op::Cos  ? std::sin(a[0])
-                 : in.op == Op::Sinh ? std::cosh(a[0])
-                                     : std::sinh(a[0]);
-        } else {
-          // sin' = cos a', cos' = -sin a'; sinh' = cosh a', cosh' = sinh a'.
-          const Real rk = weighted(a, u, 1, k) / kk;
-          const Real uk = weighted(a, r, 1, k) / kk;
-          r[k] = circular && !first ? -rk : rk;
-          u[k] = circular && first ? -uk : uk;
-        }
-        return Finite(r[k]) && Finite(u[k]);
-      }
-      case Op::Tan:
-      case Op::Tanh: {
-        // tan' = (1 + tan^2) a', tanh' = (1 - tanh^2) a': u holds the factor.
-        const Real sign = in.op == Op::Tan ? 1 : -1;
-        if (k == 0) {
-          r[0] = in.op == Op::Tan ? std::tan(a[0]) : std::tanh(a[0]);
-        } else {
-          r[k] = weighted(a, u, 1, k) / kk;
-        }
-        u[k] = (k == 0 ? Real(1) : Real(0)) + sign * cauchy(r, r);
-        return Finite(r[k]);
-      }
-      case Op::Asin:
-      case Op::Acos:
-      case Op::Atan: {
-        // r' = a' / q with q = sqrt(1 - a^2) (asin, acos negated) or
-        // q = 1 + a^2 (atan): k r_k q_0 = k a_k - sum j r_j q_(k-j).
-        const bool tangent = in.op == Op::Atan;
-        if (!tangent && !(std::fabs(a[0]) < 1)) return false;
-        if (tangent) {
-          u[k] = (k == 0 ? Real(1) : Real(0)) + cauchy(a, a);
-        } else {
-          w[k] = (k == 0 ? Real(1) : Real(0)) - cauchy(a, a);
-          if (k == 0) {
-            u[0] = std::sqrt(w[0]);
-          } else {
-            Real sum = 0;
-            for (std::size_t j = 1; j < k; ++j) sum += u[j] * u[k - j];
-            u[k] = (w[k] - sum) / (2 * u[0]);
-          }
-        }
-        if (k == 0) {
-          r[0] = in.op == Op::Asin ? std::asin(a[0]) : in.op == Op::Acos ? std::acos(a[0]) : std::atan(a[0]);
-        } else {
-          const Real sign = in.op == Op::Acos ? -1 : 1;
-          Real sum = 0;
-          for (std::size_t j = 1; j < k; ++j) sum += static_cast<Real>(j) * (sign * r[j]) * u[k - j];
-          r[k] = sign * (kk * a[k] - sum) / (kk * u[0]);
-        }
-        return Finite(r[k]);
-      }
-      case Op::Abs: {
-        // |a| = sign a on each side of a kink; at the kink itself, the sign
-        // it takes in the direction of travel.
-        if (k == 0) {
-          m_sign[s] = a[0] > 0 ? 1 : a[0] < 0 ? -1 : 0;
-          r[0] = std::fabs(a[0]);
-          return true;
-        }
-        if (m_sign[s] == 0 && a[k] != 0) m_sign[s] = (a[k] > 0 ? 1 : -1) * (k % 2 == 1 ? m_direction : 1);
-        r[k] = m_sign[s] * a[k];
-        return true;
-      }
+      case Op::Divide:
+        return Quotient(a, b, r, k);
+      case Op::Power:
+        return RealPower(a, b, s, k);
+      case Op::Function:
+        return Functions()[in.function].taylor(
+            {a.data(), b.data(), r.data(), m_aux[s].data(), m_aux2[s].data(), k, &m_sign[s], m_direction});
     }
     return false;
+  }
+
+  // r = a / b: b_0 r_k = a_k - sum b_j r_(k-j), 0 < j <= k.
+  static bool Quotient(const std::vector<Real>& a, const std::vector<Real>& b, std::vector<Real>& r, std::size_t k) {
+    if (b[0] == 0) return false;
+    Real sum = 0;
+    for (std::size_t j = 1; j <= k; ++j) sum += b[j] * r[k - j];
+    r[k] = (a[k] - sum) / b[0];
+    return IsFiniteNumber(r[k]);
+  }
+
+  // a^b = exp(b log a): u = log a, w = b u, r = exp(w).
+  bool RealPower(const std::vector<Real>& a, const std::vector<Real>& b, std::size_t s, std::size_t k) {
+    std::vector<Real>& r = m_c[s];
+    std::vector<Real>& u = m_aux[s];
+    std::vector<Real>& w = m_aux2[s];
+    if (!(a[0] > 0)) return false;
+    const Real kk = static_cast<Real>(k);
+    u[k] = k == 0 ? std::log(a[0]) : (a[k] - (k > 1 ? Weighted(u.data(), a.data(), k, 1, k - 1) / kk : 0)) / a[0];
+    w[k] = Cauchy(b.data(), u.data(), k);
+    r[k] = k == 0 ? std::pow(a[0], b[0]) : Weighted(w.data(), r.data(), k, 1, k) / kk;
+    return IsFiniteNumber(r[k]);
   }
 
   const Program& m_program;
@@ -367,7 +275,8 @@ bool Integrate(Expansion expand, const State<double>& start, const Series& s, do
       Evaluate(middle_a, middle_b, hl / Real(2), c1, c2);
       const long double size = 1 + std::max(std::fabs(Long(n1)), std::fabs(Long(n2)));
       const long double limit = std::max(1e3L * s.tolerance, 64 * Epsilon<Real>()) * size;
-      if (Finite(n1) && Finite(n2) && std::max(std::fabs(Long(n1 - c1)), std::fabs(Long(n2 - c2))) <= limit) {
+      if (IsFiniteNumber(n1) && IsFiniteNumber(n2) &&
+          std::max(std::fabs(Long(n1 - c1)), std::fabs(Long(n2 - c2))) <= limit) {
         x = h == left ? target : x + hl;
         break;
       }
@@ -392,7 +301,7 @@ Reference Solve(const Expansion& expand, const State<double>& start, double x1, 
   // Where either integration stops, so does the reference.
   if (!Integrate<Real>(expand, start, {settings.fine_order, settings.fine_tolerance}, x1, y1, y2, r.reached) ||
       !Integrate<Real>(expand, start, {settings.coarse_order, settings.coarse_tolerance}, x1, c1, c2, r.reached)) {
-    r.error = HUGE_VAL;
+    r.error_bound = HUGE_VAL;
     return r;
   }
 
@@ -402,13 +311,13 @@ Reference Solve(const Expansion& expand, const State<double>& start, double x1, 
   const long double scale = std::max(std::fabs(r.y1), std::fabs(r.y2));
   // The answer is kept in long double: its last place counts too.
   const long double kept = std::numeric_limits<long double>::epsilon() * scale;
-  r.error = static_cast<double>(2 * spread + kept + 64 * Epsilon<Real>() * scale);
+  r.error_bound = static_cast<double>(2 * spread + kept + 64 * Epsilon<Real>() * scale);
   return r;
 }
 
 }  // namespace
 
-bool Reference::valid() const { return std::isfinite(error); }
+bool Reference::valid() const { return std::isfinite(error_bound); }
 
 const char* ReferenceArithmetic() { return std::is_same_v<Quad, DoubleDouble> ? "106-bit double-double" : "113-bit"; }
 

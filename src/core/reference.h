@@ -6,14 +6,14 @@ namespace kavrin {
 // Taylor series of high order, in the widest arithmetic at hand (113 bits
 // where the compiler has them, else double-double), with steps chosen by the
 // series' own radius of convergence and each confirmed by two half steps.
-// `error` bounds its distance from the true solution: twice the distance to
+// `error_bound` bounds its distance from the true solution: twice the distance to
 // a second integration of lower order with its own steps, plus the
 // arithmetic's rounding. It is infinite when the solution cannot be
 // continued to x1; `reached` then says how far it could be.
 struct Reference {
   long double y1 = 0;
   long double y2 = 0;
-  double error = 0;
+  double error_bound = 0;
   double reached = 0;
   bool valid() const;
 };
@@ -34,7 +34,7 @@ Reference BuiltInReference(double x1, const ReferenceSettings& settings = {});
 
 struct OwnSystem;
 // The reference of an own system from its start, by automatic
-// differentiation of its equations, in long double; at a kink of abs the
+// differentiation of its equations, in long double; at a kink (abs) the
 // series starts anew.
 Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings = {});
 

@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "ode/failure.h"
+#include "core/failure.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -95,10 +95,13 @@ std::uint64_t SolutionTables::LargestBlock(std::uint64_t bytes) {
 
 double SolutionTables::Read(std::size_t table, std::int64_t i) const {
   if (i < 0 || static_cast<std::uint64_t>(i) >= m_size) {
-    throw Failure(FailureKind::IndexOutOfRange,
+    throw Failure{FailureKind::IndexOutOfRange,
+                  {},
+                  {},
                   "entry " + std::to_string(i) + " is outside the solution tables (" +
                       (m_size == 0 ? std::string("which are empty") : "indices 0 to " + std::to_string(m_size - 1)) +
-                      ")");
+                      ")",
+                  {}};
   }
   return static_cast<std::uint64_t>(i) < m_filled ? m_block[table * m_capacity + static_cast<std::size_t>(i)] : 0.0;
 }

@@ -6,9 +6,7 @@
 #include <cmath>
 #include <mutex>
 
-#include "core/calculation.h"
-#include "core/number_text.h"
-#include "ode/failure.h"
+#include "core/equation.h"
 #include "ode/march.h"
 #include "ode/wide.h"
 #include "platform/threads.h"
@@ -32,60 +30,65 @@ struct WideEnd {
 
 bool Cancelled(const std::atomic<bool>* cancel) { return cancel != nullptr && cancel->load(std::memory_order_relaxed); }
 
+// A march of `steps` steps from `state`, in its number type, keeping only its end.
+template <typename Real>
+MarchEnd MarchTo(const Problem& problem, Method method, State<Real>& state, std::size_t steps, Real h,
+                 const std::atomic<bool>* cancel) {
+  return WithSystem(problem, [&](const auto& equations) {
+    return WithStep(method, [&](auto step) { return MarchToEnd<decltype(step)>(equations, state, steps, h, cancel); });
+  });
+}
+
+// Marks a run whose march left the numbers, and says where.
+void MarkFailed(StudyRun& run, const Problem& problem, const State<double>& before, std::size_t step) {
+  const std::optional<Fault> fault =
+      problem.own != nullptr ? StepFault(*problem.own, run.method, before, run.h) : std::optional<Fault>();
+  const bool domain = fault && fault->kind != FailureKind::Overflow;
+  run.mark = domain ? Mark::Domain : Mark::Overflow;
+  const Failure failure{domain ? fault->kind : FailureKind::Overflow,
+                        {Field::None, 0, static_cast<std::int64_t>(step), before.x},
+                        {},
+                        domain ? "the equations meet " + fault->what + " in step " + std::to_string(step) + "."
+                               : "the solution grew too large to compute with in step " + std::to_string(step) + ".",
+                        {}};
+  run.failure = Describe(failure);
+}
+
 // The run in double, as the window computes it (h = (x1 - x0)/N, floor(N)
 // steps from the start), and again in the wide type, whose h is the wide
 // quotient, so that its distance from the double run is all of that run's
 // rounding: of h, of x's repeated additions and of every step. False when
 // cancelled.
-bool MarchTwice(StudyRun& run, const OwnSystem* system, double x1, const std::atomic<bool>* cancel, WideEnd& wide_end) {
-  const State<double> start = system != nullptr ? system->system.start : BuiltInSystem::kStart;
+bool MarchTwice(StudyRun& run, const Problem& problem, double x1, const std::atomic<bool>* cancel, WideEnd& wide_end) {
+  const State<double> start = problem.start;
   run.h = (x1 - start.x) / run.N;
   const auto steps = static_cast<std::size_t>(std::floor(run.N));
   State<double> end = start;
-  const MarchEnd march = WithSystem(system, [&](const auto& equations) {
-    return WithStep(run.method,
-                    [&](auto step) { return MarchToEnd<decltype(step)>(equations, end, steps, run.h, cancel); });
-  });
+  const MarchEnd march = MarchTo(problem, run.method, end, steps, run.h, cancel);
   if (march.cancelled) return false;
   run.y1 = end.y1;
   run.y2 = end.y2;
   if (march.failed_step != 0) {
-    const std::optional<Fault> fault =
-        system != nullptr ? StepFault(*system, run.method, end, run.h) : std::optional<Fault>();
-    run.mark = fault && fault->kind != FailureKind::Overflow ? Mark::Domain : Mark::Overflow;
-    run.failure = fault && fault->kind != FailureKind::Overflow
-                      ? Failure(fault->kind, "the equations meet " + fault->what + " in step " +
-                                                 std::to_string(march.failed_step) + ".")
-                            .what()
-                      : Failure(FailureKind::Overflow, "the solution grew too large to compute with in step " +
-                                                           std::to_string(march.failed_step) + ".")
-                            .what();
+    MarkFailed(run, problem, end, march.failed_step);
     return true;
   }
-
   State<WideReal> wide{WideReal(start.x), WideReal(start.y1), WideReal(start.y2)};
   const WideReal h = (WideReal(x1) - WideReal(start.x)) / WideReal(run.N);
-  const MarchEnd wide_march = WithSystem(system, [&](const auto& equations) {
-    return WithStep(run.method,
-                    [&](auto step) { return MarchToEnd<decltype(step)>(equations, wide, steps, h, cancel); });
-  });
+  const MarchEnd wide_march = MarchTo(problem, run.method, wide, steps, h, cancel);
   if (wide_march.cancelled) return false;
   wide_end = {ToLong(wide.y1), ToLong(wide.y2), wide_march.failed_step == 0};
   return true;
 }
 
 // The double march alone, repeated until kTiming has passed, per march.
-double MarchSeconds(const StudyRun& run, const OwnSystem* system, const std::atomic<bool>* cancel) {
+double MarchSeconds(const StudyRun& run, const Problem& problem, const std::atomic<bool>* cancel) {
   const auto steps = static_cast<std::size_t>(std::floor(run.N));
   const auto begin = std::chrono::steady_clock::now();
   std::size_t repeats = 0;
   volatile double sink = 0;
   do {
-    State<double> end = system != nullptr ? system->system.start : BuiltInSystem::kStart;
-    WithSystem(system, [&](const auto& equations) {
-      return WithStep(run.method,
-                      [&](auto step) { return MarchToEnd<decltype(step)>(equations, end, steps, run.h, cancel); });
-    });
+    State<double> end = problem.start;
+    MarchTo(problem, run.method, end, steps, run.h, cancel);
     sink = end.y1;
     ++repeats;
   } while (std::chrono::steady_clock::now() - begin < kTiming && !Cancelled(cancel));
@@ -93,149 +96,119 @@ double MarchSeconds(const StudyRun& run, const OwnSystem* system, const std::ato
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() / static_cast<double>(repeats);
 }
 
-}  // namespace
+// Tells the progress, one call at a time.
+class Tally {
+ public:
+  Tally(const StudyProgress& progress, std::size_t total) : m_progress(progress), m_total(total) {}
+  void Done() {
+    if (!m_progress.tell) return;
+    const std::lock_guard<std::mutex> hold(m_lock);
+    m_progress.tell(++m_done, m_total);
+  }
 
-StepCounts ReadStepCounts(std::string_view text) {
-  StepCounts read;
-  auto element = [&read](std::string_view part) -> double {
-    const std::string quoted = QuotedInput(part);
-    double n = 0;
-    try {
-      n = ReadNumber(part, "the step count");
-    } catch (const Failure&) {
-      read.error = quoted + " is too large: a study takes at most " + std::to_string(kMaxSteps) + " steps";
-      return 0;
+ private:
+  const StudyProgress& m_progress;
+  std::size_t m_total;
+  std::mutex m_lock;
+  std::size_t m_done = 0;
+};
+
+// Every run, twice, on the threads; the largest first, so that the threads
+// finish together. False when cancelled.
+bool MarchAll(Study& study, const StudyRequest& request, const StudyProgress& progress, Tally& tally,
+              std::vector<WideEnd>& wide) {
+  std::vector<std::size_t> order(study.runs.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t l, std::size_t r) { return study.runs[l].N > study.runs[r].N; });
+  wide.assign(study.runs.size(), {});
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> stopped{false};
+  auto work = [&] {
+    for (std::size_t k = next++; k < order.size() && !stopped; k = next++) {
+      if (Cancelled(progress.cancel) ||
+          !MarchTwice(study.runs[order[k]], *study.problem, study.x1, progress.cancel, wide[order[k]])) {
+        stopped = true;
+        return;
+      }
+      tally.Done();
     }
-    const std::string as = IsPlainNumber(part) ? std::string() : " reads as " + ShortestText(n) + " and";
-    if (n < 1)
-      read.error = quoted + as + " is less than 1: a study takes 1 step or more";
-    else if (n != std::floor(n))
-      read.error = quoted + as + " is not a whole number of steps";
-    else if (n > static_cast<double>(kMaxSteps))
-      read.error = quoted + as + " is too large: a study takes at most " + std::to_string(kMaxSteps) + " steps";
-    return read.error.empty() ? n : 0;
   };
-  const std::size_t range = text.find("..");
-  if (range != std::string_view::npos) {
-    const double first = element(text.substr(0, range));
-    const double last = read.error.empty() ? element(text.substr(range + 2)) : 0;
-    if (!read.error.empty()) return read;
-    if (last < first) {
-      read.error = "the range " + QuotedInput(text) + " runs backwards";
-      return read;
-    }
-    for (double n = first; n <= last; n *= 2) read.counts.push_back(n);
-  } else {
-    for (std::size_t start = 0;;) {
-      const std::size_t comma = text.find(',', start);
-      read.counts.push_back(element(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start)));
-      if (!read.error.empty()) return read;
-      if (comma == std::string_view::npos) break;
-      start = comma + 1;
-    }
-  }
-  std::sort(read.counts.begin(), read.counts.end());
-  read.counts.erase(std::unique(read.counts.begin(), read.counts.end()), read.counts.end());
-  if (read.counts.size() > kMaxStepCounts) {
-    read.error = QuotedInput(text) + " asks for " + std::to_string(read.counts.size()) +
-                 " step counts; a study takes " + std::to_string(kMaxStepCounts) + " at most";
-    read.counts.clear();
-  }
-  return read;
+  const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(
+      request.threads == 0 ? HardwareThreads() : request.threads, std::max<std::size_t>(order.size(), 1)));
+  RunShares(threads, [&](unsigned) { work(); });
+  return !stopped;
 }
 
-Study RunStudy(const StudyOptions& options) {
+// The error and its parts of one run that did not fail, and its mark.
+void Measure(StudyRun& run, const WideEnd& w, const Reference& ref, const StudyRun* previous) {
+  run.rounding =
+      w.finished ? static_cast<double>(std::max(std::fabs(run.y1 - w.y1), std::fabs(run.y2 - w.y2))) : HUGE_VAL;
+  if (!ref.valid()) {
+    run.mark = Mark::NoReference;
+    return;
+  }
+  run.error = static_cast<double>(std::max(std::fabs(run.y1 - ref.y1), std::fabs(run.y2 - ref.y2)));
+  run.truncation =
+      w.finished ? static_cast<double>(std::max(std::fabs(w.y1 - ref.y1), std::fabs(w.y2 - ref.y2))) : HUGE_VAL;
+  const bool round_off =
+      !w.finished || run.rounding >= run.truncation || run.truncation <= kReferenceReach * ref.error_bound;
+  const bool after = previous != nullptr && (previous->mark == Mark::First || previous->mark == Mark::Ok);
+  run.mark = round_off ? Mark::RoundOff : after ? Mark::Ok : Mark::First;
+  if (run.mark == Mark::Ok && run.truncation > 0 && previous->truncation > 0)
+    run.order = std::log(previous->truncation / run.truncation) / std::log(run.N / previous->N);
+}
+
+// The marches timed one at a time, so that no run shares the machine. False
+// when cancelled.
+bool TimeAll(Study& study, const StudyProgress& progress, Tally& tally) {
+  for (StudyRun& run : study.runs) {
+    if (!run.failed()) run.seconds = MarchSeconds(run, *study.problem, progress.cancel);
+    if (Cancelled(progress.cancel)) return false;
+    tally.Done();
+  }
+  return true;
+}
+
+}  // namespace
+
+Study RunStudy(const StudyRequest& request, const StudyProgress& progress) {
   Study study;
-  study.system = options.system;
-  study.x1 = options.x1;
-  study.against = options.against;
-  const OwnSystem* system = options.system.get();
-  study.reference = system != nullptr ? TypedReference(*system, options.x1) : BuiltInReference(options.x1);
-  for (const Method method : options.methods) {
-    for (const double N : options.steps) {
+  study.problem = request.problem ? request.problem : BuiltInProblem();
+  study.x1 = request.x1;
+  study.against = request.against;
+  const Problem& problem = *study.problem;
+  study.reference = problem.own != nullptr ? TypedReference(*problem.own, request.x1) : BuiltInReference(request.x1);
+  for (const Method method : request.methods) {
+    for (const double N : request.steps) {
       StudyRun run;
       run.method = method;
       run.N = N;
       study.runs.push_back(run);
     }
   }
-  const bool timed = options.against == Against::Seconds;
-  const std::size_t total = study.runs.size() * (timed ? 2 : 1);
-  std::mutex progress_lock;
-  std::size_t done = 0;
-  auto tell = [&] {
-    if (!options.progress) return;
-    const std::lock_guard<std::mutex> hold(progress_lock);
-    options.progress(++done, total);
-  };
-
-  // The largest runs first, so that the threads finish together.
-  std::vector<std::size_t> order(study.runs.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t l, std::size_t r) { return study.runs[l].N > study.runs[r].N; });
-  std::vector<WideEnd> wide(study.runs.size());
-  std::atomic<std::size_t> next{0};
-  std::atomic<bool> stopped{false};
-  auto work = [&] {
-    for (std::size_t k = next++; k < order.size() && !stopped; k = next++) {
-      if (Cancelled(options.cancel) ||
-          !MarchTwice(study.runs[order[k]], system, options.x1, options.cancel, wide[order[k]])) {
-        stopped = true;
-        return;
-      }
-      tell();
-    }
-  };
-  const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(
-      options.threads == 0 ? HardwareThreads() : options.threads, std::max<std::size_t>(order.size(), 1)));
-  RunShares(threads, [&](unsigned) { work(); });
-  if (stopped) {
+  const bool timed = request.against == Against::Seconds;
+  Tally tally(progress, study.runs.size() * (timed ? 2 : 1));
+  std::vector<WideEnd> wide;
+  if (!MarchAll(study, request, progress, tally, wide)) {
     study.cancelled = true;
     return study;
   }
-
-  // The error and its parts, the marks, then the order between neighbouring
-  // N of one method where both rows are dominated by truncation.
-  const Reference& ref = study.reference;
-  const StudyRun* previous = nullptr;
+  // The order is taken between neighbouring N of one method.
   for (std::size_t i = 0; i < study.runs.size(); ++i) {
     StudyRun& run = study.runs[i];
-    if (previous != nullptr && previous->method != run.method) previous = nullptr;
-    if (!run.failed()) {
-      const WideEnd& w = wide[i];
-      run.rounding =
-          w.finished ? static_cast<double>(std::max(std::fabs(run.y1 - w.y1), std::fabs(run.y2 - w.y2))) : HUGE_VAL;
-      if (!ref.valid()) {
-        run.mark = Mark::NoReference;
-      } else {
-        run.error = static_cast<double>(std::max(std::fabs(run.y1 - ref.y1), std::fabs(run.y2 - ref.y2)));
-        run.truncation =
-            w.finished ? static_cast<double>(std::max(std::fabs(w.y1 - ref.y1), std::fabs(w.y2 - ref.y2))) : HUGE_VAL;
-        const bool round_off =
-            !w.finished || run.rounding >= run.truncation || run.truncation <= kReferenceReach * ref.error;
-        const bool after = previous != nullptr && (previous->mark == Mark::First || previous->mark == Mark::Ok);
-        run.mark = round_off ? Mark::RoundOff : after ? Mark::Ok : Mark::First;
-        if (run.mark == Mark::Ok && run.truncation > 0 && previous->truncation > 0)
-          run.order = std::log(previous->truncation / run.truncation) / std::log(run.N / previous->N);
-      }
-    }
-    previous = &run;
+    const StudyRun* previous = i > 0 && study.runs[i - 1].method == run.method ? &study.runs[i - 1] : nullptr;
+    if (!run.failed()) Measure(run, wide[i], study.reference, previous);
   }
-
-  // The marches timed one at a time, so that no run shares the machine.
-  if (timed) {
-    for (StudyRun& run : study.runs) {
-      if (!run.failed()) run.seconds = MarchSeconds(run, system, options.cancel);
-
-      if (Cancelled(options.cancel)) {
-        study.cancelled = true;
-        return study;
-      }
-      tell();
-    }
-  }
+  if (timed && !TimeAll(study, progress, tally)) study.cancelled = true;
   return study;
+}
+
+std::vector<Method> StudyMethods(const Study& study) {
+  std::vector<Method> methods;
+  for (const StudyRun& run : study.runs)
+    if (std::find(methods.begin(), methods.end(), run.method) == methods.end()) methods.push_back(run.method);
+  return methods;
 }
 
 std::optional<double> FittedOrder(const Study& study, Method method) {
@@ -257,7 +230,6 @@ std::optional<double> FittedOrder(const Study& study, Method method) {
   for (auto it = begin; it != end; ++it) {
     const double x = std::log((*it)->N);
     const double y = std::log((*it)->truncation);
-
     sx += x;
     sy += y;
     sxx += x * x;

@@ -1,16 +1,17 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
-
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/equation.h"
+#include "core/failure.h"
+#include "core/problem.h"
 #include "core/reference.h"
 #include "ode/method_table.h"
 
@@ -18,6 +19,7 @@ namespace kavrin {
 
 // What a row of the study is.
 enum class Mark {
+  Pending,      // not measured yet
   First,        // truncation dominates; no smaller N before it to take an order against
   Ok,           // truncation dominates, and so it did at the N before: an order
   RoundOff,     // rounding dominates the error, or truncation is within the reference's reach
@@ -39,7 +41,7 @@ struct StudyRun {
   double error = 0;       // the larger of |y1 - y1 ref| and |y2 - y2 ref|
   double truncation = 0;  // the same for the wide run: what the method itself leaves
   double rounding = 0;    // the larger distance between the run and the wide run
-  Mark mark = Mark::First;
+  Mark mark = Mark::Pending;
   // log(truncation ratio) / log(N ratio) against the previous N of the same
   // method, when both rows are dominated by truncation.
   std::optional<double> order;
@@ -55,55 +57,69 @@ struct StudyRun {
 // What the study's chart sets the error against.
 enum class Against { Steps, Evaluations, Seconds };
 
+// One row per axis: its name on the command line and the page, its caption
+// among the choices, and the chart's words for it.
+struct AxisInfo {
+  Against against;
+  std::string_view name;        // "evaluations"
+  std::string_view caption;     // "evaluations of the system"
+  std::string_view axis_title;  // "evaluations of the system (stages × N)"
+  std::string_view unit;        // in a guide's label: "∝ evaluations⁻⁴"
+};
+inline constexpr std::array<AxisInfo, 3> kAxes{{
+    {Against::Steps, "steps", "the number of steps N", "number of steps N", "N"},
+    {Against::Evaluations, "evaluations", "evaluations of the system", "evaluations of the system (stages \xC3\x97 N)",
+     "evaluations"},
+    {Against::Seconds, "seconds", "the march time", "march time in seconds", "seconds"},
+}};
+constexpr const AxisInfo& AxisOf(Against against) { return kAxes[static_cast<std::size_t>(against)]; }
+
 // The most step counts one study takes.
 inline constexpr std::size_t kMaxStepCounts = 100;
 
-struct StudyOptions {
-  // The system studied: an own one, or the built-in one when none.
-  std::shared_ptr<const OwnSystem> system;
+// A study as asked for: the problem, x1, the step counts (whole numbers from
+// 1 up, ascending), the methods in the order to report them and the axis.
+struct StudyRequest {
+  std::shared_ptr<const Problem> problem = BuiltInProblem();
   double x1 = 1;
-  std::vector<double> steps;    // whole numbers from 1 up, ascending
-  std::vector<Method> methods;  // in the order to report them
+  std::vector<double> steps;
+  std::vector<Method> methods;
   Against against = Against::Steps;
   unsigned threads = 0;  // 0: one per hardware thread
+};
+
+// Where a study tells how far it has come, and what ends it early.
+struct StudyProgress {
   // Told after each run how many runs are done of how many; called from the
   // threads that ran them, one call at a time.
-  std::function<void(std::size_t done, std::size_t total)> progress;
+  std::function<void(std::size_t done, std::size_t total)> tell;
   // Once set, the runs under way stop within 2^16 steps, no further run
   // starts, and the study comes back cancelled.
   const std::atomic<bool>* cancel = nullptr;
 };
 
 struct Study {
-  std::shared_ptr<const OwnSystem> system;  // none for the built-in system
+  std::shared_ptr<const Problem> problem = BuiltInProblem();
   double x1 = 0;
   Against against = Against::Steps;
   bool cancelled = false;
   Reference reference;
-  std::vector<StudyRun> runs;  // per method in the options' order, N ascending
+  std::vector<StudyRun> runs;  // per method in the request's order, N ascending
 };
-
-// The step counts of a study from a text: a list "20,40,80" or a doubling
-// range "10..10240", each element read as the window reads N ("1 000" is
-// 1000) and a whole number from 1 to the most steps a calculation takes;
-// sorted, without repeats. On a wrong element `error` names it.
-struct StepCounts {
-  std::vector<double> counts;
-  std::string error;
-};
-StepCounts ReadStepCounts(std::string_view text);
 
 // Runs every method at every N, each twice (in double, as the window does,
 // and in a wider type); the runs are independent and share the threads.
 // Each keeps only its last values, so memory stays small. With
 // Against::Seconds, each run's march is then timed alone: repeated until
 // 10 ms have passed, and divided.
-Study RunStudy(const StudyOptions& options);
+Study RunStudy(const StudyRequest& request, const StudyProgress& progress = {});
 
-// The method's order: the least-squares slope of log(truncation) against log(N)
+// The methods of a study, in the order of its runs.
+std::vector<Method> StudyMethods(const Study& study);
 
-// over its last (up to three) rows dominated by truncation, in a row; none
-// when it has fewer than two such rows.
+// The method's order: the least-squares slope of log(truncation) against
+// log(N) over its last (up to three) rows dominated by truncation, in a row;
+// none when it has fewer than two such rows.
 std::optional<double> FittedOrder(const Study& study, Method method);
 
 // Where a run stands on the chart's horizontal axis.

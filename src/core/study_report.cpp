@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/calculation.h"
 #include "core/number_text.h"
+#include "core/requests.h"
+#include "core/text.h"
 #include "ode/wide.h"
 
 namespace kavrin {
@@ -14,22 +15,14 @@ std::string Name(Method method) { return std::string(Info(method).result_name); 
 
 const char* WideName() { return std::is_same_v<WideReal, long double> ? "long double" : "double-double"; }
 
-// The text padded to `width` columns, on the left or the right.
-std::string Padded(const std::string& text, std::size_t width, bool left) {
-  std::size_t columns = 0;
-  for (const char c : text) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-  const std::string pad(columns < width ? width - columns : 0, ' ');
-  return left ? text + pad : pad + text;
-}
-
 std::string Csv(const Study& study) {
   const bool timed = study.against == Against::Seconds;
   std::string out = "method,N,h,y1,y2,error,truncation,rounding,order,mark,evaluations";
   out += timed ? ",seconds\n" : "\n";
   const Reference& ref = study.reference;
   if (ref.valid()) {
-    out +=
-        "reference,,," + LongText(ref.y1, 21) + "," + LongText(ref.y2, 21) + "," + RoundTripText(ref.error) + ",,,,,";
+    out += "reference,,," + LongText(ref.y1, 21) + "," + LongText(ref.y2, 21) + "," + RoundTripText(ref.error_bound) +
+           ",,,,,";
     out += timed ? ",\n" : "\n";
   }
   for (const StudyRun& run : study.runs) {
@@ -53,14 +46,12 @@ std::string Table(const Study& study, bool markdown) {
   std::string out;
   const std::string x1 = RoundTripText(study.x1);
   out += (markdown ? "### Convergence study at x1 = " : "Convergence study at x1 = ") + x1 + "\n\n";
-  if (study.system != nullptr) out += "System: " + study.system->Description() + "\n";
+  if (!study.problem->built_in()) out += "System: " + study.problem->Description() + "\n";
 
   if (study.reference.valid()) {
     out += "Reference: y1 = " + LongText(study.reference.y1, 18) + ", y2 = " + LongText(study.reference.y2, 18) +
-           ",\nfrom a Taylor series in " + (study.system != nullptr ? "long double" : ReferenceArithmetic()) +
-           " arithmetic, error at most " +
-
-           ScientificText(study.reference.error, 1) + ".\n";
+           ",\nfrom a Taylor series in " + (study.problem->built_in() ? ReferenceArithmetic() : "long double") +
+           " arithmetic, error at most " + ScientificText(study.reference.error_bound, 1) + ".\n";
     out +=
         "The error is the larger of |y1 - y1 ref| and |y2 - y2 ref|. Truncation is the same for the run\n"
         "repeated in " +
@@ -91,15 +82,12 @@ std::string Table(const Study& study, bool markdown) {
   out += row(table.header);
   if (markdown) out += "|---|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const std::vector<std::string>& cells : table.rows) out += row(cells);
-  const std::vector<std::string> failures = FailedRuns(study);
+  const std::vector<std::string> failures = FailedRunNotes(study);
   if (!failures.empty()) out += "\n";
   for (const std::string& failure : failures) out += failure + "\n";
   if (study.reference.valid()) {
     out += "\nFitted orders (over the last rows dominated by truncation):\n";
-    std::vector<Method> methods;
-    for (const StudyRun& run : study.runs)
-      if (std::find(methods.begin(), methods.end(), run.method) == methods.end()) methods.push_back(run.method);
-    for (const Method method : methods)
+    for (const Method method : StudyMethods(study))
       out += (markdown ? "- " : "  ") + Name(method) + ": " + OrderText(study, method) + "\n";
   }
   return out;
@@ -120,6 +108,7 @@ std::string_view MarkName(Mark mark) {
     case Mark::NoReference:
       return "no-reference";
     case Mark::First:
+    case Mark::Pending:
       break;
   }
   return "first";
@@ -143,7 +132,7 @@ StudyTableCells StudyTable(const Study& study) {
   return table;
 }
 
-std::vector<std::string> FailedRuns(const Study& study) {
+std::vector<std::string> FailedRunNotes(const Study& study) {
   std::vector<std::string> lines;
   for (const StudyRun& run : study.runs)
     if (run.failed()) lines.push_back(Name(run.method) + ", N = " + WholeText(run.N) + ": " + run.failure);
@@ -151,13 +140,29 @@ std::vector<std::string> FailedRuns(const Study& study) {
 }
 
 std::string NoReferenceText(const Study& study) {
-  const std::optional<double> pole =
-      study.system != nullptr ? std::nullopt : PoleBefore(study.x1, study.x1 - BuiltInSystem::kStart.x);
-  return "No reference: " +
-         (pole ? "the solution of this system grows without bound near " + PoleText(*pole) + ", before x1 = "
-               : "the solution cannot be continued past x \xE2\x89\x88 " + SignificantText(study.reference.reached, 5) +
-                     ", before x1 = ") +
-         RoundTripText(study.x1) + ", so the runs have no error to measure.";
+  const std::string x1 = RoundTripText(study.x1);
+  if (const std::optional<Bracket> pole = study.problem->SingularityBefore(study.x1)) {
+    return "No reference: the solution of this system grows without bound near " + SingularityText(*pole, study.x1) +
+           ", before x1 = " + x1 + ", so the runs have no error to measure.";
+  }
+  return "No reference: the solution cannot be continued past x \xE2\x89\x88 " +
+         TextApartFrom(study.reference.reached, study.x1) + ", before x1 = " + x1 +
+         ", so the runs have no error to measure.";
+}
+
+std::vector<std::string> StudyNotes(const Study& study) {
+  std::vector<std::string> notes;
+  if (!study.reference.valid()) notes.push_back(NoReferenceText(study));
+  for (std::string& failure : FailedRunNotes(study)) notes.push_back(std::move(failure));
+  if (study.reference.valid()) {
+    std::string orders = "Fitted orders:";
+    const std::vector<Method> methods = StudyMethods(study);
+    for (const Method method : methods)
+      orders += std::string(method == methods.front() ? " " : "; ") + std::string(Info(method).id) + " " +
+                OrderText(study, method);
+    notes.push_back(std::move(orders));
+  }
+  return notes;
 }
 
 std::string OrderText(const Study& study, Method method) {
@@ -165,11 +170,14 @@ std::string OrderText(const Study& study, Method method) {
   return order ? "order " + FixedText(*order, 2, ".") : "no order: fewer than two rows dominated by truncation";
 }
 
-std::optional<ReportFormat> ReportFormatNamed(std::string_view name) {
+Outcome<ReportFormat> ReadReportFormat(std::string_view name) {
   if (name == "text") return ReportFormat::Text;
   if (name == "csv") return ReportFormat::Csv;
   if (name == "markdown") return ReportFormat::Markdown;
-  return std::nullopt;
+  Failure failure;
+  failure.where.field = Field::Format;
+  failure.text = "unknown format '" + std::string(name) + "' (use " + Choices({"text", "csv", "markdown"}) + ")";
+  return failure;
 }
 
 std::string StudyReport(const Study& study, ReportFormat format) {

@@ -5,13 +5,15 @@
 #include <string_view>
 #include <vector>
 
+#include "core/failure.h"
 #include "core/study.h"
 
 namespace kavrin {
 
 enum class ReportFormat { Text, Csv, Markdown };
 
-std::optional<ReportFormat> ReportFormatNamed(std::string_view name);
+// A report's format by its name: "text", "csv" or "markdown".
+Outcome<ReportFormat> ReadReportFormat(std::string_view name);
 
 // The study as a report, every number with "." whatever the locale. CSV has
 // the header method,N,h,y1,y2,error,truncation,rounding,order,mark,evaluations
@@ -30,11 +32,18 @@ struct StudyTableCells {
 };
 StudyTableCells StudyTable(const Study& study);
 
-// A line for each run that overflowed: "Euler Method, N = 10: Overflow: ...".
-std::vector<std::string> FailedRuns(const Study& study);
+// A line for each run that failed (an overflow or a domain error): "Euler
+// Method, N = 10: Overflow: ...".
+std::vector<std::string> FailedRunNotes(const Study& study);
 
-// Why a study has no reference: the solution's pole before x1.
+// Why a study has no reference: a singularity of the solution before x1, or
+// where the reference could not go on.
 std::string NoReferenceText(const Study& study);
+
+// The notes a window and the page show under the study: why there is no
+// reference, the runs that failed, and the fitted orders in one line
+// ("Fitted orders: rk4 order 4.01; rkf order 5.02").
+std::vector<std::string> StudyNotes(const Study& study);
 
 // A method's fitted order for a legend or a summary: "order 4.01", or in
 // words why there is none.

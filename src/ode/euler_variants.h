@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ode/method_row.h"
 #include "ode/system.h"
 
 namespace kavrin {
@@ -7,6 +8,9 @@ namespace kavrin {
 // Euler end-point (explicit trapezoidal rule, Heun): order 2, two stages.
 // Nodes 0, 1; stage coefficient 1; weights 1/2, 1/2.
 struct EulerEP {
+  static constexpr MethodRow kRow{"euler-ep", "Euler (End points)", "Euler End-Point Method", 2,
+                                  2,          {230, 159, 0},        MarkerShape::Square};
+
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
     // Stage 1: the start of the step.
@@ -20,6 +24,9 @@ struct EulerEP {
 // Euler mid-point (explicit mid-point rule): order 2, two stages.
 // Nodes 0, 1/2; stage coefficient 1/2; weights 0, 1.
 struct EulerMP {
+  static constexpr MethodRow kRow{"euler-mp", "Euler (Mid point)", "Euler Mid-Point Method", 2,
+                                  2,          {86, 180, 233},      MarkerShape::TriangleUp};
+
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
     // Stage 1: the start of the step.

@@ -13,7 +13,7 @@ namespace kavrin {
 // (no division by a variable, no comparison), so an overflow anywhere in a
 // step shows in the state it returns.
 template <typename Real>
-bool Finite(const State<Real>& s) {
+bool AllFinite(const State<Real>& s) {
   using std::isfinite;
   return isfinite(s.x) && isfinite(s.y1) && isfinite(s.y2);
 }
@@ -38,7 +38,7 @@ std::size_t March(const System& system, const MarchArrays<Real>& arrays, std::si
   State<Real> s{xs[0], y1s[0], y2s[0]};
   for (std::size_t i = 1; i <= steps; ++i) {
     const State<Real> next = Method::Step(system, s, h);
-    if (!Finite(next)) [[unlikely]]
+    if (!AllFinite(next)) [[unlikely]]
       return i;
     xs[i] = next.x;
     y1s[i] = next.y1;
@@ -67,7 +67,7 @@ MarchEnd MarchToEnd(const System& system, State<Real>& state, std::size_t steps,
     const std::size_t end = steps - done > kChunk ? done + kChunk : steps;
     for (std::size_t i = done + 1; i <= end; ++i) {
       const State<Real> next = Method::Step(system, s, h);
-      if (!Finite(next)) [[unlikely]] {
+      if (!AllFinite(next)) [[unlikely]] {
         state = s;
         return {i, false};
       }

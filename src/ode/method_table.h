@@ -2,10 +2,13 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "ode/euler.h"
 #include "ode/euler_variants.h"
+#include "ode/method_row.h"
 #include "ode/rk4.h"
 #include "ode/rk4g.h"
 #include "ode/rkf.h"
@@ -14,56 +17,57 @@
 
 namespace kavrin {
 
-// The seven step methods, in the order of their option buttons.
-enum class Method { Euler, EulerEP, EulerMP, RK4, RKF, RKM, RK4G };
-
-inline constexpr std::size_t kMethodCount = 7;
-
-// What each face shows and says of a method.
-struct MethodInfo {
-  Method method;
-  std::string_view id;           // on the command line and in files: "rk4"
-  std::string_view caption;      // on the method's button: "Runge-Kutta 4"
-  std::string_view result_name;  // at the end of the result line: "Runge-Kutta-4 Method"
-  int order;                     // order of convergence
-  int stages;                    // evaluations of the system per step
+template <typename... Steps>
+struct StepList {
+  static constexpr std::size_t kCount = sizeof...(Steps);
 };
 
-// The one list of the methods, in the order of their buttons.
-inline constexpr std::array<MethodInfo, kMethodCount> kMethods{{
-    {Method::Euler, "euler", "Euler", "Euler Method", 1, 1},
-    {Method::EulerEP, "euler-ep", "Euler (End points)", "Euler End-Point Method", 2, 2},
-    {Method::EulerMP, "euler-mp", "Euler (Mid point)", "Euler Mid-Point Method", 2, 2},
-    {Method::RK4, "rk4", "Runge-Kutta 4", "Runge-Kutta-4 Method", 4, 4},
-    {Method::RKF, "rkf", "Runge-Kutta-Fehlberg", "Runge-Kutta-Fehlberg Method", 5, 6},
-    {Method::RKM, "rkm", "Runge-Kutta-Merson", "Runge-Kutta-Merson Method", 4, 5},
-    {Method::RK4G, "rk4g", "Runge-Kutta-Gill", "Runge-Kutta-Gill Method", 4, 4},
-}};
+// The step methods, one row each, in the order of the window's option
+// buttons. Each step type carries what the faces show of it (kRow); a method
+// is known everywhere by its place in this list.
+using MethodSteps = StepList<Euler, EulerEP, EulerMP, RK4, RKF, RKM, RK4G>;
+
+inline constexpr std::size_t kMethodCount = MethodSteps::kCount;
+
+// A method by its place in the list. The seven of the window's option
+// buttons have names; a method added after them is Method{7}, and so on.
+enum class Method : std::uint8_t { Euler, EulerEP, EulerMP, RK4, RKF, RKM, RK4G };
+
+struct MethodInfo : MethodRow {
+  Method method;
+};
+
+namespace detail {
+template <typename... Steps>
+constexpr std::array<MethodInfo, sizeof...(Steps)> Rows(StepList<Steps...>) {
+  std::uint8_t i = 0;
+  return {MethodInfo{Steps::kRow, Method{i++}}...};
+}
+}  // namespace detail
+
+// The rows in the list's order.
+inline constexpr std::array<MethodInfo, kMethodCount> kMethods = detail::Rows(MethodSteps{});
 
 constexpr const MethodInfo& Info(Method method) { return kMethods[static_cast<std::size_t>(method)]; }
 
-// Calls visit with the step type of `method` (Euler{}, RK4{}, ...), so that
-// a march over any system and number type is instantiated per method: one
-// choice per run, none per step.
+namespace detail {
+template <std::size_t I, typename Visitor, typename First, typename... Rest>
+decltype(auto) VisitStep(std::size_t index, Visitor&& visit, StepList<First, Rest...>) {
+  if constexpr (sizeof...(Rest) == 0) {
+    return visit(First{});
+  } else {
+    if (index == I) return visit(First{});
+    return VisitStep<I + 1>(index, std::forward<Visitor>(visit), StepList<Rest...>{});
+  }
+}
+}  // namespace detail
+
+// Calls visit with the step type of `method` (Euler{}, RK4{}, ...), so that a
+// march over any system and number type is instantiated per method: one
+// choice per run, none per step. A place beyond the list visits its last row.
 template <typename Visitor>
 decltype(auto) WithStep(Method method, Visitor&& visit) {
-  switch (method) {
-    case Method::EulerEP:
-      return visit(EulerEP{});
-    case Method::EulerMP:
-      return visit(EulerMP{});
-    case Method::RK4:
-      return visit(RK4{});
-    case Method::RKF:
-      return visit(RKF{});
-    case Method::RKM:
-      return visit(RKM{});
-    case Method::RK4G:
-      return visit(RK4G{});
-    case Method::Euler:
-      break;
-  }
-  return visit(Euler{});
+  return detail::VisitStep<0>(static_cast<std::size_t>(method), std::forward<Visitor>(visit), MethodSteps{});
 }
 
 // One step of the built-in system in double, for tests and tools.

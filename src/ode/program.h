@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "ode/functions.h"
 #include "ode/system.h"
 
 namespace kavrin {
@@ -22,25 +24,14 @@ enum class Op : std::uint8_t {
   Multiply,
   Divide,
   Negate,
-  Power,  // pow(a, b), for an exponent that is not a small whole constant
-  Sin,
-  Cos,
-  Tan,
-  Asin,
-  Acos,
-  Atan,
-  Sinh,
-  Cosh,
-  Tanh,
-  Exp,
-  Log,
-  Sqrt,
-  Abs,
+  Power,     // pow(a, b), for an exponent that is not a small whole constant
+  Function,  // the function of row `function` of the function table
 };
 
 struct Instruction {
   Op op = Op::Constant;
-  std::uint16_t a = 0;  // the operands' slots
+  std::uint8_t function = 0;  // its row, for Op::Function
+  std::uint16_t a = 0;        // the operands' slots
   std::uint16_t b = 0;
   double value = 0;           // a constant, as double
   long double wide = 0;       // the same literal in long double, for wider runs
@@ -75,11 +66,24 @@ Real ConstantAs(const Instruction& in) {
   }
 }
 
+// A function of the table in the number type of a run.
+template <typename Real>
+Real FunctionAs(const FunctionRow& row, const Real& a, const Real& b) {
+  if constexpr (std::is_same_v<Real, double>) {
+    return row.value(a, b);
+  } else if constexpr (std::is_same_v<Real, long double>) {
+    return row.wide(a, b);
+  } else {
+    // Double-double: its own where the row has one, else the double value.
+    if (row.double_double != nullptr) return row.double_double(a);
+    return Real(row.value(static_cast<double>(a), static_cast<double>(b)));
+  }
+}
+
 // One instruction on its operands.
 template <typename Real>
 Real Apply(const Instruction& in, const Real& a, const Real& b) {
-  using std::acos, std::asin, std::atan, std::cos, std::cosh, std::exp, std::fabs, std::log, std::pow, std::sin,
-      std::sinh, std::sqrt, std::tan, std::tanh;
+  using std::pow;
   switch (in.op) {
     case Op::Constant:
       return ConstantAs<Real>(in);
@@ -95,32 +99,8 @@ Real Apply(const Instruction& in, const Real& a, const Real& b) {
       return -a;
     case Op::Power:
       return pow(a, b);
-    case Op::Sin:
-      return sin(a);
-    case Op::Cos:
-      return cos(a);
-    case Op::Tan:
-      return tan(a);
-    case Op::Asin:
-      return asin(a);
-    case Op::Acos:
-      return acos(a);
-    case Op::Atan:
-      return atan(a);
-    case Op::Sinh:
-      return sinh(a);
-    case Op::Cosh:
-      return cosh(a);
-    case Op::Tanh:
-      return tanh(a);
-    case Op::Exp:
-      return exp(a);
-    case Op::Log:
-      return log(a);
-    case Op::Sqrt:
-      return sqrt(a);
-    case Op::Abs:
-      return fabs(a);
+    case Op::Function:
+      return FunctionAs<Real>(Functions()[in.function], a, b);
   }
   return a;
 }

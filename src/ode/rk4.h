@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ode/method_row.h"
 #include "ode/system.h"
 
 namespace kavrin {
@@ -8,6 +9,9 @@ namespace kavrin {
 // Nodes 0, 1/2, 1/2, 1; stage coefficients 1/2; 0, 1/2; 0, 0, 1;
 // weights 1/6, 1/3, 1/3, 1/6, applied as (K1 + 2*K2 + 2*K3 + K4)/6.
 struct RK4 {
+  static constexpr MethodRow kRow{"rk4", "Runge-Kutta 4", "Runge-Kutta-4 Method", 4,
+                                  4,     {0, 158, 115},   MarkerShape::Diamond};
+
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
     // Stage 1: the start of the step.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "ode/method_row.h"
 #include "ode/system.h"
 
 namespace kavrin {
@@ -11,6 +12,9 @@ namespace kavrin {
 // 1/6, (2 - sqrt 2)/6, (2 + sqrt 2)/6, 1/6, applied through w2 = 2*(1 - s)
 // and w3 = 2*(1 + s), which differ from 2 -/+ sqrt(2) in their last bits.
 struct RK4G {
+  static constexpr MethodRow kRow{"rk4g", "Runge-Kutta-Gill", "Runge-Kutta-Gill Method", 4,
+                                  4,      {204, 121, 167},    MarkerShape::Cross};
+
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
     using std::sqrt;

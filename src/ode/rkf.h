@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ode/method_row.h"
 #include "ode/system.h"
 
 namespace kavrin {
@@ -9,6 +10,9 @@ namespace kavrin {
 // Nodes 0, 1/4, 3/8, 12/13, 1, 1/2. A stage term p/q*K is formed as (p*K)/q;
 // the final weights are constants rounded once from their fractions.
 struct RKF {
+  static constexpr MethodRow kRow{"rkf", "Runge-Kutta-Fehlberg", "Runge-Kutta-Fehlberg Method", 5,
+                                  6,     {0, 114, 178},          MarkerShape::TriangleDown};
+
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
     const Real W1 = Real(16) / Real(135);

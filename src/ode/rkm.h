@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ode/method_row.h"
 #include "ode/system.h"
 
 namespace kavrin {
@@ -8,6 +9,9 @@ namespace kavrin {
 // Nodes 0, 1/3, 1/3, 1/2, 1; weights 1/6, 0, 0, 2/3, 1/6, applied as
 // (K1 + 4*K4 + K5)/6. K2 and K3 only feed later stages.
 struct RKM {
+  static constexpr MethodRow kRow{"rkm",        "Runge-Kutta-Merson", "Runge-Kutta-Merson Method", 4, 5,
+                                  {213, 94, 0}, MarkerShape::Plus};
+
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
     // Stage 1: the start of the step.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cfloat>
+#include <string_view>
 
 // What every step method works on: the state (x, y1, y2), the system that
 // gives its derivatives, and the stage helper. The built-in system is
@@ -39,14 +40,27 @@ Real f2(Real x, Real y1, Real y2) {
   return x * y2 + y1;
 }
 
+// An interval that holds a point strictly inside: below < point < above.
+// With adjacent doubles, the point is known to the last bit it can have.
+struct Bracket {
+  double below;
+  double above;
+};
+
 struct BuiltInSystem {
+  // The equations as a user types them; typed so, they march bit for bit as
+  // f1 and f2 above.
+  static constexpr std::string_view kF1 = "y1*y2 + x";
+  static constexpr std::string_view kF2 = "x*y2 + y1";
   // Where every calculation starts.
   static constexpr State<double> kStart{0, 1, -1};
-  // The solution from that start grows without bound near these two points
-  // (forward and backward): it exists only between them, and no method's
-  // values beyond them approximate anything.
-  static constexpr double kPoleAhead = 2.730593733;
-  static constexpr double kPoleBehind = -1.358876321;
+  // The solution from that start grows without bound at two points, ahead
+  // and behind (2.73059373251452338593... and -1.35887632098346391394...,
+  // from a Taylor series in 80-digit arithmetic: scripts/reference_values.py).
+  // It exists only between them, and no method's values beyond them
+  // approximate anything. Each lies between two adjacent doubles.
+  static constexpr Bracket kPoleAhead{0x1.5d84186de7fe5p+1, 0x1.5d84186de7fe6p+1};
+  static constexpr Bracket kPoleBehind{-0x1.5bdf518deeca7p+0, -0x1.5bdf518deeca6p+0};
 
   template <typename Real>
   Derivatives<Real> operator()(Real x, Real y1, Real y2) const {

@@ -65,25 +65,11 @@ struct DoubleDouble {
     return q + (x - q * q) / (DoubleDouble(2) * q);
   }
   friend DoubleDouble fabs(const DoubleDouble& x) { return x.hi < 0 ? -x : x; }
-  // The functions of typed equations, in double: where long double is no
-  // wider than double, nothing wider is at hand.
+  // A power in double: where long double is no wider than double, nothing
+  // wider is at hand (the functions of typed equations likewise, by their rows).
   friend DoubleDouble pow(const DoubleDouble& x, const DoubleDouble& y) {
     return std::pow(static_cast<double>(x), static_cast<double>(y));
   }
-#define KAVRIN_DOUBLE_DOUBLE_FUNCTION(name) \
-  friend DoubleDouble name(const DoubleDouble& x) { return std::name(static_cast<double>(x)); }
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(sin)
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(cos)
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(tan)
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(asin)
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(acos)
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(atan)
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(sinh)
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(cosh)
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(tanh)
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(exp)
-  KAVRIN_DOUBLE_DOUBLE_FUNCTION(log)
-#undef KAVRIN_DOUBLE_DOUBLE_FUNCTION
 
   friend bool isfinite(const DoubleDouble& x) { return std::isfinite(x.hi) && std::isfinite(x.lo); }
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/number_text.h"
+#include "core/text.h"
 
 namespace kavrin {
 namespace {
@@ -15,25 +16,10 @@ constexpr double kDescent = 0.25;
 constexpr double kRaise = 0.36;
 constexpr double kSuperscript = 0.75;
 
-std::size_t CodePoints(std::string_view text) {
-  std::size_t count = 0;
-  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-  return count;
-}
-
 std::string Colour(Rgb c) {
   char text[8];
   std::snprintf(text, sizeof text, "#%02x%02x%02x", c.red, c.green, c.blue);
   return text;
-}
-
-std::string Quoted(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + '"';
 }
 
 const char* KindName(ChartShape::Kind kind) {
@@ -115,7 +101,7 @@ bool ClipSegment(ChartPoint& a, ChartPoint& b, const ChartBox& box) {
 std::string ChartJson(const Chart& chart) {
   auto number = [](double v) { return RoundTripText(std::round(v * 100) / 100); };
   std::string out = "{\"width\":" + std::to_string(chart.width) + ",\"height\":" + std::to_string(chart.height) +
-                    ",\"font\":" + Quoted(chart.font_family) + ",\"shapes\":[";
+                    ",\"font\":" + JsonQuoted(chart.font_family) + ",\"shapes\":[";
   for (const ChartShape& s : chart.shapes) {
     if (&s != &chart.shapes.front()) out += ',';
     out += std::string("{\"k\":\"") + KindName(s.kind) + "\",\"r\":\"" + RoleName(s.role) + "\",\"p\":[";
@@ -130,8 +116,8 @@ std::string ChartJson(const Chart& chart) {
     if (s.kind == ChartShape::Kind::Marker) out += std::string(",\"m\":\"") + MarkerName(s.marker) + '"';
     if (s.kind == ChartShape::Kind::Marker || s.kind == ChartShape::Kind::Text) out += ",\"z\":" + number(s.size);
     if (s.kind == ChartShape::Kind::Text) {
-      out += ",\"t\":" + Quoted(s.text) + ",\"a\":\"" + AnchorName(s.anchor) + '"';
-      if (!s.superscript.empty()) out += ",\"u\":" + Quoted(s.superscript);
+      out += ",\"t\":" + JsonQuoted(s.text) + ",\"a\":\"" + AnchorName(s.anchor) + '"';
+      if (!s.superscript.empty()) out += ",\"u\":" + JsonQuoted(s.superscript);
       if (s.upright) out += ",\"v\":1";
     }
     out += '}';

@@ -26,8 +26,6 @@ struct ChartBox {
   bool Contains(const ChartPoint& p) const { return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom; }
 };
 
-enum class MarkerShape { Circle, Square, TriangleUp, Diamond, TriangleDown, Plus, Cross };
-
 enum class TextAnchor { Start, Middle, End };
 
 // What a shape shows, for the tests and for a renderer that styles by part.
@@ -79,6 +77,15 @@ struct Chart {
 
 // The width of a text at a font size in pixels, as the renderer will draw it.
 using TextWidth = std::function<double(std::string_view text, double size)>;
+
+// The font every chart is laid out in; renderers fall back to any sans-serif.
+inline constexpr char kChartFont[] = "DejaVu Sans";
+
+// A chart's size in pixels.
+struct ChartSize {
+  int width;
+  int height;
+};
 
 // A width for any text without a font at hand: an average advance per
 // character, generous enough that real fonts do not draw wider.

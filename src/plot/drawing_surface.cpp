@@ -3,8 +3,8 @@
 #include <cfloat>
 #include <cmath>
 
+#include "core/failure.h"
 #include "core/number_text.h"
-#include "ode/failure.h"
 
 namespace kavrin {
 namespace {
@@ -23,10 +23,12 @@ bool Axis(double low, double high, int pixels, double& scale, double& offset) {
 static_assert(3.4028234663852886e38 == FLT_MAX);
 
 void ThrowBeyondSingle(double value) {
-  throw Failure(FailureKind::Overflow, "the solution reaches " + ShortestText(value) +
-                                           ", too large to plot: the plot shows values up to about 3.4E+38 "
-                                           "(single precision). Enter a target point x1 nearer to the start to "
-                                           "see the plot.");
+  throw Failure{FailureKind::Overflow,
+                {},
+                {},
+                "the solution reaches " + PlainRoundTripText(value) +
+                    ", too large to plot: the plot shows values up to about 3.4E+38 (single precision).",
+                "Enter a target point x1 nearer to the start to see the plot."};
 }
 
 void DrawingSurface::Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first,

@@ -3,14 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace kavrin {
+#include "ode/appearance.h"
 
-struct Rgb {
-  std::uint8_t red;
-  std::uint8_t green;
-  std::uint8_t blue;
-  friend bool operator==(const Rgb&, const Rgb&) = default;
-};
+namespace kavrin {
 
 // What the plot needs of a picture: erase, set user coordinates, draw lines.
 class DrawingSurface {

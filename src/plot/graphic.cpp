@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ode/failure.h"
+#include "core/failure.h"
 #include "platform/threads.h"
 
 namespace kavrin {
@@ -19,9 +19,11 @@ constexpr double kMinGridGap = 3;
 
 double Checked(double value, const char* what) {
   if (!std::isfinite(value)) {
-    throw Failure(FailureKind::Overflow,
-                  std::string("the values to plot span too wide a range to compute the plot's ") + what +
-                      ". Enter a target point x1 nearer to the start to see the plot.");
+    throw Failure{FailureKind::Overflow,
+                  {},
+                  {},
+                  std::string("the values to plot span too wide a range to compute the plot's ") + what + ".",
+                  "Enter a target point x1 nearer to the start to see the plot."};
   }
   return value;
 }
@@ -91,38 +93,14 @@ ValueRange ValueRangeOf(const double* y1s, const double* y2s, std::int64_t count
   return r;
 }
 
-}  // namespace
+// The picture's extents: the data (and the origin) with a tenth of each
+// extent as margin, and the half extents the axes span.
+struct PictureView {
+  double left, top, right, bottom;
+  double x_min, x_max, y_min, y_max;
+};
 
-void Graphic(double N, const SolutionTables& tables, double x_max, DrawingSurface& surface) {
-  // The data range. Taking the smaller and larger of the start and the target
-  // keeps a backward integration (target below the start) in view.
-  const double start = tables.x(0);
-  double x_min = std::min(start, x_max);
-  x_max = std::max(start, x_max);
-
-  // Entries 0 to N; reading past the tables fails before anything is drawn.
-  const std::int64_t last = N >= 0 ? static_cast<std::int64_t>(std::floor(N)) : -1;
-  if (last >= 0 && static_cast<std::uint64_t>(last) >= tables.size()) {
-    throw Failure(FailureKind::IndexOutOfRange, "the plot needs the solution's entries 0 to " + std::to_string(last) +
-                                                    ", but only " + std::to_string(tables.size()) + " exist.");
-  }
-  const std::int64_t filled = static_cast<std::int64_t>(tables.filled());
-  const double* xs = tables.x_data();
-  const double* y1s = tables.y1_data();
-  const double* y2s = tables.y2_data();
-  auto at = [filled](const double* table, std::int64_t i) { return i < filled ? table[i] : 0.0; };
-
-  // The filled entries, on every core when there are many; the empty ones
-  // after them read as 0.
-  const std::int64_t stored = std::min(last + 1, filled);
-  const ValueRange range = ValueRangeOf(y1s, y2s, std::max<std::int64_t>(stored, 0));
-  double y_max = range.high;
-  double y_min = range.low;
-  if (last >= stored) {
-    if (0.0 > y_max) y_max = 0.0;
-    if (0.0 < y_min) y_min = 0.0;
-  }
-
+PictureView ViewOf(double x_min, double x_max, double y_min, double y_max) {
   // Take in the origin, then a margin of a tenth of each extent.
   if (x_max < 0) x_max = 0;
   if (x_min > 0) x_min = 0;
@@ -130,38 +108,86 @@ void Graphic(double N, const SolutionTables& tables, double x_max, DrawingSurfac
   if (y_min > 0) y_min = 0;
   const double dx = std::fabs(Checked(x_max - x_min, "horizontal extent")) * 0.1;
   const double dy = std::fabs(Checked(y_max - y_min, "vertical extent")) * 0.1;
+  return {Checked(x_min - dx, "left bound"),
+          Checked(y_max + dy, "top bound"),
+          Checked(x_max + dx, "right bound"),
+          Checked(y_min - dy, "bottom bound"),
+          x_min,
+          x_max,
+          y_min,
+          y_max};
+}
 
-  surface.Cls();
-  const double left = Checked(x_min - dx, "left bound");
-  const double top = Checked(y_max + dy, "top bound");
-  const double right = Checked(x_max + dx, "right bound");
-  const double bottom = Checked(y_min - dy, "bottom bound");
-  surface.Scale(left, top, right, bottom);
-  const ViewTransform view(left, top, right, bottom, surface.PixelWidth(), surface.PixelHeight());
-  if (!view.usable()) return;  // zero extent: the picture stays cleared
-
-  // The two curves, alternately, step by step. Entries a failed run left
-  // empty read as 0, which only the slow path handles.
+// The two curves, alternately, step by step, entries 0 to last. Entries a
+// failed run left empty read as 0, which only the slow path handles.
+void DrawCurves(const SolutionTables& tables, std::int64_t last, DrawingSurface& surface) {
+  const std::int64_t filled = static_cast<std::int64_t>(tables.filled());
+  const double* xs = tables.x_data();
+  const double* y1s = tables.y1_data();
+  const double* y2s = tables.y2_data();
   if (last < filled) {
     if (last >= 1) surface.Curves(xs, y1s, y2s, static_cast<std::size_t>(last) + 1, kRed, kBlue);
-  } else {
-    for (std::int64_t i = 1; i <= last; ++i) {
-      const double xa = at(xs, i - 1);
-      const double xb = at(xs, i);
-      Segment(surface, xa, at(y1s, i - 1), xb, at(y1s, i), kRed);
-      Segment(surface, xa, at(y2s, i - 1), xb, at(y2s, i), kBlue);
-    }
+    return;
   }
+  auto at = [filled](const double* table, std::int64_t i) { return i < filled ? table[i] : 0.0; };
+  for (std::int64_t i = 1; i <= last; ++i) {
+    const double xa = at(xs, i - 1);
+    const double xb = at(xs, i);
+    Segment(surface, xa, at(y1s, i - 1), xb, at(y1s, i), kRed);
+    Segment(surface, xa, at(y2s, i - 1), xb, at(y2s, i), kBlue);
+  }
+}
 
-  // Widen for the axes, which run symmetrically about the origin.
-  if (std::fabs(x_min) > x_max) x_max = std::fabs(x_min);
-  if (std::fabs(y_min) > y_max) y_max = std::fabs(y_min);
-
-  VerticalGrid(surface, view, right, Checked(x_max + 0.0000001, "grid bound"), y_min, y_max);
-  HorizontalGrid(surface, view, bottom, y_min, x_min, x_max);
-
+// The grid and the two axes, which run symmetrically about the origin.
+void DrawGridAndAxes(const PictureView& v, const ViewTransform& view, DrawingSurface& surface) {
+  double x_max = v.x_max;
+  double y_max = v.y_max;
+  if (std::fabs(v.x_min) > x_max) x_max = std::fabs(v.x_min);
+  if (std::fabs(v.y_min) > y_max) y_max = std::fabs(v.y_min);
+  VerticalGrid(surface, view, v.right, Checked(x_max + 0.0000001, "grid bound"), v.y_min, y_max);
+  HorizontalGrid(surface, view, v.bottom, v.y_min, v.x_min, x_max);
   surface.Line(ToSingle(-x_max), 0.0f, ToSingle(x_max), 0.0f);
   surface.Line(0.0f, ToSingle(-y_max), 0.0f, ToSingle(y_max));
+}
+
+}  // namespace
+
+void Graphic(double N, const SolutionTables& tables, double x_max, DrawingSurface& surface) {
+  // The data range. Taking the smaller and larger of the start and the
+  // target keeps a backward integration (target below the start) in view.
+  const double start = tables.x(0);
+  // Entries 0 to N; reading past the tables fails before anything is drawn.
+  const std::int64_t last = N >= 0 ? static_cast<std::int64_t>(std::floor(N)) : -1;
+  if (last >= 0 && static_cast<std::uint64_t>(last) >= tables.size()) {
+    throw Failure{FailureKind::IndexOutOfRange,
+                  {},
+                  {},
+                  "the plot needs the solution's entries 0 to " + std::to_string(last) + ", but only " +
+                      std::to_string(tables.size()) + " exist.",
+                  {}};
+  }
+  // The filled entries, on every core when there are many; the empty ones
+  // after them read as 0.
+  const std::int64_t stored = std::min(last + 1, static_cast<std::int64_t>(tables.filled()));
+  const ValueRange range = ValueRangeOf(tables.y1_data(), tables.y2_data(), std::max<std::int64_t>(stored, 0));
+  double y_max = range.high;
+  double y_min = range.low;
+  if (last >= stored) {
+    if (0.0 > y_max) y_max = 0.0;
+    if (0.0 < y_min) y_min = 0.0;
+  }
+  const PictureView v = ViewOf(std::min(start, x_max), std::max(start, x_max), y_min, y_max);
+
+  surface.Cls();
+  surface.Scale(v.left, v.top, v.right, v.bottom);
+  const ViewTransform view(v.left, v.top, v.right, v.bottom, surface.PixelWidth(), surface.PixelHeight());
+  if (!view.usable()) return;  // zero extent: the picture stays cleared
+  DrawCurves(tables, last, surface);
+  DrawGridAndAxes(v, view, surface);
+}
+
+std::optional<Failure> DrawPicture(const Calculation& calculation, DrawingSurface& surface) {
+  return Caught([&] { Graphic(calculation.N(), calculation.tables(), calculation.x1(), surface); });
 }
 
 }  // namespace kavrin

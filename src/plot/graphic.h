@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+
+#include "core/calculation.h"
+#include "core/failure.h"
 #include "core/solution_tables.h"
 #include "plot/drawing_surface.h"
 
@@ -20,5 +24,9 @@ inline constexpr Rgb kPaleYellow{255, 255, 192};
 // outside the tables, an overflow, or a coordinate beyond the
 // single-precision range throws a Failure; what was drawn before it stays.
 void Graphic(double N, const SolutionTables& tables, double x_max, DrawingSurface& surface);
+
+// The picture of the last press, as every face draws it; the failure that
+// stopped it, if any, with what was drawn before it kept.
+std::optional<Failure> DrawPicture(const Calculation& calculation, DrawingSurface& surface);
 
 }  // namespace kavrin

@@ -198,6 +198,168 @@ void DrawCurveRange(const Pixels& pixels, const ViewTransform& view, const doubl
 
 // Below this many points one thread draws the curves alone, unless told otherwise.
 constexpr std::size_t kParallelPoints = std::size_t{1} << 16;
+// From this many points per pixel column on, curves are drawn column by column.
+constexpr std::size_t kColumnPoints = 64;
+
+// A coordinate in single precision, or false when it lies beyond that range
+// (where ToSingle would throw) or is no number.
+bool SafeSingle(double value, float& single) {
+  if (!(value >= -3.4028234663852886e38 && value <= 3.4028234663852886e38)) return false;
+  single = static_cast<float>(value);
+  return true;
+}
+
+// The points of one pixel column, first to last, when x runs one way (as a
+// march's does): the extremes of both curves among them, and whether their
+// x kept its direction and every value was a number.
+struct ColumnRun {
+  std::size_t first = 0;
+  std::size_t last = 0;
+  double low1 = 0, high1 = 0, low2 = 0, high2 = 0;
+  bool ordered = true;
+};
+
+// The runs of points that share a pixel column, found by bisection on the
+// columns of x, which a monotone x keeps in order. False when an end of x
+// lies outside the picture or beyond single precision.
+bool FindColumnRuns(const ViewTransform& view, int width, const double* x, std::size_t points,
+                    std::vector<ColumnRun>& runs) {
+  auto column = [&](std::size_t i) {
+    float single = 0;
+    if (!SafeSingle(x[i], single)) return -1;
+    const AxisPoint p = OnAxis(view.PixelX(single), width);
+    return p.inside ? p.pixel : -1;
+  };
+  const int first_column = column(0);
+  const int last_column = column(points - 1);
+  if (first_column < 0 || last_column < 0) return false;
+  const bool forward = last_column >= first_column;
+  for (std::size_t a = 0; a < points;) {
+    const int c = column(a);
+    if (c < 0) return false;
+    // The last point of column c: the columns after a run one way.
+    std::size_t low = a, high = points;
+    while (high - low > 1) {
+      const std::size_t middle = low + (high - low) / 2;
+      const int m = column(middle);
+      (m >= 0 && (forward ? m <= c : m >= c) ? low : high) = middle;
+    }
+    runs.push_back({a, low});
+    a = low + 1;
+  }
+  return true;
+}
+
+// The extremes of one run, and whether x kept its direction from the point
+// before the run on; values that are no number break the order.
+void ScanRun(ColumnRun& run, const double* x, const double* y1, const double* y2, bool forward) {
+  double low1 = y1[run.first], high1 = low1, low2 = y2[run.first], high2 = low2;
+  double nan_check = low1 * 0.0 + low2 * 0.0;
+  bool ordered = run.first == 0 || (forward ? x[run.first - 1] <= x[run.first] : x[run.first - 1] >= x[run.first]);
+  for (std::size_t i = run.first + 1; i <= run.last; ++i) {
+    const double a = y1[i];
+    const double b = y2[i];
+    low1 = a < low1 ? a : low1;
+    high1 = a > high1 ? a : high1;
+    low2 = b < low2 ? b : low2;
+    high2 = b > high2 ? b : high2;
+    nan_check += a * 0.0;
+    nan_check += b * 0.0;
+    ordered = ordered && (forward ? x[i - 1] <= x[i] : x[i - 1] >= x[i]);
+  }
+  run = {run.first, run.last, low1, high1, low2, high2, ordered && nan_check == 0};
+}
+
+// The rows a curve covers among a run's points: from the row of its highest
+// value to that of its lowest. False when one lies outside the picture.
+bool RowSpan(const ViewTransform& view, int height, double low, double high, int& top, int& bottom) {
+  float low_single = 0, high_single = 0;
+  if (!SafeSingle(low, low_single) || !SafeSingle(high, high_single)) return false;
+  const AxisPoint a = OnAxis(view.PixelY(high_single), height);
+  const AxisPoint b = OnAxis(view.PixelY(low_single), height);
+  top = std::min(a.pixel, b.pixel);
+  bottom = std::max(a.pixel, b.pixel);
+  return a.inside && b.inside;
+}
+
+// The segments of both curves between consecutive points of one column are
+// each a vertical run of pixels in it, so together they cover, per curve,
+// the rows between its extremes there. Where the two curves' rows do not
+// meet, the order of drawing does not matter within the column: each span is
+// filled once. The segments that cross into a column are drawn as they are,
+// in their order. The pixels are those of drawing every segment in order.
+class ColumnPainter {
+ public:
+  ColumnPainter(const Pixels& pixels, const ViewTransform& view, const double* x, const double* y1, const double* y2)
+      : m_pixels(pixels), m_view(view), m_x(x), m_y1(y1), m_y2(y2) {}
+
+  // The spans of every run, or false when a run's curves share rows in too
+  // many points to gain anything, or a run lies outside the picture.
+  bool Plan(const std::vector<ColumnRun>& runs, std::size_t points) {
+    std::size_t shared = 0;
+    m_spans.clear();
+    for (const ColumnRun& run : runs) {
+      Span span;
+      if (!run.ordered || !RowSpan(m_view, m_pixels.height, run.low1, run.high1, span.top1, span.bottom1) ||
+          !RowSpan(m_view, m_pixels.height, run.low2, run.high2, span.top2, span.bottom2))
+        return false;
+      span.apart = span.bottom1 < span.top2 || span.bottom2 < span.top1;
+      if (!span.apart) shared += run.last - run.first + 1;
+      m_spans.push_back(span);
+    }
+    return shared <= points / 4;
+  }
+
+  void Paint(const std::vector<ColumnRun>& runs, std::uint32_t red, std::uint32_t blue) {
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+      const ColumnRun& run = runs[r];
+      if (run.first > 0) DrawCurveRange(m_pixels, m_view, m_x, m_y1, m_y2, run.first - 1, run.first, red, blue);
+      if (run.last == run.first) continue;
+      const Span& span = m_spans[r];
+      if (!span.apart) {
+        DrawCurveRange(m_pixels, m_view, m_x, m_y1, m_y2, run.first, run.last, red, blue);
+        continue;
+      }
+      float x_single = 0;
+      SafeSingle(m_x[run.first], x_single);
+      const int column = OnAxis(m_view.PixelX(x_single), m_pixels.width).pixel;
+      for (int row = span.top1; row <= span.bottom1; ++row) m_pixels.bits[row * m_pixels.stride + column] = red;
+      for (int row = span.top2; row <= span.bottom2; ++row) m_pixels.bits[row * m_pixels.stride + column] = blue;
+    }
+  }
+
+ private:
+  struct Span {
+    int top1 = 0, bottom1 = 0, top2 = 0, bottom2 = 0;
+    bool apart = false;
+  };
+  const Pixels& m_pixels;
+  const ViewTransform& m_view;
+  const double* m_x;
+  const double* m_y1;
+  const double* m_y2;
+  std::vector<Span> m_spans;
+};
+
+// Draws long curves column by column (see ColumnPainter), scanning the
+// columns on `threads` threads; false, with nothing drawn, where that cannot
+// be done or would gain nothing.
+bool PaintByColumns(const Pixels& image, const ViewTransform& view, const double* x, const double* y1, const double* y2,
+                    std::size_t points, unsigned threads, std::uint32_t red, std::uint32_t blue) {
+  std::vector<ColumnRun> runs;
+  if (!FindColumnRuns(view, image.width, x, points, runs)) return false;
+  const bool forward = x[points - 1] >= x[0];
+  // Consecutive runs per thread, about as many points each.
+  RunShares(threads, [&](unsigned t) {
+    const std::size_t from = points * t / threads, to = points * (t + 1) / threads;
+    for (ColumnRun& run : runs)
+      if (run.first >= from && run.first < to) ScanRun(run, x, y1, y2, forward);
+  });
+  ColumnPainter painter(image, view, x, y1, y2);
+  if (!painter.Plan(runs, points)) return false;
+  painter.Paint(runs, red, blue);
+  return true;
+}
 
 }  // namespace
 
@@ -216,6 +378,10 @@ void RasterImage::Curves(const double* x, const double* y1, const double* y2, st
   std::size_t wanted = m_threads;
   if (wanted == 0) wanted = points >= kParallelPoints ? HardwareThreads() : 1;
   const auto threads = static_cast<unsigned>(std::min(wanted, points - 1));
+  // Long curves have many points in each pixel column.
+  if (points >= kColumnPoints * static_cast<std::size_t>(m_width) &&
+      PaintByColumns(image, m_view, x, y1, y2, points, threads, red, blue))
+    return;
   if (threads <= 1) {
     DrawCurveRange(image, m_view, x, y1, y2, 0, points - 1, red, blue);
     return;

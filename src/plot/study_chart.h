@@ -5,20 +5,24 @@
 
 namespace kavrin {
 
-// Each method's colour and marker on the study's chart, in the method
-// table's order: Okabe and Ito's colours, which stay apart for colour-blind
-// readers (their yellow, too pale on white, replaced by black).
-Rgb MethodColour(Method method);
-MarkerShape MethodMarker(Method method);
+// The size of a saved study chart, whichever face saves it, and the title
+// its SVG carries.
+inline constexpr ChartSize kSavedChartSize{900, 600};
+inline constexpr char kStudyChartTitle[] = "Kavrin convergence study";
 
-// The convergence study as a chart of width x height pixels: each method's
-// error against N on logarithmic scales, in its colour and marker (hollow at
-// the floor), the floor of round-off and the reference's error as a band
+// The size of a study chart in `available_width` pixels: 320 to 900 wide;
+// below 640 the legend and the note go under the frame, and the chart is
+// taller for them.
+ChartSize StudyChartSize(int available_width);
+
+// The convergence study as a chart: each method's error against N (or the
+// work, or the time) on logarithmic scales, in its colour and marker (hollow
+// at the floor), the floor of round-off and the reference's error as a band
 // with its label, decade ticks with labels thinned so that none overlap,
 // dashed guide slopes of orders 1, 2, 4 and 5 clipped to the frame with
 // labels placed where they overlap nothing, axis titles and a legend with
 // each method's observed order (beside the frame, or below it when the
 // chart is narrow).
-Chart StudyChart(const Study& study, int width, int height, const TextWidth& measure);
+Chart StudyChart(const Study& study, ChartSize size, const TextWidth& measure);
 
 }  // namespace kavrin

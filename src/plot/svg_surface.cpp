@@ -83,7 +83,7 @@ void SvgSurface::Curves(const double* x, const double* y1, const double* y2, std
         close();
         polyline = Number(a.x) + "," + Number(a.y);
       }
-      polyline += " " + Number(b.x) + "," + Number(b.y);
+      polyline.append(" ").append(Number(b.x)).append(",").append(Number(b.y));
       end = b;
     }
     close();

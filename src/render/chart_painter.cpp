@@ -8,8 +8,10 @@
 #include <QPainterPath>
 #include <QSvgGenerator>
 #include <cmath>
+#include <map>
+#include <memory>
 
-#include "platform/output_file.h"
+#include "core/files.h"
 
 namespace kavrin {
 namespace {
@@ -90,9 +92,14 @@ void Text(QPainter& p, const ChartShape& s, const std::string& family) {
 }  // namespace
 
 TextWidth PainterTextWidth(const std::string& family) {
-  return [family](std::string_view text, double size) {
-    return QFontMetricsF(ChartFont(family, size))
-        .horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  // A chart measures hundreds of texts in a few sizes: the metrics of each
+  // size are made once.
+  auto metrics = std::make_shared<std::map<int, QFontMetricsF>>();
+  return [family, metrics](std::string_view text, double size) {
+    const int pixels = std::max(1, static_cast<int>(std::lround(size)));
+    auto found = metrics->find(pixels);
+    if (found == metrics->end()) found = metrics->emplace(pixels, QFontMetricsF(ChartFont(family, size))).first;
+    return found->second.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   };
 }
 
@@ -166,15 +173,15 @@ QByteArray ChartPng(const Chart& chart, double pixel_ratio) {
   return image.save(&buffer, "PNG") ? bytes : QByteArray();
 }
 
-std::string SaveChart(const Chart& chart, const std::string& path, const QString& title) {
-  const bool svg = path.size() >= 4 && QString::fromStdString(path.substr(path.size() - 4)).toLower() == ".svg";
+std::optional<Failure> SaveChart(const Chart& chart, const std::string& path, const QString& title, bool svg,
+                                 double pixel_ratio) {
   // Drawn into memory first: Qt's SVG generator does not report a failed
   // write, and the checked writer puts the whole file in place or nothing.
-  const QByteArray bytes = svg ? ChartSvg(chart, title) : ChartPng(chart);
-  if (bytes.isEmpty()) return "cannot write " + path + ": the chart could not be drawn";
-  return WriteOutput(path, [&bytes](const OutputSink& sink) {
-    return sink(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-  });
+  const QByteArray bytes = svg ? ChartSvg(chart, title) : ChartPng(chart, pixel_ratio);
+  if (bytes.isEmpty())
+    return Failure{
+        FailureKind::Output, {Field::File}, {}, "cannot write " + path + ": the chart could not be drawn", {}};
+  return WriteFile(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 }  // namespace kavrin

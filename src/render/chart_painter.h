@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <optional>
 #include <string>
 
+#include "core/failure.h"
 #include "plot/chart.h"
 
 class QPainter;
@@ -21,9 +23,9 @@ void PaintChart(QPainter& painter, const Chart& chart);
 QByteArray ChartSvg(const Chart& chart, const QString& title);
 QByteArray ChartPng(const Chart& chart, double pixel_ratio = 1);
 
-// Writes the chart to a .svg or .png file (by the name's ending) through the
-// checked writer, whole or not at all; returns an empty text or the report
-// of what went wrong.
-std::string SaveChart(const Chart& chart, const std::string& path, const QString& title);
+// Writes the chart as SVG or as PNG (at `pixel_ratio`) through the checked
+// writer, whole or not at all; the failure, if any, names the file.
+std::optional<Failure> SaveChart(const Chart& chart, const std::string& path, const QString& title, bool svg,
+                                 double pixel_ratio = 1);
 
 }  // namespace kavrin

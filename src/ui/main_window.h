@@ -4,14 +4,13 @@
 #include <QPointer>
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
-#include "core/calculation.h"
+#include "core/session.h"
 #include "ui/twip_layout.h"
 
 class QAction;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -28,12 +27,14 @@ class SystemDialog;
 // the seven methods, "CALCULATE", the step size, the result list and the plot.
 // Each control keeps the object name of the layout table (Text_x1, Command1,
 // List1, Picture1, Option_RK4, Mn_About...), by which tests and outside tools
-// find it.
+// find it. It holds one session, which does the work; the window collects the
+// input and shows what comes back.
 class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  // Shows a failure report; replaceable so that tests need no modal dialog.
+  // Shows a failure report, or a warning; replaceable so that tests need no
+  // modal dialog.
   using ErrorReporter = std::function<void(const QString& message)>;
   // Asks where to save (a title, the file types, a suggested name); an empty
   // text when the user cancels. Replaceable as the reporter is.
@@ -45,8 +46,9 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   void set_error_reporter(ErrorReporter reporter) { m_report_error = std::move(reporter); }
+  void set_warning_reporter(ErrorReporter reporter) { m_report_warning = std::move(reporter); }
   void set_file_chooser(FileChooser chooser) { m_choose_file = std::move(chooser); }
-  const Calculation& calculation() const { return m_calculation; }
+  const Session& session() const { return m_session; }
   AboutWindow* about_window() const;
   // Pixels per 15 twips: 1 when the user's font fits the design, more when it
   // is wider, so that every caption fits.
@@ -66,40 +68,41 @@ class MainWindow : public QMainWindow {
   // The menu entry "System": a dialog to type an own system or go back to
   // the built-in one; returns it, open (not modal to the program).
   SystemDialog* ChooseSystem();
-  // Integrates this system from now on (none: the built-in one): the start's
-  // boxes show its texts, the title its equations.
-  void UseSystem(std::shared_ptr<const OwnSystem> system);
-  const OwnSystem* system() const { return m_system.get(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void BuildControls(QWidget* client);
+  void BuildMenus();
+  void DescribeControls();
   Method SelectedMethod() const;
-  // Shows the calculation's step size and the lines the list does not show yet.
-  void ShowCalculation();
+  // Shows the session's problem: the start's boxes, the title.
+  void ShowProblem();
+  // Shows a press: the step size and the lines the list does not show yet.
+  void ShowPress(const PressResult& press);
+  // The picture as SVG, drawn anew from the tables, or empty with a report.
+  std::string PictureSvg(const QString& path);
 
-  Calculation m_calculation;
+  Session m_session;
   TwipLayout m_layout;
   ErrorReporter m_report_error;
+  ErrorReporter m_report_warning;
   FileChooser m_choose_file;
   QPointer<AboutWindow> m_about;
   std::vector<QPointer<StudyWindow>> m_studies;
-  std::shared_ptr<const OwnSystem> m_system;  // none: the built-in system
 
   // The tables' generation that the picture on show was drawn from; SVG is
   // drawn from the tables, so only while they are still those.
   std::uint64_t m_picture_tables = 0;
   bool m_picture_drawn = false;
 
-  QLineEdit* m_x0_edit = nullptr;
-  QLineEdit* m_y10_edit = nullptr;
-  QLineEdit* m_y20_edit = nullptr;
+  std::array<QLineEdit*, 3> m_start_edits{};  // x0, y1(0), y2(0)
   QLineEdit* m_x1_edit = nullptr;
   QLineEdit* m_steps_edit = nullptr;
   QLineEdit* m_step_size_edit = nullptr;
   QPushButton* m_calculate_button = nullptr;
-  std::array<QRadioButton*, kMethodCount> m_method_buttons{};
+  std::array<QRadioButton*, 7> m_method_buttons{};
   QListWidget* m_results = nullptr;
   PictureBox* m_picture = nullptr;
   QAction* m_about_action = nullptr;

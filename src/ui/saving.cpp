@@ -4,9 +4,19 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "platform/output_file.h"
+#include "core/files.h"
 
 namespace kavrin {
+namespace {
+
+// "N = -1" stays on one line: the box wraps between words only.
+QString Unbroken(const QString& message) {
+  QString text = message;
+  text.replace(QStringLiteral(" = "), QStringLiteral("\u00a0=\u00a0"));
+  return text;
+}
+
+}  // namespace
 
 QString AskForFile(QWidget* parent, const QString& title, const QString& filter, const QString& name) {
   return QFileDialog::getSaveFileName(parent, title, name, filter);
@@ -14,15 +24,18 @@ QString AskForFile(QWidget* parent, const QString& title, const QString& filter,
 
 QString SaveBytes(const QString& path, std::string_view bytes) {
   // The file's name as the system spells it.
-  const std::string name = QFile::encodeName(path).toStdString();
-  return QString::fromStdString(WriteOutput(name, [bytes](const OutputSink& sink) { return sink(bytes); }));
+  const std::optional<Failure> failure = WriteFile(QFile::encodeName(path).toStdString(), bytes);
+  return failure ? Report(*failure) : QString();
 }
 
+QString Report(const Failure& failure) { return QString::fromStdString(Describe(failure)); }
+
 void ShowFailure(QWidget* parent, const QString& message) {
-  // "N = -1" stays on one line: the box wraps between words only.
-  QString text = message;
-  text.replace(QStringLiteral(" = "), QStringLiteral("\u00a0=\u00a0"));
-  QMessageBox::critical(parent, QStringLiteral("Kavrin"), text);
+  QMessageBox::critical(parent, QStringLiteral("Kavrin"), Unbroken(message));
+}
+
+void ShowWarning(QWidget* parent, const QString& message) {
+  QMessageBox::warning(parent, QStringLiteral("Kavrin"), Unbroken(message));
 }
 
 }  // namespace kavrin

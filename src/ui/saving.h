@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/failure.h"
+
 class QWidget;
 
 namespace kavrin {
@@ -17,7 +19,11 @@ QString AskForFile(QWidget* parent, const QString& title, const QString& filter,
 // all; returns an empty text or the report ("cannot write x.csv: ...").
 QString SaveBytes(const QString& path, std::string_view bytes);
 
-// Shows a failure report in a message box over `parent`.
+// A failure as the windows word it.
+QString Report(const Failure& failure);
+
+// Shows a failure report, or a warning, in a message box over `parent`.
 void ShowFailure(QWidget* parent, const QString& message);
+void ShowWarning(QWidget* parent, const QString& message);
 
 }  // namespace kavrin

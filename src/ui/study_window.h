@@ -6,12 +6,16 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
+#include "core/problem.h"
 #include "core/study.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QHBoxLayout;
+class QLayout;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -37,8 +41,8 @@ class StudyWindow : public QWidget {
   // empty text when the user cancels.
   using FileChooser = std::function<QString(const QString& title, const QString& filter, const QString& name)>;
 
-  // Studies `system` (none: the built-in one), from x1 as the main window had it.
-  StudyWindow(const QString& x1, std::shared_ptr<const OwnSystem> system, QWidget* parent = nullptr);
+  // Studies `problem`, from x1 as the main window had it.
+  StudyWindow(const QString& x1, std::shared_ptr<const Problem> problem, QWidget* parent = nullptr);
   ~StudyWindow() override;
 
   void set_error_reporter(ErrorReporter reporter) { m_report_error = std::move(reporter); }
@@ -61,22 +65,28 @@ class StudyWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void BuildInputs(QHBoxLayout* top, const QString& x1);
+  QLayout* BuildButtons();
+  QWidget* BuildResults();
   void Progress(std::size_t done, std::size_t total);
+  void ShowStudy();
   void Finish(std::shared_ptr<Study> study);
   void Stop();
   void SetRunning(bool running);
 
   ErrorReporter m_report_error;
   FileChooser m_choose_file;
-  std::shared_ptr<const OwnSystem> m_system;
+  std::shared_ptr<const Problem> m_problem;
   std::shared_ptr<Study> m_study;
 
   std::thread m_thread;
   std::atomic<bool> m_cancel{false};
+  std::atomic<std::size_t> m_done{0};           // runs done, as last told
+  std::atomic<bool> m_progress_pending{false};  // a count on its way to the bar
 
   QLineEdit* m_x1_edit = nullptr;
   QLineEdit* m_steps_edit = nullptr;
-  std::array<QCheckBox*, kMethodCount> m_method_boxes{};
+  std::vector<QCheckBox*> m_method_boxes;
   QComboBox* m_against = nullptr;
   QPushButton* m_run = nullptr;
   QPushButton* m_cancel_button = nullptr;

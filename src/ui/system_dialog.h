@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "core/equation.h"
+#include "core/session.h"
 
 class QComboBox;
 class QLabel;
@@ -11,18 +11,15 @@ class QLineEdit;
 
 namespace kavrin {
 
-// Chooses the system the window integrates: two equations and their start,
-// typed or taken from an example, or the built-in system. OK keeps the
-// dialog open with the report of a wrong text ("f1: unknown name 'z' at
-// column 7") until every text reads; then chosen() is the system, or none
-// for the built-in one.
+// Chooses the system the window's session integrates: two equations and
+// their start, typed or taken from an example, or the built-in system. OK
+// keeps the dialog open with the report of a wrong text ("f1: unknown name
+// 'z' at column 7") until the session accepts them; then it closes.
 class SystemDialog : public QDialog {
   Q_OBJECT
 
  public:
-  SystemDialog(const OwnSystem* current, QWidget* parent);
-
-  std::shared_ptr<const OwnSystem> chosen() const { return m_chosen; }
+  SystemDialog(Session& session, QWidget* parent);
 
  public slots:
   void accept() override;
@@ -38,7 +35,7 @@ class SystemDialog : public QDialog {
   QLineEdit* m_y10 = nullptr;
   QLineEdit* m_y20 = nullptr;
   QLabel* m_report = nullptr;
-  std::shared_ptr<const OwnSystem> m_chosen;
+  Session& m_session;
 };
 
 }  // namespace kavrin

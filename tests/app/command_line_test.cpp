@@ -20,13 +20,13 @@ using namespace kavrin;
 
 namespace {
 
-struct Outcome {
+struct Ran {
   int status;
   QString out;
   QString err;
 };
 
-Outcome Run(const QStringList& arguments) {
+Ran Run(const QStringList& arguments) {
   std::ostringstream out, err;
   std::vector<std::string> bytes;
   for (const QString& argument : arguments) bytes.push_back(argument.toStdString());
@@ -77,6 +77,20 @@ class CommandLineTest : public QObject {
                                        << "10"
                                        << "Option_RKM"
                                        << "rkm";
+    // Past the pole at 2.7305937325145234: a line, then the same warning, at
+    // any N; just before it, none.
+    QTest::newRow("past the pole, 10 steps") << "3"
+                                             << "10"
+                                             << "Option_RK4G"
+                                             << "rk4g";
+    QTest::newRow("just past the pole, 100 steps") << "2.730593733"
+                                                   << "100"
+                                                   << "Option_RK4"
+                                                   << "rk4";
+    QTest::newRow("just before the pole") << "2.730593732514523"
+                                          << "100"
+                                          << "Option_RK4"
+                                          << "rk4";
   }
   void agreesWithTheWindow() {
     QFETCH(QString, x1);
@@ -85,19 +99,24 @@ class CommandLineTest : public QObject {
     QFETCH(QString, method);
     MainWindow form;
     QStringList reports;
+    QStringList warnings;
     form.set_error_reporter([&](const QString& message) { reports << message; });
+    form.set_warning_reporter([&](const QString& message) { warnings << message; });
     form.findChild<QRadioButton*>(option)->setChecked(true);
     form.findChild<QLineEdit*>("Text_x1")->setText(x1);
     form.findChild<QLineEdit*>("Text_N")->setText(N);
     form.findChild<QPushButton*>("Command1")->click();
 
-    const Outcome cli = Run({"--x1", x1, "--steps", N, "--method", method});
+    const Ran cli = Run({"--x1", x1, "--steps", N, "--method", method});
     auto* list = form.findChild<QListWidget*>("List1");
     if (reports.isEmpty()) {
       QCOMPARE(cli.status, 0);
-      QCOMPARE(cli.err, QString());
       QCOMPARE(cli.out, "h = " + form.findChild<QLineEdit*>("Text_h")->text() + "\n" +
                             list->item(list->count() - 2)->text() + "\n");
+      // The same warning in both, or none; only past the pole.
+      const QString warned = warnings.isEmpty() ? QString() : "kavrin: warning: " + warnings.front() + "\n";
+      QCOMPARE(cli.err.toLower(), warned.toLower());
+      QCOMPARE(!warnings.isEmpty(), x1.toDouble() > 2.7305937325145234);
     } else {
       QCOMPARE(cli.status, 1);
       QCOMPARE(cli.out, QString());
@@ -107,7 +126,7 @@ class CommandLineTest : public QObject {
 
   void exitStatusesHelpAndVersion() {
     QCOMPARE(Run({"--version"}).out, QStringLiteral("Kavrin 1.00\n"));
-    const Outcome help = Run({"--help"});
+    const Ran help = Run({"--help"});
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.startsWith("Usage: kavrin [options]"));
     for (const char* option : {"--x1", "--steps", "--method", "--table", "--compare", "--format", "--plot"})
@@ -124,7 +143,7 @@ class CommandLineTest : public QObject {
                                  {"--plot", "chart.gif"},
                                  {"stray"}};
     for (const QStringList& arguments : wrong) {
-      const Outcome o = Run(arguments);
+      const Ran o = Run(arguments);
       QCOMPARE(o.status, 2);
       QCOMPARE(o.out, QString());
       const QStringList lines = o.err.split('\n', Qt::SkipEmptyParts);
@@ -136,7 +155,7 @@ class CommandLineTest : public QObject {
 
   void tableIsWrittenWholeOrNotAtAll() {
     const QString path = dir.filePath("solution.csv");
-    const Outcome o = Run({"--x1", "2", "--steps", "200", "--method", "rk4", "--table", path});
+    const Ran o = Run({"--x1", "2", "--steps", "200", "--method", "rk4", "--table", path});
     QCOMPARE(o.status, 0);
     QVERIFY(o.out.endsWith("Runge-Kutta-4 Method\n"));
     QFile file(path);
@@ -146,11 +165,11 @@ class CommandLineTest : public QObject {
     QCOMPARE(rows.size(), 1 + 201 + 1);  // header, N + 1 rows, the empty text after the last line feed
     QCOMPARE(rows[201].left(4), QByteArray("200,"));
     // To standard output, the CSV alone.
-    const Outcome piped = Run({"--x1", "1", "--steps", "2", "--table", "-"});
+    const Ran piped = Run({"--x1", "1", "--steps", "2", "--table", "-"});
     QCOMPARE(piped.out, QStringLiteral("i,x,y1,y2\n0,0,1,-1\n1,0.5,0.5,-0.5\n2,1,0.625,-0.375\n"));
     // An unwritable place: a report, status 1, nothing on standard output and no file.
     const QString missing = dir.filePath("no/such/folder/solution.csv");
-    const Outcome failed = Run({"--x1", "2", "--steps", "200", "--table", missing});
+    const Ran failed = Run({"--x1", "2", "--steps", "200", "--table", missing});
     QCOMPARE(failed.status, 1);
     QCOMPARE(failed.out, QString());
     QVERIFY2(failed.err.startsWith("kavrin: cannot write " + missing), qPrintable(failed.err));
@@ -161,7 +180,7 @@ class CommandLineTest : public QObject {
     const QString svg = dir.filePath("study.svg");
     const QString png = dir.filePath("study.png");
     for (const QString& path : {svg, png}) {
-      const Outcome o = Run({"--compare", "--x1", "1", "--steps", "10..640", "--plot", path});
+      const Ran o = Run({"--compare", "--x1", "1", "--steps", "10..640", "--plot", path});
       QCOMPARE(o.status, 0);
       QVERIFY(o.out.contains("Runge-Kutta-Gill Method"));
     }

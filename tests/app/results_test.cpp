@@ -60,6 +60,7 @@ class ResultsTest : public QObject {
     reports.clear();
     window = new MainWindow;
     window->set_error_reporter([this](const QString& message) { reports << message; });
+    window->set_warning_reporter([this](const QString& message) { reports << "warning: " + message; });
     window->set_file_chooser([this](const QString&, const QString&, const QString&) { return chosen; });
     window->show();
   }

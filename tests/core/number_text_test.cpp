@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/failure.h"
 #include "core/number_text.h"
-#include "ode/failure.h"
 
 namespace kavrin {
 namespace {
@@ -74,8 +74,8 @@ TEST(ReadNumber, NumbersBeyondTheRangeAreOverflows) {
       ReadNumber(text, "x1");
       ADD_FAILURE() << text << " was read";
     } catch (const Failure& failure) {
-      EXPECT_EQ(failure.kind(), FailureKind::Overflow);
-      EXPECT_NE(std::string(failure.what()).find("x1"), std::string::npos) << failure.what();
+      EXPECT_EQ(failure.kind, FailureKind::Overflow);
+      EXPECT_NE(Describe(failure).find("x1"), std::string::npos) << Describe(failure).c_str();
     }
   }
   // The largest whole numbers that still fit.

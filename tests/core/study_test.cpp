@@ -13,6 +13,7 @@
 
 #include "core/calculation.h"
 #include "core/number_text.h"
+#include "core/requests.h"
 #include "core/solution_csv.h"
 #include "core/study.h"
 #include "core/study_report.h"
@@ -48,7 +49,7 @@ TEST(Reference, AgreesWithASecondIntegratorAndStopsAtTheSingularity) {
     const long double scale = std::max(1.0L, std::fabs(r.y1));
     EXPECT_LT(std::fabs(r.y1 - second[0]) / scale, 1e-15L) << x1;
     EXPECT_LT(std::fabs(r.y2 - second[1]) / scale, 1e-15L) << x1;
-    EXPECT_LT(r.error / static_cast<double>(scale), 1e-15) << x1;
+    EXPECT_LT(r.error_bound / static_cast<double>(scale), 1e-15) << x1;
   }
   // The solution grows without bound near x = 2.7306: no reference beyond it.
   EXPECT_FALSE(BuiltInReference(3).valid());
@@ -62,21 +63,21 @@ TEST(Reference, ItsErrorBoundHoldsNearThePole) {
     const Reference better = BuiltInReference(x1, {60, 1e-34L, 40, 1e-30L});
     ASSERT_TRUE(r.valid() && better.valid()) << x1;
     const double off = static_cast<double>(std::max(std::fabs(r.y1 - better.y1), std::fabs(r.y2 - better.y2)));
-    EXPECT_LE(off, r.error) << x1;
-    EXPECT_LT(better.error, r.error) << x1;
+    EXPECT_LE(off, r.error_bound) << x1;
+    EXPECT_LT(better.error_bound, r.error_bound) << x1;
   }
 }
 
 class StudyTest : public ::testing::Test {
  protected:
   static Study Run(double x1, std::vector<double> steps, std::vector<Method> methods = {}) {
-    StudyOptions options;
-    options.x1 = x1;
-    options.steps = std::move(steps);
-    options.methods = std::move(methods);
-    if (options.methods.empty())
-      for (const MethodInfo& info : kMethods) options.methods.push_back(info.method);
-    return RunStudy(options);
+    StudyRequest request;
+    request.x1 = x1;
+    request.steps = std::move(steps);
+    request.methods = std::move(methods);
+    if (request.methods.empty())
+      for (const MethodInfo& info : kMethods) request.methods.push_back(info.method);
+    return RunStudy(request);
   }
   static const StudyRun& Row(const Study& study, Method method, double N) {
     return *std::find_if(study.runs.begin(), study.runs.end(),
@@ -91,7 +92,7 @@ TEST_F(StudyTest, ObservedOrdersMatchTheMethodsAndRunsMatchTheWindow) {
   for (const StudyRun& run : study.runs) {
     SCOPED_TRACE(std::string(Info(run.method).result_name) + " N = " + std::to_string(run.N));
     // Bit for bit the window's last entry for the same x1 and N.
-    window.Calculate(BuiltInTexts("1", RoundTripText(run.N)), run.method, ".");
+    window.Calculate(PressTexts(*BuiltInProblem(), "1", RoundTripText(run.N)), run.method, ".");
     const auto last = static_cast<std::int64_t>(run.N);
     EXPECT_EQ(run.y1, window.tables().y1(last));
     EXPECT_EQ(run.y2, window.tables().y2(last));
@@ -191,11 +192,29 @@ TEST_F(StudyTest, ReportsUseADotWhateverTheLocale) {
 }
 
 TEST(StepCounts, ReadAsTheWindowReadsN) {
-  EXPECT_EQ(ReadStepCounts("1 000").counts, std::vector<double>{1000});
-  EXPECT_EQ(ReadStepCounts("40, 20,20,80").counts, (std::vector<double>{20, 40, 80}));
-  EXPECT_EQ(ReadStepCounts("10..80").counts, (std::vector<double>{10, 20, 40, 80}));
-  for (const char* wrong : {"0", "abc", "1.5", "10,,20", "80..20", "3e9", "1e999"})
-    EXPECT_NE(ReadStepCounts(wrong).error.find('"'), std::string::npos) << wrong;
+  EXPECT_EQ(ReadStepList("1 000").value(), std::vector<double>{1000});
+  EXPECT_EQ(ReadStepList("40, 20,20,80").value(), (std::vector<double>{20, 40, 80}));
+  EXPECT_EQ(ReadStepList("10..80").value(), (std::vector<double>{10, 20, 40, 80}));
+  // Each wrong list is refused with what is wrong, naming the field.
+  const std::pair<const char*, const char*> wrong[] = {
+      {"0", "\"0\" is less than 1: a study takes 1 step or more."},
+      {"abc", "\"abc\" reads as 0 and is less than 1: a study takes 1 step or more."},
+      {"1.5", "\"1.5\" is not a whole number of steps."},
+      {"10,,20", "\"\" reads as 0 and is less than 1: a study takes 1 step or more."},
+      {"80..20", "the range \"80..20\" runs backwards."},
+      {"3e9", "\"3e9\" is too large: a study takes at most 2147483646 steps."},
+      {"1e999", "\"1e999\" is too large: a study takes at most 2147483646 steps."},
+  };
+  std::string many;
+  for (int n = 1; n <= 101; ++n) many += (n > 1 ? "," : "") + std::to_string(n);
+  EXPECT_EQ(ReadStepList(many).failure().text,
+            "\"1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,1...\" asks for 101 step counts; a study takes 100 at most.");
+  for (const auto& [text, report] : wrong) {
+    const Outcome<std::vector<double>> read = ReadStepList(text);
+    ASSERT_FALSE(read.ok()) << text;
+    EXPECT_EQ(read.failure().where.field, Field::Steps) << text;
+    EXPECT_EQ(read.failure().text, report) << text;
+  }
 }
 
 TEST(SolutionCsv, ReadsBackBitForBit) {

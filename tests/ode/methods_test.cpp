@@ -120,8 +120,8 @@ TEST_P(StepMethodTest, NegativeStepIntegratesBackwards) {
 // An overflow in the first stage (y1 * y2 = 1e400) shows in the state the
 // step returns, where the march finds it.
 TEST_P(StepMethodTest, OverflowInTheStagesGivesANonFiniteState) {
-  EXPECT_FALSE(Finite(Step({2, 1e200, 1e200}, 0.5)));
-  EXPECT_TRUE(Finite(Step({2, 1e100, 1e100}, 1e-250)));
+  EXPECT_FALSE(AllFinite(Step({2, 1e200, 1e200}, 0.5)));
+  EXPECT_TRUE(AllFinite(Step({2, 1e100, 1e100}, 1e-250)));
 }
 
 // The error at x = 1 falls by 2^order when the step is halved. A wrong
@@ -163,14 +163,32 @@ TEST_P(StepMethodTest, ObservedOrderOfConvergence) {
 
 INSTANTIATE_TEST_SUITE_P(AllMethods, StepMethodTest, ::testing::ValuesIn(kExpected), MethodName);
 
-// Gill's weights come from s = 1/sqrt(2) and differ from 2 -/+ sqrt(2) in the
-// last bits: a step whose only non-zero increment is K2 shows w2 itself.
+// A system whose derivative is 1 at one stage of a step only (counted from
+// 1) and 0 at every other: one step of h = 1 from 0 then adds that stage's
+// weight, as the step applies it, to y1.
+struct OneStage {
+  int stage;
+  int* calls;
+  Derivatives<double> operator()(double, double, double) const { return {++*calls == stage ? 1.0 : 0.0, 0.0}; }
+};
+
+double StageWeight(Method method, int stage) {
+  int calls = 0;
+  return WithStep(method, [&](auto step) {
+    return decltype(step)::Step(OneStage{stage, &calls}, State<double>{0, 0, 0}, 1.0).y1;
+  });
+}
+
+// Gill's weights come from s = 1/sqrt(2) and differ from (2 -/+ sqrt(2))/6
+// in the last bits: a step whose only non-zero increment is K2 (or K3) adds
+// w2/6 (or w3/6), with w2 = 2(1 - s) = 0.5857864376269051 and w3 = 2(1 + s)
+// = 3.414213562373095 (their bits from scripts/reference_values.py).
 TEST(GillStep, WeightsAreFormedFromTheRoundedInverseRootOfTwo) {
-  const double s = 1 / std::sqrt(2.0);
-  EXPECT_EQ(s, 0.7071067811865475);
-  EXPECT_EQ(2 * (1 - s), 0.5857864376269051);
-  EXPECT_EQ(2 * (1 + s), 3.414213562373095);
-  EXPECT_NE(2 - std::sqrt(2.0), 0.5857864376269051);
+  EXPECT_EQ(StageWeight(Method::RK4G, 2), 0.5857864376269051 / 6);
+  EXPECT_EQ(StageWeight(Method::RK4G, 3), 3.414213562373095 / 6);
+  EXPECT_NE(StageWeight(Method::RK4G, 2), (2 - std::sqrt(2.0)) / 6);
+  EXPECT_EQ(StageWeight(Method::RK4G, 1), 1.0 / 6);
+  EXPECT_EQ(StageWeight(Method::RK4G, 4), 1.0 / 6);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/calculation.h"
-#include "ode/failure.h"
+#include "core/failure.h"
 #include "plot/graphic.h"
 #include "plot/raster_image.h"
 
@@ -205,8 +205,8 @@ TEST_F(GraphicTest, CoordinatesBeyondSinglePrecisionAreOverflows) {
     Plot("1e-30", "1", "0", "1e39");
     FAIL() << "no failure";
   } catch (const Failure& failure) {
-    EXPECT_EQ(failure.kind(), FailureKind::Overflow);
-    EXPECT_NE(std::string(failure.what()).find("too large to plot"), std::string::npos);
+    EXPECT_EQ(failure.kind, FailureKind::Overflow);
+    EXPECT_NE(Describe(failure).find("too large to plot"), std::string::npos);
   }
   EXPECT_EQ(surface.clears, 1);
   EXPECT_EQ(surface.bounds.size(), 4u);
@@ -375,7 +375,7 @@ class ParallelPlotTest : public ::testing::TestWithParam<ParallelCase> {
     try {
       Graphic(N, t, x1, image);
     } catch (const Failure& failure) {
-      report = failure.what();
+      report = Describe(failure).c_str();
     }
     return {std::vector<std::uint32_t>(image.pixels(), image.pixels() + 317 * 245), report};
   }

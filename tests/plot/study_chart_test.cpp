@@ -23,7 +23,7 @@ Study SyntheticStudy(double last_N) {
   study.x1 = 1;
   study.reference.y1 = 0.9188;
   study.reference.y2 = -0.468;
-  study.reference.error = 1e-18;
+  study.reference.error_bound = 1e-18;
   for (const MethodInfo& info : kMethods) {
     for (double N = 10; N <= last_N; N *= 2) {
       StudyRun run;
@@ -44,7 +44,7 @@ class StudyChartTest : public ::testing::TestWithParam<double> {};
 TEST_P(StudyChartTest, LabelsApartAndGuidesInsideTheFrame) {
   for (const auto& [width, height] : {std::pair{900, 600}, std::pair{360, 600}, std::pair{640, 300}}) {
     SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
-    const Chart chart = StudyChart(SyntheticStudy(GetParam()), width, height, EstimatedTextWidth);
+    const Chart chart = StudyChart(SyntheticStudy(GetParam()), {width, height}, EstimatedTextWidth);
     std::vector<ChartBox> ticks;
     std::vector<ChartBox> texts;
     int guides = 0;

@@ -63,6 +63,7 @@ class InputSweepTest : public QObject {
 
   MainWindow* form = nullptr;
   QStringList reports;
+  QStringList warnings;  // values past the pole: a line, then a warning
 
   QLineEdit* Box(const char* name) { return form->findChild<QLineEdit*>(QLatin1String(name)); }
   QStringList Lines() {
@@ -84,6 +85,7 @@ class InputSweepTest : public QObject {
     Box(field)->setText(text);
     const QStringList before = Lines();
     const int reports_before = reports.size();
+    const int warnings_before = warnings.size();
     form->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     const QStringList after = Lines();
     const QString what = QStringLiteral("%1 = \"%2\"").arg(QLatin1String(field), text.left(40));
@@ -94,6 +96,9 @@ class InputSweepTest : public QObject {
     QVERIFY2(new_line || reported, qPrintable("neither a line nor a report: " + what));
     QVERIFY2(reports.size() <= reports_before + 1, qPrintable("more than one report: " + what));
     if (reported) QVERIFY2(NamesAFailure(reports.last()), qPrintable(reports.last() + " for " + what));
+    // A warning only ever follows a new line.
+    QVERIFY2(warnings.size() == warnings_before || (new_line && warnings.size() == warnings_before + 1),
+             qPrintable("a warning without a line: " + what));
     QCOMPARE(QApplication::overrideCursor(), nullptr);
   }
 
@@ -105,6 +110,7 @@ class InputSweepTest : public QObject {
     // 512 MB for the tables: large step counts are refused before anything is allocated.
     form = new MainWindow([] { return std::uint64_t{576} << 20; });
     form->set_error_reporter([this](const QString& message) { reports << message; });
+    form->set_warning_reporter([this](const QString& message) { warnings << message; });
     form->show();
   }
   void cleanup() {

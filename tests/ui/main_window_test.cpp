@@ -116,6 +116,7 @@ class MainWindowTest : public QObject {
     reports.clear();
     form = new MainWindow;
     form->set_error_reporter([this](const QString& message) { reports << message; });
+    form->set_warning_reporter([this](const QString& message) { reports << "warning: " + message; });
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form));
   }

@@ -185,7 +185,7 @@ def main():
         chart = driver.execute_script(CANVAS_HASH, 'study-chart')
         # The same study against the work done: another chart, the same table.
         table = driver.find_element(By.ID, 'study-table').text
-        driver.find_element(By.CSS_SELECTOR, '#study-against option[value="1"]').click()
+        driver.find_element(By.CSS_SELECTOR, '#study-against option[value="evaluations"]').click()
         driver.find_element(By.ID, 'run-study').click()
         idle()
         check(driver.execute_script(CANVAS_HASH, 'study-chart') != chart, 'a chart against evaluations')
@@ -233,6 +233,16 @@ def main():
         press('2', '200', 3)
         check(lines()[-2] == good and '#' not in driver.current_url, 'back to the built-in system')
 
+        # The warning past the pole, decided from x1 at any N, as the command line gives it.
+        for x1, n, method in (('3', '10', 6), ('2.730593733', '100', 3), ('2.730593732514523', '100', 3)):
+            press(x1, n, method)
+            cli = subprocess.run([kavrin, '--x1', x1, '--steps', n, '--method', 'rk4g' if method == 6 else 'rk4'],
+                                 capture_output=True, text=True)
+            warning = cli.stderr.replace('kavrin: warning: ', 'Note: ').strip()
+            check(failure() == warning, 'x1 = %s, N = %s: %r against %r' % (x1, n, failure(), warning))
+
+        check_the_problem_shown(driver, url, press, lines, failure, kavrin)
+
         # No accessibility violation, on either tab.
 
         driver.execute_script(open(axe).read())
@@ -268,6 +278,58 @@ def main():
         server.shutdown()
     print('%d passed, %d failed' % (checks - failures, failures))
     return 1 if failures else 0
+
+
+def check_the_problem_shown(driver, url, press, lines, failure, kavrin):
+    """The page computes the system it shows: after a refused system, a
+    cancelled press, a system sent during a press that is then cancelled, and
+    a replaced worker, each press gives the command line's line for the
+    system in the title."""
+    def cli_line(f1, f2, y10, y20):
+        out = subprocess.run([kavrin, '--f1', f1, '--f2', f2, '--x0', '0', '--y10', y10, '--y20', y20, '--x1', '1',
+                              '--steps', '10', '--method', 'rk4'], check=True, capture_output=True, text=True).stdout
+        return out.split('\n')[1]
+
+    def use(f1, f2='-y1', y10='1', y20='0'):
+        driver.execute_script("""for (const [k, v] of Object.entries(arguments[0]))
+                                   document.getElementById('system-' + k).value = v;""",
+                              {'f1': f1, 'f2': f2, 'y10': y10, 'y20': y20, 'x0': '0'})
+        driver.find_element(By.ID, 'system-use').click()
+
+    def title():
+        return driver.find_element(By.ID, 'system-title').get_attribute('textContent')
+
+    def cancelled_press():
+        driver.execute_script("document.getElementById('x1').value = '1';"
+                              "document.getElementById('N').value = '40000000';")
+        driver.find_element(By.ID, 'calculate').click()
+        WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, 'press-cancel').is_displayed())
+
+    oscillator = cli_line('y2', '-y1', '1', '0')
+    driver.get(url + '#f1=y2&f2=-y1&x0=0&y10=1&y20=0')
+    WebDriverWait(driver, 30).until(lambda d: d.execute_script("return document.body.dataset.ready === 'true'"))
+    driver.find_element(By.ID, 'system-box').click()
+    use('y2+')
+    WebDriverWait(driver, 10).until(lambda d: d.find_element(By.ID, 'system-failure').text != '')
+    check(title() == "y1' = y2, y2' = -y1", 'the title after a refused system: ' + title())
+    cancelled_press()
+    driver.find_element(By.ID, 'press-cancel').click()
+    press('1', '10', 3)
+    check(lines()[-2] == oscillator, 'after a refused system and a Cancel: %r against %r' % (lines()[-2], oscillator))
+
+    # A system sent during a press, which is then cancelled, is used all the same.
+    cancelled_press()
+    use('y2', '-4*y1')
+    driver.find_element(By.ID, 'press-cancel').click()
+    WebDriverWait(driver, 10).until(lambda d: 'y2\' = -4*y1' in title())
+    press('1', '10', 3)
+    check(lines()[-2] == cli_line('y2', '-4*y1', '1', '0'), 'a system sent during a cancelled press: %r' % lines()[-2:])
+
+    # A worker replaced as after a failure: the fresh one gets the system on show.
+    driver.execute_script("engine.restart('replaced')")
+    press('1', '10', 3)
+    check(lines()[-2] == cli_line('y2', '-4*y1', '1', '0'), 'after a replaced worker: %r' % lines()[-2:])
+    check(failure() == '', 'no report after a replaced worker: ' + failure())
 
 
 def has_taskset():

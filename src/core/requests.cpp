@@ -1,0 +1,142 @@
+#include "core/requests.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/calculation.h"
+#include "core/number_text.h"
+#include "core/text.h"
+
+namespace kavrin {
+namespace {
+
+Failure Wrong(Field field, std::string text) {
+  Failure failure;
+  failure.kind = FailureKind::WrongInput;
+  failure.where.field = field;
+  failure.text = std::move(text);
+  return failure;
+}
+
+// The parts of a list between its commas.
+std::vector<std::string_view> Split(std::string_view text) {
+  std::vector<std::string_view> parts;
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = text.find(',', start);
+    parts.push_back(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start));
+    if (comma == std::string_view::npos) return parts;
+    start = comma + 1;
+  }
+}
+
+// One step count of a study, or why it is none.
+Outcome<double> StepCount(std::string_view part) {
+  const std::string quoted = QuotedInput(part);
+  const std::string too_large =
+      quoted + " is too large: a study takes at most " + std::to_string(kMaxSteps) + " steps.";
+  double n = 0;
+  if (Caught([&] { n = ReadNumber(part, "the step count"); })) return Wrong(Field::Steps, too_large);
+  const std::string as = IsPlainNumber(part) ? std::string() : " reads as " + PlainRoundTripText(n) + " and";
+  if (n < 1) return Wrong(Field::Steps, quoted + as + " is less than 1: a study takes 1 step or more.");
+  if (n != std::floor(n)) return Wrong(Field::Steps, quoted + as + " is not a whole number of steps.");
+  if (n > static_cast<double>(kMaxSteps)) return Wrong(Field::Steps, too_large);
+  return n;
+}
+
+// The steps of a doubling range "first..last".
+Outcome<std::vector<double>> StepRange(std::string_view text, std::size_t dots) {
+  const Outcome<double> first = StepCount(text.substr(0, dots));
+  if (!first.ok()) return first.failure();
+  const Outcome<double> last = StepCount(text.substr(dots + 2));
+  if (!last.ok()) return last.failure();
+  if (last.value() < first.value()) return Wrong(Field::Steps, "the range " + QuotedInput(text) + " runs backwards.");
+  std::vector<double> counts;
+  for (double n = first.value(); n <= last.value(); n *= 2) counts.push_back(n);
+  return counts;
+}
+
+}  // namespace
+
+std::string Choices(const std::vector<std::string_view>& names) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+    text += names[i];
+  }
+  return text;
+}
+
+Outcome<std::vector<Method>> ReadMethodList(std::string_view text, bool many) {
+  if (Trimmed(text).empty()) return Wrong(Field::Methods, "Choose at least one method.");
+  std::vector<Method> methods;
+  for (const std::string_view part : Split(text)) {
+    const std::string name = Lower(Trimmed(part));
+    const auto known = std::find_if(kMethods.begin(), kMethods.end(), [&](const MethodInfo& info) {
+      return name == Lower(info.id) || name == Lower(info.result_name);
+    });
+    if (known == kMethods.end()) {
+      std::vector<std::string_view> ids;
+      for (const MethodInfo& info : kMethods) ids.push_back(info.id);
+      return Wrong(Field::Methods, "unknown method '" + std::string(Trimmed(part)) + "' (use " + Choices(ids) + ")");
+    }
+    if (std::find(methods.begin(), methods.end(), known->method) == methods.end()) methods.push_back(known->method);
+  }
+  if (!many && methods.size() != 1) return Wrong(Field::Methods, "one calculation takes one method");
+  return methods;
+}
+
+std::string AllMethodIds() {
+  std::string ids;
+  for (const MethodInfo& info : kMethods) ids.append(ids.empty() ? "" : ",").append(info.id);
+  return ids;
+}
+
+Outcome<std::vector<double>> ReadStepList(std::string_view text) {
+  std::vector<double> counts;
+  if (const std::size_t dots = text.find(".."); dots != std::string_view::npos) {
+    Outcome<std::vector<double>> range = StepRange(text, dots);
+    if (!range.ok()) return range;
+    counts = std::move(range.value());
+  } else {
+    for (const std::string_view part : Split(text)) {
+      const Outcome<double> n = StepCount(part);
+      if (!n.ok()) return n.failure();
+      counts.push_back(n.value());
+    }
+  }
+  std::sort(counts.begin(), counts.end());
+  counts.erase(std::unique(counts.begin(), counts.end()), counts.end());
+  if (counts.size() > kMaxStepCounts) {
+    return Wrong(Field::Steps, QuotedInput(text) + " asks for " + std::to_string(counts.size()) +
+                                   " step counts; a study takes " + std::to_string(kMaxStepCounts) + " at most.");
+  }
+  return counts;
+}
+
+Outcome<Against> ReadAxis(std::string_view name) {
+  std::vector<std::string_view> names;
+  for (const AxisInfo& axis : kAxes) {
+    if (name == axis.name) return axis.against;
+    names.push_back(axis.name);
+  }
+  return Wrong(Field::Axis, "unknown axis '" + std::string(name) + "' (use " + Choices(names) + ")");
+}
+
+Outcome<StudyRequest> ReadStudyRequest(std::shared_ptr<const Problem> problem, const StudyTexts& texts) {
+  StudyRequest request;
+  request.problem = std::move(problem);
+  if (Caught([&] { request.x1 = ReadNumber(texts.x1); }))
+    return Wrong(Field::StudyX1, QuotedInput(texts.x1) + " is too large to compute with.");
+  Outcome<std::vector<double>> steps = ReadStepList(texts.steps);
+  if (!steps.ok()) return steps.failure();
+  request.steps = std::move(steps.value());
+  Outcome<std::vector<Method>> methods = ReadMethodList(texts.methods);
+  if (!methods.ok()) return methods.failure();
+  request.methods = std::move(methods.value());
+  const Outcome<Against> against = ReadAxis(texts.against);
+  if (!against.ok()) return against.failure();
+  request.against = against.value();
+  return request;
+}
+
+}  // namespace kavrin

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/failure.h"
+#include "core/study.h"
+#include "ode/method_table.h"
+
+// Requests read from the texts a face collects, once, the same way for every
+// face: the defaults each input starts from, lists of methods and step
+// counts, names of axes, and whole study requests.
+namespace kavrin {
+
+// What the inputs hold before the user types: a press and a study.
+inline constexpr char kDefaultX1[] = "0.1";
+inline constexpr char kDefaultN[] = "1";
+inline constexpr char kDefaultStudyX1[] = "1";
+inline constexpr char kDefaultStudySteps[] = "10..10240";
+
+// "a, b or c", for the choices a report lists.
+std::string Choices(const std::vector<std::string_view>& names);
+
+// Methods by their ids or result names, in any case, separated by commas;
+// each once, in the order given. With `many` false, exactly one.
+Outcome<std::vector<Method>> ReadMethodList(std::string_view text, bool many = true);
+
+// Every method, in the table's order, as ReadMethodList reads them.
+std::string AllMethodIds();
+
+// Step counts: a list "20,40,80" or a doubling range "10..10240", each
+// element read as the window reads N ("1 000" is 1000) and a whole number
+// from 1 to the most steps a calculation takes; sorted, without repeats, at
+// most kMaxStepCounts.
+Outcome<std::vector<double>> ReadStepList(std::string_view text);
+
+// What a study's chart sets the error against, by its name.
+Outcome<Against> ReadAxis(std::string_view name);
+
+// The study's inputs as a face collects them.
+struct StudyTexts {
+  std::string x1 = kDefaultStudyX1;
+  std::string steps = kDefaultStudySteps;
+  std::string methods = AllMethodIds();  // ids or result names, separated by commas
+  std::string against = "steps";         // an axis's name
+};
+
+// Reads them for `problem`: x1 as the window reads numbers, the step counts,
+// the methods and the axis. A wrong text is a failure naming its field.
+Outcome<StudyRequest> ReadStudyRequest(std::shared_ptr<const Problem> problem, const StudyTexts& texts);
+
+}  // namespace kavrin
