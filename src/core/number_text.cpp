@@ -350,27 +350,11 @@ bool IsPlainNumber(std::string_view text) {
   return i == text.size();
 }
 
-double ReadNumber(std::string_view text, std::string_view noun, Field field) {
-  const Reading reading{text, noun, field};
-  Cursor cursor(text);
+namespace {
 
-  if (cursor.Peek() == '&') {
-    cursor.Advance();
-    const char base = cursor.Peek();
-    if (base == 'H' || base == 'h' || base == 'O' || base == 'o') {
-      cursor.Advance();
-      return ReadWholeNumber(cursor, base == 'H' || base == 'h', reading);
-    }
-    return 0.0;
-  }
-
-  bool negative = false;
-  if (cursor.Peek() == '+' || cursor.Peek() == '-') {
-    negative = cursor.Peek() == '-';
-    cursor.Advance();
-  }
-
-  // The mantissa, without the blanks, as from_chars reads it.
+// Digits with at most one ".", without the blanks, as from_chars reads them;
+// empty when there is no digit.
+std::string ReadMantissa(Cursor& cursor) {
   std::string number;
   bool has_digit = false;
   bool has_point = false;
@@ -380,45 +364,69 @@ double ReadNumber(std::string_view text, std::string_view noun, Field field) {
     number += c;
     cursor.Advance();
   }
-  if (!has_digit) return 0.0;
+  return has_digit ? number : std::string();
+}
 
-  // The exponent counts only when at least one digit follows its letter.
-  std::int64_t exponent = 0;
-  if (const char e = cursor.Peek(); e == 'E' || e == 'e' || e == 'D' || e == 'd') {
-    const std::size_t before = cursor.Position();
+// E or D (either case), a sign and digits, saturated far beyond any double;
+// it counts only when at least one digit follows its letter, else 0.
+std::int64_t ReadExponent(Cursor& cursor) {
+  const char e = cursor.Peek();
+  if (e != 'E' && e != 'e' && e != 'D' && e != 'd') return 0;
+  const std::size_t before = cursor.Position();
+  cursor.Advance();
+  bool negative = false;
+  if (cursor.Peek() == '+' || cursor.Peek() == '-') {
+    negative = cursor.Peek() == '-';
     cursor.Advance();
-    bool exponent_negative = false;
-    if (cursor.Peek() == '+' || cursor.Peek() == '-') {
-      exponent_negative = cursor.Peek() == '-';
-      cursor.Advance();
-    }
-    bool exponent_digit = false;
-    for (char c = cursor.Peek(); IsDigit(c); c = cursor.Peek()) {
-      exponent_digit = true;
-      // Saturate: far beyond any double, and the sum with the digit count stays small.
-      if (exponent < 1'000'000'000) exponent = exponent * 10 + (c - '0');
-      cursor.Advance();
-    }
-    if (exponent_digit) {
-      if (exponent_negative) exponent = -exponent;
-    } else {
-      cursor.Restore(before);
-    }
   }
+  std::int64_t exponent = 0;
+  bool digit = false;
+  for (char c = cursor.Peek(); IsDigit(c); c = cursor.Peek()) {
+    digit = true;
+    // Saturate: the sum with the digit count stays small.
+    if (exponent < 1'000'000'000) exponent = exponent * 10 + (c - '0');
+    cursor.Advance();
+  }
+  if (!digit) cursor.Restore(before);
+  return negative ? -exponent : exponent;
+}
 
-  number += 'e';
-  number += std::to_string(exponent);
+// The decimal exponent of the first significant digit of mantissa * 10^exponent,
+// to tell a number too large from one too small.
+std::int64_t Magnitude(const std::string& mantissa, std::int64_t exponent) {
+  const std::size_t point = mantissa.find('.');
+  const auto whole = static_cast<std::int64_t>(point == std::string::npos ? mantissa.size() : point);
+  const auto first = static_cast<std::int64_t>(mantissa.find_first_of("123456789"));
+  return (first < whole ? whole - first - 1 : whole - first) + exponent;
+}
+
+}  // namespace
+
+double ReadNumber(std::string_view text, std::string_view noun, Field field) {
+  const Reading reading{text, noun, field};
+  Cursor cursor(text);
+  if (cursor.Peek() == '&') {
+    cursor.Advance();
+    const char base = cursor.Peek();
+    if (base == 'H' || base == 'h' || base == 'O' || base == 'o') {
+      cursor.Advance();
+      return ReadWholeNumber(cursor, base == 'H' || base == 'h', reading);
+    }
+    return 0.0;
+  }
+  bool negative = false;
+  if (cursor.Peek() == '+' || cursor.Peek() == '-') {
+    negative = cursor.Peek() == '-';
+    cursor.Advance();
+  }
+  const std::string mantissa = ReadMantissa(cursor);
+  if (mantissa.empty()) return 0.0;
+  const std::int64_t exponent = ReadExponent(cursor);
+  const std::string number = mantissa + "e" + std::to_string(exponent);
   double value = 0.0;
   if (FromChars(number.data(), number.data() + number.size(), value).out_of_range) {
-    // Out of range is either too large or too small: find the decimal
-    // exponent of the first significant digit to tell which.
-    const std::size_t point = number.find('.');
-    const std::size_t first = number.find_first_of("123456789");
-    const std::int64_t int_digits = static_cast<std::int64_t>(point == std::string::npos ? number.find('e') : point);
-    const std::int64_t position = static_cast<std::int64_t>(first);
-    const std::int64_t magnitude =
-        (position < int_digits ? int_digits - position - 1 : int_digits - position) + exponent;
-    if (magnitude >= 0) ThrowTooLarge(reading);
+    // Out of range is either too large or too small.
+    if (Magnitude(mantissa, exponent) >= 0) ThrowTooLarge(reading);
     value = 0.0;
   }
   return negative ? -value : value;

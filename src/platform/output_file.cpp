@@ -133,43 +133,52 @@ void OutputFile::Discard() noexcept {
   m_temp.clear();
 }
 
-bool OutputFile::Open() {
-  // Follow the name through its links, looking for a descriptor's name at
-  // each step, to what it finally names.
-  std::string path = m_path;
-  struct stat info {};
-  bool exists = false;
+// Follows the name through its links, looking for a descriptor's name at
+// each step, to what it finally names: a descriptor the process has (then
+// borrowed), or a path that exists (`info` tells what it is) or not yet.
+OutputFile::Resolved OutputFile::Unresolved(const char* what) {
+  Fail(what);
+  return Resolved::Failed;
+}
+
+OutputFile::Resolved OutputFile::Resolve(std::string& path, struct stat& info) {
   for (int links = 0;; ++links) {
     const int descriptor = NamedDescriptor(path);
     if (descriptor >= 0) {
       const int flags = fcntl(descriptor, F_GETFL);
-      if (flags == -1) return Fail("no such descriptor");
+      if (flags == -1) return Unresolved("no such descriptor");
       if ((flags & O_ACCMODE) == O_RDONLY) {
         errno = EBADF;
-        return Fail("the descriptor is open for reading only");
+        return Unresolved("the descriptor is open for reading only");
       }
       m_fd = descriptor;
       m_borrowed = true;
-      return true;
+      return Resolved::Descriptor;
     }
     if (lstat(path.c_str(), &info) != 0) {
-      if (errno != ENOENT) return Fail("cannot look at it");
-      break;  // a new file (perhaps the target of a dangling link)
+      if (errno != ENOENT) return Unresolved("cannot look at it");
+      return Resolved::New;  // a new file (perhaps the target of a dangling link)
     }
-    if (!S_ISLNK(info.st_mode)) {
-      exists = true;
-      break;
-    }
+    if (!S_ISLNK(info.st_mode)) return Resolved::Existing;
     if (links == kMaxLinks) {
       errno = ELOOP;
-      return Fail("too many links");
+      return Unresolved("too many links");
     }
     std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
     const ssize_t length = readlink(path.c_str(), link.data(), link.size());
-    if (length < 0) return Fail("cannot read the link");
+    if (length < 0) return Unresolved("cannot read the link");
     link.resize(static_cast<std::size_t>(length));
     path = link.front() == '/' ? link : Folder(path).append("/").append(link);
   }
+}
+
+bool OutputFile::Open() {
+  std::string path = m_path;
+  struct stat info {};
+  const Resolved resolved = Resolve(path, info);
+  if (resolved == Resolved::Failed) return false;
+  if (resolved == Resolved::Descriptor) return true;
+  const bool exists = resolved == Resolved::Existing;
   if (exists && S_ISDIR(info.st_mode)) {
     errno = EISDIR;
     return Fail("it is a folder");
@@ -179,7 +188,6 @@ bool OutputFile::Open() {
     m_fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     return m_fd >= 0 ? true : Fail("cannot open it");
   }
-
   m_replace = true;
   m_target = path;
   if (exists) {
@@ -188,6 +196,11 @@ bool OutputFile::Open() {
     m_owner = info.st_uid;
     m_group = info.st_gid;
   }
+  return OpenTemporary(path);
+}
+
+// The temporary file in the destination's folder.
+bool OutputFile::OpenTemporary(const std::string& path) {
   const std::string folder = Folder(path);
 #if defined(O_TMPFILE)
   // A file without a name until it is complete: nothing is left behind if

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+struct stat;
+
 namespace kavrin {
 
 // A file the program writes, named by the bytes the user gave.
@@ -42,8 +44,14 @@ class OutputFile {
   const std::string& error() const noexcept { return m_error; }
 
  private:
+  enum class Resolved { Failed, Descriptor, Existing, New };
   bool Fail(const char* what);
   void Discard() noexcept;
+#if !defined(_WIN32)
+  Resolved Resolve(std::string& path, struct stat& info);
+  Resolved Unresolved(const char* what);
+  bool OpenTemporary(const std::string& path);
+#endif
 
   std::string m_path;    // as the user gave it
   std::string m_target;  // the regular file to replace, links followed
