@@ -91,7 +91,7 @@ void KavrinMarch(benchmark::State& state, kavrin::Method method) {
 
 // The built-in system typed as text, compiled into a program.
 const kavrin::TypedSystem& TypedBuiltIn() {
-  static const auto own = kavrin::ReadSystem({"y1*y2 + x", "x*y2 + y1", "0", "1", "-1"}).value();
+  static const auto own = kavrin::ReadSystem(kavrin::BuiltInSystemTexts()).value();
   return own->system;
 }
 

@@ -18,6 +18,7 @@
 #include "core/calculation.h"
 #include "core/failure.h"
 #include "core/number_text.h"
+#include "core/text.h"
 #include "plot/graphic.h"
 #include "plot/raster_image.h"
 
@@ -99,7 +100,7 @@ void CheckReader(const std::string& text) {
   }
   // Blanks, tabs and line feeds are ignored wherever they stand.
   std::string packed = text;
-  packed.erase(std::remove_if(packed.begin(), packed.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n'; }),
+  packed.erase(std::remove_if(packed.begin(), packed.end(), kavrin::IsBlank),
                packed.end());
   try {
     const double again = kavrin::ReadNumber(packed);

@@ -305,7 +305,8 @@ async function runStudy() {
   try {
     // The chart fits the room the page has for it.
     const answer = await engine.ask('study', {x1: $('study-x1').value, steps: $('study-steps').value, methods,
-                                              against: $('study-against').value, width: $('study').clientWidth || 900},
+                                              against: $('study-against').value,
+                                              width: $('study').clientWidth || hello.chartSize.width},
                                     (count, total) => { bar.max = total; bar.value = count; });
     $('study-failure').textContent = answer.failure ? answer.failure.message : '';
     if (!answer.failure) {
@@ -373,6 +374,9 @@ function label() {
   $('N').value = hello.defaults.n;
   $('study-x1').value = hello.defaults.studyX1;
   $('study-steps').value = hello.defaults.studySteps;
+  $('steps-help').textContent = hello.stepListHelp;
+  $('study-chart').width = hello.chartSize.width;
+  $('study-chart').height = hello.chartSize.height;
   for (const axis of hello.axes) $('study-against').append(new Option(axis.caption, axis.name));
   methodChoices($('methods'), 'radio', 'method');
   methodChoices($('study-methods'), 'checkbox', 'study-method');

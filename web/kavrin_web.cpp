@@ -18,10 +18,11 @@
 #include "plot/raster_image.h"
 #include "plot/study_chart.h"
 
-// The page's measure of a text in the chart's font (an OffscreenCanvas in the
-// worker), or -1 where it has none.
-EM_JS(double, kv_text_width, (const char* text, double size),
-      { return Module.measureText ? Module.measureText(UTF8ToString(text), size) : -1; });
+// The page's measure of a text in a font (an OffscreenCanvas in the worker),
+// or -1 where it has none.
+EM_JS(double, kv_text_width, (const char* text, double size, const char* family), {
+  return Module.measureText ? Module.measureText(UTF8ToString(text), size, UTF8ToString(family)) : -1;
+});
 
 // Tells the page how far a study has come.
 EM_JS(void, kv_progress, (double done, double total), {
@@ -44,7 +45,7 @@ Page& ThePage() {
 
 double TextWidth(std::string_view text, double size) {
   const std::string copy(text);
-  const double width = kv_text_width(copy.c_str(), size);
+  const double width = kv_text_width(copy.c_str(), size, kChartFont);
   return width >= 0 ? width : EstimatedTextWidth(text, size);
 }
 
@@ -98,6 +99,9 @@ std::string Hello() {
       .Text("startCaption", kStartGroupCaption)
       .Texts("startLabels", labels)
       .Text("help", EquationLanguageHelp())
+      .Text("stepListHelp", kStepListHelp)
+      .Raw("chartSize",
+           JsonWriter().Number("width", kSavedChartSize.width).Number("height", kSavedChartSize.height).Done())
       .Raw("problem", ProblemJson(*BuiltInProblem()))
       .Done();
 }

@@ -9,8 +9,8 @@ importScripts('kavrin.js');
 
 // Measures texts in the chart's font, as the page's canvas draws them.
 const measuring = new OffscreenCanvas(1, 1).getContext('2d');
-function measureText(text, size) {
-  measuring.font = size + 'px "DejaVu Sans", sans-serif';
+function measureText(text, size, family) {
+  measuring.font = size + 'px "' + family + '", sans-serif';
   return measuring.measureText(text).width;
 }
 

@@ -30,6 +30,9 @@ Outcome<std::vector<Method>> ReadMethodList(std::string_view text, bool many = t
 // Every method, in the table's order, as ReadMethodList reads them.
 std::string AllMethodIds();
 
+// What a list of step counts may be, for the help beside it.
+inline constexpr char kStepListHelp[] = "a list such as 20,40,80 or a doubling range such as 10..10240";
+
 // Step counts: a list "20,40,80" or a doubling range "10..10240", each
 // element read as the window reads N ("1 000" is 1000) and a whole number
 // from 1 to the most steps a calculation takes; sorted, without repeats, at

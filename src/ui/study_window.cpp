@@ -104,7 +104,9 @@ void StudyWindow::BuildInputs(QHBoxLayout* top, const QString& x1) {
   m_steps_edit = new QLineEdit(QString::fromLatin1(kDefaultStudySteps), this);
   m_steps_edit->setObjectName(QStringLiteral("StudySteps"));
   m_steps_edit->setAccessibleName(QStringLiteral("Numbers of steps N"));
-  m_steps_edit->setToolTip(QStringLiteral("A list such as 20,40,80 or a doubling range such as 10..10240"));
+  QString help = QString::fromLatin1(kStepListHelp);
+  help[0] = help[0].toUpper();
+  m_steps_edit->setToolTip(help);
   m_steps_edit->setAccessibleDescription(m_steps_edit->toolTip());
   inputs->addRow(QStringLiteral("N ="), m_steps_edit);
   m_against = new QComboBox(this);
@@ -285,8 +287,8 @@ void StudyWindow::SaveTable() {
   const QString path = m_choose_file(QStringLiteral("Save table as CSV"), QStringLiteral("CSV table (*.csv)"),
                                      QStringLiteral("study.csv"));
   if (path.isEmpty()) return;
-  const QString failure = SaveBytes(path, StudyReport(*m_study, ReportFormat::Csv));
-  if (!failure.isEmpty()) m_report_error(failure);
+  if (const std::optional<Failure> failure = SaveBytes(path, StudyReport(*m_study, ReportFormat::Csv)))
+    m_report_error(Report(*failure));
 }
 
 void StudyWindow::SaveChart() {
@@ -299,8 +301,9 @@ void StudyWindow::SaveChart() {
   const bool svg = path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
   const QByteArray bytes =
       svg ? ChartSvg(chart, QString::fromLatin1(kStudyChartTitle)) : ChartPng(chart, devicePixelRatioF());
-  const QString failure = SaveBytes(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-  if (!failure.isEmpty()) m_report_error(failure);
+  if (const std::optional<Failure> failure =
+          SaveBytes(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
+    m_report_error(Report(*failure));
 }
 
 }  // namespace kavrin
