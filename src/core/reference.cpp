@@ -300,10 +300,9 @@ Reference Solve(const Expansion& expand, const State<double>& start, double x1, 
   Real y1(0), y2(0), c1(0), c2(0);
   // Where either integration stops, so does the reference.
   if (!Integrate<Real>(expand, start, {settings.fine_order, settings.fine_tolerance}, x1, y1, y2, r.reached) ||
-      !Integrate<Real>(expand, start, {settings.coarse_order, settings.coarse_tolerance}, x1, c1, c2, r.reached)) {
-    r.error_bound = HUGE_VAL;
+      !Integrate<Real>(expand, start, {settings.coarse_order, settings.coarse_tolerance}, x1, c1, c2, r.reached))
     return r;
-  }
+  r.reached_x1 = true;
 
   r.y1 = Long(y1);
   r.y2 = Long(y2);
@@ -317,7 +316,7 @@ Reference Solve(const Expansion& expand, const State<double>& start, double x1, 
 
 }  // namespace
 
-bool Reference::valid() const { return std::isfinite(error_bound); }
+bool Reference::valid() const { return reached_x1 && std::isfinite(error_bound); }
 
 const char* ReferenceArithmetic() { return std::is_same_v<Quad, DoubleDouble> ? "106-bit double-double" : "113-bit"; }
 
@@ -332,6 +331,11 @@ Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSett
   typed.fine_tolerance = std::max(settings.fine_tolerance, 1e-21L);
   typed.coarse_tolerance = std::max(settings.coarse_tolerance, 1e-18L);
   return Solve<long double>(TypedExpansion(system.system.program), system.system.start, x1, typed);
+}
+
+bool TypedSeries(const OwnSystem& system, long double x, long double y1, long double y2, int order,
+                 std::vector<long double>& a, std::vector<long double>& b) {
+  return TypedExpansion(system.system.program)(x, y1, y2, order, a, b);
 }
 
 }  // namespace kavrin

@@ -1,20 +1,24 @@
 #pragma once
 
+#include <vector>
+
 namespace kavrin {
 
 // The solution at x1 from an integration independent of the seven methods: a
 // Taylor series of high order, in the widest arithmetic at hand (113 bits
 // where the compiler has them, else double-double), with steps chosen by the
 // series' own radius of convergence and each confirmed by two half steps.
-// `error_bound` bounds its distance from the true solution: twice the distance to
-// a second integration of lower order with its own steps, plus the
-// arithmetic's rounding. It is infinite when the solution cannot be
-// continued to x1; `reached` then says how far it could be.
+// `error_bound` bounds its distance from the true solution: twice the
+// distance to a second integration of lower order with its own steps, plus
+// the arithmetic's rounding. Where the solution cannot be continued to x1,
+// `reached` says how far it could be, and there is no reference.
 struct Reference {
   long double y1 = 0;
   long double y2 = 0;
   double error_bound = 0;
   double reached = 0;
+  bool reached_x1 = false;
+  // There is a reference: both integrations reached x1, with a finite bound.
   bool valid() const;
 };
 
@@ -37,5 +41,11 @@ struct OwnSystem;
 // differentiation of its equations, in long double; at a kink (abs) the
 // series starts anew.
 Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings = {});
+
+// The Taylor coefficients of y1 and y2 of an own system about (x, y1, y2),
+// 0 to `order`, which the reference sums; false where the series cannot be
+// formed there (a function outside its domain, a division by zero).
+bool TypedSeries(const OwnSystem& system, long double x, long double y1, long double y2, int order,
+                 std::vector<long double>& a, std::vector<long double>& b);
 
 }  // namespace kavrin

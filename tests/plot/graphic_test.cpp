@@ -327,35 +327,56 @@ TEST(RasterImageWithoutPixels, DrawsNothing) {
 // Curves drawn by several threads, each into a layer of its own, give the
 // pixels of drawing in order, and an overflow partway the same pixels and
 // report; for real runs and for synthetic curves that cross at every step.
-struct ParallelCase {
+// Synthetic curves instead of a march, of `points` points.
+enum class Shape {
+  March,     // the calculation's tables
+  Crossing,  // curves that cross at every step
+  Slow,      // smooth curves that cross a few times, x monotone
+  Zigzag,    // x going back and forth
+};
+
+struct PlotCase {
   const char* name;
   std::string x1, N;
   Method method;
-  double crossing;     // > 0: synthetic curves instead, crossing with this amplitude
-  double overflow_at;  // > 0: y2 at this fraction of the steps becomes 1e39
+  Shape shape = Shape::March;
+  std::size_t points = 20001;
+  double overflow_at = 0;  // > 0: y2 at this fraction of the steps becomes 1e39
 };
 
-void PrintTo(const ParallelCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PlotCase& c, std::ostream* os) { *os << c.name; }
 
-class ParallelPlotTest : public ::testing::TestWithParam<ParallelCase> {
+// Draws every segment by itself, in order: the picture every faster way of
+// drawing must give.
+class SegmentBySegment : public RasterImage {
+ public:
+  using RasterImage::RasterImage;
+  void Curves(const double* x, const double* y1, const double* y2, std::size_t points, Rgb first,
+              Rgb second) override {
+    DrawingSurface::Curves(x, y1, y2, points, first, second);
+  }
+};
+
+class FastPlotTest : public ::testing::TestWithParam<PlotCase> {
  protected:
   Calculation calc{[] { return std::uint64_t{1} << 40; }};
   SolutionTables synthetic;
 
   const SolutionTables& Tables(double& N, double& x1) {
-    const ParallelCase& c = GetParam();
-    if (c.crossing == 0) {
+    const PlotCase& c = GetParam();
+    if (c.shape == Shape::March) {
       calc.Calculate({"0", "1", "-1", c.x1, c.N}, c.method, ".");
       N = calc.N();
       x1 = calc.x1();
       return calc.tables();
     }
-    const std::size_t n = 20000;
+    const std::size_t n = c.points - 1;
     synthetic.Reset(n + 2);
     for (std::size_t i = 0; i <= n; ++i) {
-      synthetic.x_data()[i] = i / static_cast<double>(n);
-      synthetic.y1_data()[i] = c.crossing * std::sin(i * 0.37);
-      synthetic.y2_data()[i] = c.crossing * std::cos(i * 0.41);
+      const double t = static_cast<double>(i) / static_cast<double>(n);
+      synthetic.x_data()[i] = c.shape == Shape::Zigzag ? t + (i % 2 == 0 ? 0.0 : 0.003) : t;
+      synthetic.y1_data()[i] = c.shape == Shape::Crossing ? std::sin(i * 0.37) : std::sin(t * 9);
+      synthetic.y2_data()[i] = c.shape == Shape::Crossing ? std::cos(i * 0.41) : std::cos(t * 7);
     }
     if (c.overflow_at > 0) synthetic.y2_data()[static_cast<std::size_t>(n * c.overflow_at)] = 1e39;
     synthetic.set_filled(n + 1);
@@ -364,43 +385,48 @@ class ParallelPlotTest : public ::testing::TestWithParam<ParallelCase> {
     return synthetic;
   }
 
-  // The picture and the report (empty when none) with the given threads.
-  std::pair<std::vector<std::uint32_t>, std::string> Draw(unsigned threads) {
+  // The picture and the report (empty when none), drawn with the given
+  // threads, or segment by segment.
+  std::pair<std::vector<std::uint32_t>, std::string> Draw(unsigned threads, bool segment_by_segment = false) {
     double N = 0, x1 = 0;
     const SolutionTables& t = Tables(N, x1);
-    RasterImage image(Rgb{255, 255, 192});
+    RasterImage fast(Rgb{255, 255, 192});
+    SegmentBySegment plain(Rgb{255, 255, 192});
+    RasterImage& image = segment_by_segment ? plain : fast;
     image.Resize(317, 245);
     image.set_threads(threads);
-    std::string report;
-    try {
-      Graphic(N, t, x1, image);
-    } catch (const Failure& failure) {
-      report = Describe(failure).c_str();
-    }
-    return {std::vector<std::uint32_t>(image.pixels(), image.pixels() + 317 * 245), report};
+    const std::optional<Failure> failure = Caught([&] { Graphic(N, t, x1, image); });
+    return {std::vector<std::uint32_t>(image.pixels(), image.pixels() + 317 * 245),
+            failure ? Describe(*failure) : std::string()};
   }
 };
 
-TEST_P(ParallelPlotTest, EqualsDrawingInOrder) {
-  const auto in_order = Draw(1);
+// On any number of threads, in shares or column by column, the pixels and
+// the report are those of drawing every segment in order.
+TEST_P(FastPlotTest, EqualsDrawingEverySegmentInOrder) {
+  const auto in_order = Draw(1, true);
   EXPECT_EQ(!in_order.second.empty(), GetParam().overflow_at > 0) << in_order.second;
-  for (const unsigned threads : {2u, 4u}) {
-    const auto parallel = Draw(threads);
-    EXPECT_EQ(parallel.second, in_order.second) << threads << " threads";
-    EXPECT_TRUE(parallel.first == in_order.first) << threads << " threads";
+  for (const unsigned threads : {1u, 2u, 4u}) {
+    const auto fast = Draw(threads);
+    EXPECT_EQ(fast.second, in_order.second) << threads << " threads";
+    EXPECT_TRUE(fast.first == in_order.first) << threads << " threads";
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ParallelPlotTest,
-                         ::testing::Values(ParallelCase{"WorkedExample", "0.1", "1", Method::Euler, 0, 0},
-                                           ParallelCase{"Backward", "-1", "20", Method::EulerMP, 0, 0},
-                                           ParallelCase{"MillionSteps", "2", "1e6", Method::RK4, 0, 0},
-                                           ParallelCase{"CrossingAtEveryStep", "", "", Method::Euler, 1, 0},
-                                           ParallelCase{"OverflowInTheLastShare", "", "", Method::Euler, 1, 0.9},
-                                           ParallelCase{"OverflowInTheFirstShare", "", "", Method::Euler, 1, 0.1}),
-                         [](const ::testing::TestParamInfo<ParallelCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FastPlotTest,
+    ::testing::Values(PlotCase{"WorkedExample", "0.1", "1", Method::Euler},
+                      PlotCase{"Backward", "-1", "20", Method::EulerMP},
+                      PlotCase{"MillionSteps", "2", "1e6", Method::RK4},
+                      PlotCase{"MillionStepsBackward", "-1.3", "1e6", Method::RK4},
+                      PlotCase{"CrossingAtEveryStep", "", "", Method::Euler, Shape::Crossing},
+                      PlotCase{"CrossingInEveryColumn", "", "", Method::Euler, Shape::Crossing, 1000001},
+                      PlotCase{"CrossingSometimes", "", "", Method::Euler, Shape::Slow, 1000001},
+                      PlotCase{"ZigzagX", "", "", Method::Euler, Shape::Zigzag, 1000001},
+                      PlotCase{"OverflowInTheLastShare", "", "", Method::Euler, Shape::Crossing, 20001, 0.9},
+                      PlotCase{"OverflowInTheFirstShare", "", "", Method::Euler, Shape::Crossing, 20001, 0.1},
+                      PlotCase{"OverflowAmongColumns", "", "", Method::Euler, Shape::Slow, 1000001, 0.5}),
+    [](const ::testing::TestParamInfo<PlotCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kavrin
