@@ -162,11 +162,9 @@ std::string_view OptionName(Field field) {
   return {};
 }
 
-// A wrong option: the report names it; the caller adds the usage hint.
-struct UsageError {
-  std::string message;
-};
-[[noreturn]] void Wrong(const Failure& failure) { throw UsageError{Describe(failure, OptionName)}; }
+// A wrong option or text: its report names it; RunCommandLine adds the usage hint.
+[[noreturn]] void Wrong(const Failure& failure) { throw failure; }
+[[noreturn]] void WrongOption(const std::string& text) { throw Failure{FailureKind::WrongInput, {}, {}, text, {}}; }
 
 // An argument named in a report: a long one cut, so that a wrong argument of
 // any length gives a short report.
@@ -203,7 +201,7 @@ void ParseLong(const std::vector<std::string>& arguments, std::size_t& i, Option
   const std::size_t equals = argument.find('=');
   const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
   if (name == "compare") {
-    if (equals != std::string::npos) throw UsageError{"--compare takes no value"};
+    if (equals != std::string::npos) WrongOption("--compare takes no value");
     options.compare = true;
   } else if (TakesValue(name)) {
     if (equals != std::string::npos) {
@@ -211,10 +209,10 @@ void ParseLong(const std::vector<std::string>& arguments, std::size_t& i, Option
     } else if (i + 1 < arguments.size()) {
       options.values[name] = arguments[++i];
     } else {
-      throw UsageError{"--" + name + " needs a value"};
+      WrongOption("--" + name + " needs a value");
     }
   } else {
-    throw UsageError{"unknown option '" + Named(argument.substr(0, equals)) + "'"};
+    WrongOption("unknown option '" + Named(argument.substr(0, equals)) + "'");
   }
 }
 
@@ -229,8 +227,8 @@ Options Parse(const std::vector<std::string>& arguments) {
     } else if (argument == "-v" || argument == "--version") {
       options.version = true;
     } else if (argument.rfind("--", 0) != 0 || argument == "--") {
-      if (argument.size() > 1 && argument[0] == '-') throw UsageError{"unknown option '" + Named(argument) + "'"};
-      throw UsageError{"unexpected argument '" + Named(argument) + "'"};
+      if (argument.size() > 1 && argument[0] == '-') WrongOption("unknown option '" + Named(argument) + "'");
+      WrongOption("unexpected argument '" + Named(argument) + "'");
     } else {
       ParseLong(arguments, i, options);
     }
@@ -256,9 +254,9 @@ int FileFailed(const Failure& failure, std::ostream& err) {
 void UseSystem(const Options& options, Session& session) {
   const bool own = options.has("f1") || options.has("f2");
   for (const char* start : {"x0", "y10", "y20"})
-    if (!own && options.has(start)) throw UsageError{std::string("--") + start + " goes with --f1 and --f2"};
+    if (!own && options.has(start)) WrongOption(std::string("--") + start + " goes with --f1 and --f2");
   if (!own) return;
-  if (!options.has("f1") || !options.has("f2")) throw UsageError{"--f1 and --f2 go together"};
+  if (!options.has("f1") || !options.has("f2")) WrongOption("--f1 and --f2 go together");
   const SystemTexts& builtin = BuiltInSystemTexts();
   if (const std::optional<Failure> failure =
           session.Accept({options.values.at("f1"), options.values.at("f2"), options.value("x0", builtin.x0),
@@ -350,7 +348,7 @@ int Compare(const Options& options, std::ostream& out, std::ostream& err) {
   const std::string chart = options.value("plot", "");
   const std::string ending = Lower(chart.size() >= 4 ? std::string_view(chart).substr(chart.size() - 4) : chart);
   if (options.has("plot") && ending != ".svg" && ending != ".png")
-    throw UsageError{"--plot: '" + Named(chart) + "' must end in .svg or .png"};
+    WrongOption("--plot: '" + Named(chart) + "' must end in .svg or .png");
 
   const Study study = RunStudy(request);
   if (!chart.empty()) {
@@ -380,12 +378,18 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     }
     const bool study = options.compare || options.has("plot");
     if (study && options.has("table"))
-      throw UsageError{"--table writes one calculation's solution; it does not go with --compare"};
-    if (!study && options.has("format")) throw UsageError{"--format goes with --compare"};
-    if (!study && options.has("against")) throw UsageError{"--against goes with --compare"};
+      WrongOption("--table writes one calculation's solution; it does not go with --compare");
+    if (!study && options.has("format")) WrongOption("--format goes with --compare");
+    if (!study && options.has("against")) WrongOption("--against goes with --compare");
     return study ? Compare(options, out, err) : OneCalculation(options, out, err);
-  } catch (const UsageError& error) {
-    err << kProgram << ": " << error.message << '\n' << kHint << '\n';
+  } catch (const Failure& failure) {
+    // Wrong options and texts: the usage hint and status 2; anything else
+    // that stopped the run: its report and status 1.
+    if (failure.kind != FailureKind::WrongInput) {
+      err << Describe(failure) << '\n';
+      return 1;
+    }
+    err << kProgram << ": " << Describe(failure, OptionName) << '\n' << kHint << '\n';
     return 2;
   }
 }

@@ -338,8 +338,7 @@ void MainWindow::SaveResults() {
   const QString path = m_choose_file(QStringLiteral("Save the results as CSV"), QStringLiteral("CSV table (*.csv)"),
                                      QStringLiteral("results.csv"));
   if (path.isEmpty()) return;
-  const QString failure = SaveBytes(path, m_session.ResultsCsv());
-  if (!failure.isEmpty()) m_report_error(failure);
+  if (const std::optional<Failure> failure = SaveBytes(path, m_session.ResultsCsv())) m_report_error(Report(*failure));
 }
 
 std::string MainWindow::PictureSvg(const QString& path) {
@@ -376,8 +375,7 @@ void MainWindow::SavePicture() {
     m_picture->image().save(&buffer, "PNG");
     bytes.assign(png.constData(), static_cast<std::size_t>(png.size()));
   }
-  const QString failure = SaveBytes(path, bytes);
-  if (!failure.isEmpty()) m_report_error(failure);
+  if (const std::optional<Failure> failure = SaveBytes(path, bytes)) m_report_error(Report(*failure));
 }
 
 SystemDialog* MainWindow::ChooseSystem() {

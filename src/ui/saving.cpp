@@ -22,10 +22,9 @@ QString AskForFile(QWidget* parent, const QString& title, const QString& filter,
   return QFileDialog::getSaveFileName(parent, title, name, filter);
 }
 
-QString SaveBytes(const QString& path, std::string_view bytes) {
+std::optional<Failure> SaveBytes(const QString& path, std::string_view bytes) {
   // The file's name as the system spells it.
-  const std::optional<Failure> failure = WriteFile(QFile::encodeName(path).toStdString(), bytes);
-  return failure ? Report(*failure) : QString();
+  return WriteFile(QFile::encodeName(path).toStdString(), bytes);
 }
 
 QString Report(const Failure& failure) { return QString::fromStdString(Describe(failure)); }

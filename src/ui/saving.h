@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,8 +17,8 @@ namespace kavrin {
 QString AskForFile(QWidget* parent, const QString& title, const QString& filter, const QString& name);
 
 // Writes the bytes to the file through the checked writer, whole or not at
-// all; returns an empty text or the report ("cannot write x.csv: ...").
-QString SaveBytes(const QString& path, std::string_view bytes);
+// all; the failure, if any, names the file ("cannot write x.csv: ...").
+std::optional<Failure> SaveBytes(const QString& path, std::string_view bytes);
 
 // A failure as the windows word it.
 QString Report(const Failure& failure);
