@@ -44,6 +44,7 @@ class SegmentBySegment : public kavrin::RasterImage {
   using RasterImage::RasterImage;
   void Curves(const double* x, const double* y1, const double* y2, std::size_t points, kavrin::Rgb first,
               kavrin::Rgb second) override {
+    // NOLINTNEXTLINE(bugprone-parent-virtual-call): the plain way, which the image's own must match
     DrawingSurface::Curves(x, y1, y2, points, first, second);
   }
 };
@@ -100,8 +101,7 @@ void CheckReader(const std::string& text) {
   }
   // Blanks, tabs and line feeds are ignored wherever they stand.
   std::string packed = text;
-  packed.erase(std::remove_if(packed.begin(), packed.end(), kavrin::IsBlank),
-               packed.end());
+  packed.erase(std::remove_if(packed.begin(), packed.end(), kavrin::IsBlank), packed.end());
   try {
     const double again = kavrin::ReadNumber(packed);
     CHECK(!overflow && std::memcmp(&again, &value, sizeof value) == 0);

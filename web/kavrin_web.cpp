@@ -20,9 +20,8 @@
 
 // The page's measure of a text in a font (an OffscreenCanvas in the worker),
 // or -1 where it has none.
-EM_JS(double, kv_text_width, (const char* text, double size, const char* family), {
-  return Module.measureText ? Module.measureText(UTF8ToString(text), size, UTF8ToString(family)) : -1;
-});
+EM_JS(double, kv_text_width, (const char* text, double size, const char* family),
+      { return Module.measureText ? Module.measureText(UTF8ToString(text), size, UTF8ToString(family)) : -1; });
 
 // Tells the page how far a study has come.
 EM_JS(void, kv_progress, (double done, double total), {

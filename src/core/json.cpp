@@ -262,6 +262,7 @@ JsonWriter& JsonWriter::Boolean(std::string_view name, bool value) {
 
 JsonWriter& JsonWriter::Texts(std::string_view name, const std::vector<std::string>& values) {
   std::vector<std::string> quoted;
+  quoted.reserve(values.size());
   for (const std::string& value : values) quoted.push_back(JsonQuoted(value));
   Name(name).m_out += JsonList(quoted);
   return *this;

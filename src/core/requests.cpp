@@ -76,6 +76,7 @@ Outcome<std::vector<Method>> ReadMethodList(std::string_view text, bool many) {
     });
     if (known == kMethods.end()) {
       std::vector<std::string_view> ids;
+      ids.reserve(kMethods.size());
       for (const MethodInfo& info : kMethods) ids.push_back(info.id);
       return Wrong(Field::Methods, "unknown method '" + std::string(Trimmed(part)) + "' (use " + Choices(ids) + ")");
     }

@@ -62,10 +62,14 @@ struct Target {
 // Past a pole every press ends in a warning, or in an overflow whose advice
 // names the pole; before it, in neither, whatever N.
 TEST(Singularities, TheWarningIsDecidedFromX1AtAnyN) {
-  const Target targets[] = {{BuiltInSystem::kPoleAhead.below, false}, {BuiltInSystem::kPoleAhead.above, true},
-                            {2.7305937327, true},  {3, true},
-                            {2.7, false},          {BuiltInSystem::kPoleBehind.above, false},
-                            {BuiltInSystem::kPoleBehind.below, true}, {-1.35887632099, true},
+  const Target targets[] = {{BuiltInSystem::kPoleAhead.below, false},
+                            {BuiltInSystem::kPoleAhead.above, true},
+                            {2.7305937327, true},
+                            {3, true},
+                            {2.7, false},
+                            {BuiltInSystem::kPoleBehind.above, false},
+                            {BuiltInSystem::kPoleBehind.below, true},
+                            {-1.35887632099, true},
                             {-2, true}};
   Session session = MakeSession();
   for (const Target& t : targets) {
@@ -77,7 +81,7 @@ TEST(Singularities, TheWarningIsDecidedFromX1AtAnyN) {
       if (!press.warning.empty()) {
         // The pole and x1 read the right way round.
         const double pole = NumberAfter(press.warning, "x \xE2\x89\x88 ");
-        EXPECT_EQ(pole < t.x1, t.x1 > 0) << press.warning;
+        EXPECT_EQ(pole<t.x1, t.x1> 0) << press.warning;
         EXPECT_EQ(NumberAfter(press.warning, "before x1 = "), t.x1) << press.warning;
       }
     }
@@ -87,9 +91,9 @@ TEST(Singularities, TheWarningIsDecidedFromX1AtAnyN) {
 // A step count that stops short of x1 decides from where its last step ends.
 TEST(Singularities, AFractionalStepCountDecidesFromItsLastStep) {
   Session session = MakeSession();
-  EXPECT_EQ(Press(session, 3, "2.5").warning, "");    // two steps of 1.2 end at 2.4
-  EXPECT_EQ(Press(session, 3, "0.5").warning, "");    // no step: the start
-  EXPECT_NE(Press(session, 3, "10.5").warning, "");   // ten steps of 0.2857 end at 2.857
+  EXPECT_EQ(Press(session, 3, "2.5").warning, "");   // two steps of 1.2 end at 2.4
+  EXPECT_EQ(Press(session, 3, "0.5").warning, "");   // no step: the start
+  EXPECT_NE(Press(session, 3, "10.5").warning, "");  // ten steps of 0.2857 end at 2.857
 }
 
 TEST(Session, ARefusedSystemChangesNothing) {
@@ -113,21 +117,23 @@ TEST(Session, ARefusedSystemChangesNothing) {
 // and lists of strings; anything else is refused with where it went wrong,
 // and nothing nested however deeply takes the reader down.
 TEST(Json, RequestsReadAsThePageWritesThem) {
-  const Outcome<JsonObject> read = JsonObject::Parse(
-      R"({"op":"press","x1":"2\u00001","n":"\u00e9\ud83d\ude00\"\\\/\t","method":["rk4","rkf"],)"
-      R"("width":-1.5e2,"ok":true,"nested":{"a":[1,{"b":null}]}})");
+  const Outcome<JsonObject> read =
+      JsonObject::Parse(R"({"op":"press","x1":"2\u00001","n":"\u00e9\ud83d\ude00\"\\\/\t","method":["rk4","rkf"],)"
+                        R"("width":-1.5e2,"ok":true,"nested":{"a":[1,{"b":null}]}})");
   ASSERT_TRUE(read.ok()) << Describe(read.failure());
   const JsonObject& o = read.value();
   EXPECT_EQ(o.Text("op"), "press");
-  EXPECT_EQ(o.Text("x1"), std::string("2\0" "1", 3));
+  EXPECT_EQ(o.Text("x1"), std::string("2\0"
+                                      "1",
+                                      3));
   EXPECT_EQ(o.Text("n"), "\xC3\xA9\xF0\x9F\x98\x80\"\\/\t");
   EXPECT_EQ(o.Texts("method"), (std::vector<std::string>{"rk4", "rkf"}));
   EXPECT_EQ(o.Number("width"), -150);
   EXPECT_FALSE(o.Text("width"));
   EXPECT_TRUE(o.Has("nested") && o.Has("ok"));
-  for (const std::string& wrong : {std::string("{\"a\":"), std::string("{\"a\":\"b}"), std::string("{} x"),
-                                   std::string("[1]"), std::string("{\"a\":\"\\q\"}"),
-                                   "{\"a\":" + std::string(100000, '[') + "}"}) {
+  for (const std::string& wrong :
+       {std::string("{\"a\":"), std::string("{\"a\":\"b}"), std::string("{} x"), std::string("[1]"),
+        std::string("{\"a\":\"\\q\"}"), "{\"a\":" + std::string(100000, '[') + "}"}) {
     const Outcome<JsonObject> refused = JsonObject::Parse(wrong);
     ASSERT_FALSE(refused.ok()) << wrong.substr(0, 20);
     EXPECT_NE(refused.failure().text.find(" at byte "), std::string::npos) << refused.failure().text;

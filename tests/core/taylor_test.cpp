@@ -49,7 +49,7 @@ std::vector<long double> RecurrenceCoefficients(const std::string& expression) {
   std::vector<long double> y1, y2;
   EXPECT_TRUE(TypedSeries(*own.value(), 0, 0, 0, kOrder + 1, y1, y2)) << expression;
   std::vector<long double> f(kOrder + 1);
-  for (int k = 0; k <= kOrder && static_cast<std::size_t>(k + 1) < y1.size(); ++k) f[k] = (k + 1) * y1[k + 1];
+  for (std::size_t k = 0; k < f.size() && k + 1 < y1.size(); ++k) f[k] = static_cast<long double>(k + 1) * y1[k + 1];
   return f;
 }
 
@@ -83,12 +83,12 @@ struct Twin {
 };
 const std::map<std::string, Twin>& Twins() {
   static const std::map<std::string, Twin> twins = {
-      {"sin", {std::sin<long double>, 0.3L, 2}},     {"cos", {std::cos<long double>, 0.3L, 2}},
-      {"tan", {std::tan<long double>, 0.3L, 0.8L}},  {"asin", {std::asin<long double>, 0.3L, 0.5L}},
+      {"sin", {std::sin<long double>, 0.3L, 2}},      {"cos", {std::cos<long double>, 0.3L, 2}},
+      {"tan", {std::tan<long double>, 0.3L, 0.8L}},   {"asin", {std::asin<long double>, 0.3L, 0.5L}},
       {"acos", {std::acos<long double>, 0.3L, 0.5L}}, {"atan", {std::atan<long double>, 0.3L, 0.7L}},
-      {"sinh", {std::sinh<long double>, 0.3L, 2}},   {"cosh", {std::cosh<long double>, 0.3L, 2}},
-      {"tanh", {std::tanh<long double>, 0.3L, 1}},   {"exp", {std::exp<long double>, 0.3L, 2}},
-      {"log", {std::log<long double>, 1.3L, 0.9L}},  {"sqrt", {std::sqrt<long double>, 1.3L, 0.9L}},
+      {"sinh", {std::sinh<long double>, 0.3L, 2}},    {"cosh", {std::cosh<long double>, 0.3L, 2}},
+      {"tanh", {std::tanh<long double>, 0.3L, 1}},    {"exp", {std::exp<long double>, 0.3L, 2}},
+      {"log", {std::log<long double>, 1.3L, 0.9L}},   {"sqrt", {std::sqrt<long double>, 1.3L, 0.9L}},
   };
   return twins;
 }
@@ -115,8 +115,7 @@ TEST(TaylorRecurrences, DivisionAndPowersMeetCauchysIntegral) {
       {"(0.3 + 0.7*x)^5", [](Complex z) { return std::pow(0.3L + 0.7L * z, 5); }, 2},
       {"(1.3 + 0.7*x)^-3", [](Complex z) { return std::pow(1.3L + 0.7L * z, -3); }, 0.9L},
       {"(1.3 + 0.7*x)^2.5", [](Complex z) { return std::pow(1.3L + 0.7L * z, Complex(2.5L)); }, 0.9L},
-      {"(1.3 + 0.7*x)^(0.5 + x)",
-       [](Complex z) { return std::exp((0.5L + z) * std::log(1.3L + 0.7L * z)); }, 0.9L},
+      {"(1.3 + 0.7*x)^(0.5 + x)", [](Complex z) { return std::exp((0.5L + z) * std::log(1.3L + 0.7L * z)); }, 0.9L},
       {"sin(x)*exp(x)/(2 - x)", [](Complex z) { return std::sin(z) * std::exp(z) / (2.0L - z); }, 1},
   };
   for (const Case& c : cases) ExpectSameSeries(c);
