@@ -370,6 +370,7 @@ function label() {
   $('start-caption').textContent = hello.startCaption;
   document.querySelectorAll('[data-start]').forEach((e) => { e.textContent = hello.startLabels[e.dataset.start]; });
   $('system-help').prepend(hello.help + ' ');
+  $('system-help').title = hello.functions;
   $('x1').value = hello.defaults.x1;
   $('N').value = hello.defaults.n;
   $('study-x1').value = hello.defaults.studyX1;

@@ -98,6 +98,7 @@ std::string Hello() {
       .Text("startCaption", kStartGroupCaption)
       .Texts("startLabels", labels)
       .Text("help", EquationLanguageHelp())
+      .Text("functions", FunctionGlossary())
       .Text("stepListHelp", kStepListHelp)
       .Raw("chartSize",
            JsonWriter().Number("width", kSavedChartSize.width).Number("height", kSavedChartSize.height).Done())

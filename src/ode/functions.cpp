@@ -199,6 +199,15 @@ const FunctionRow* FunctionNamed(std::string_view name) {
   return found == kTable.end() ? nullptr : &*found;
 }
 
+std::string FunctionGlossary() {
+  std::string glossary;
+  for (const FunctionRow& f : kTable) {
+    glossary.append(glossary.empty() ? "" : "\n").append(f.name).append(f.arity == 2 ? "(a, b): " : "(a): ");
+    glossary.append(f.help);
+  }
+  return glossary;
+}
+
 std::string FunctionNames() {
   std::string names;
   for (const FunctionRow& f : kTable) names.append(names.empty() ? "" : " ").append(f.name);

@@ -73,4 +73,7 @@ const FunctionRow* FunctionNamed(std::string_view name);
 // The names, each followed by a blank but the last: "sin cos tan ... abs".
 std::string FunctionNames();
 
+// Each function with what it is, one a line: "sin(a): sine".
+std::string FunctionGlossary();
+
 }  // namespace kavrin

@@ -349,11 +349,17 @@ bool PaintByColumns(const Pixels& image, const ViewTransform& view, const double
   std::vector<ColumnRun> runs;
   if (!FindColumnRuns(view, image.width, x, points, runs)) return false;
   const bool forward = x[points - 1] >= x[0];
-  // Consecutive runs per thread, about as many points each.
+  // Consecutive runs per thread, about as many points each, chosen before
+  // any thread starts: each thread touches its own runs only.
+  std::vector<std::size_t> shares(threads + 1, runs.size());
+  for (unsigned t = 0; t < threads; ++t) {
+    const std::size_t from = points * t / threads;
+    shares[t] = static_cast<std::size_t>(
+        std::find_if(runs.begin(), runs.end(), [from](const ColumnRun& run) { return run.first >= from; }) -
+        runs.begin());
+  }
   RunShares(threads, [&](unsigned t) {
-    const std::size_t from = points * t / threads, to = points * (t + 1) / threads;
-    for (ColumnRun& run : runs)
-      if (run.first >= from && run.first < to) ScanRun(run, x, y1, y2, forward);
+    for (std::size_t r = shares[t]; r < shares[t + 1]; ++r) ScanRun(runs[r], x, y1, y2, forward);
   });
   ColumnPainter painter(image, view, x, y1, y2);
   if (!painter.Plan(runs, points)) return false;

@@ -41,6 +41,7 @@ SystemDialog::SystemDialog(Session& session, QWidget* parent) : QDialog(parent),
   palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
   m_report->setPalette(palette);
   auto* help = new QLabel(QString::fromStdString(EquationLanguageHelp()), this);
+  help->setToolTip(QString::fromStdString(FunctionGlossary()));
   help->setWordWrap(true);
 
   auto* form = new QFormLayout;
