@@ -128,7 +128,7 @@ void Calculation::Calculate(const InputTexts& texts, Method method, std::string_
   MarchAndShow({x0, y1_0, y2_0}, h, method, decimal_separator, problem);
   const auto last = static_cast<std::int64_t>(m_N >= 1 ? std::floor(m_N) : 0);
   m_records.push_back({texts.x1, texts.N, x1, m_N, h, method, m_tables.x(last), m_tables.y1(last), m_tables.y2(last),
-                       problem.Description()});
+                       problem.Description(), m_warning});
 }
 
 void Calculation::SizeTables() {

@@ -40,7 +40,8 @@ struct ResultRecord {
   double x = 0;
   double y1 = 0;
   double y2 = 0;
-  std::string system;  // "built-in", or the own system's description
+  std::string system;   // "built-in", or the own system's description
+  std::string warning;  // the values lie past a singularity: why they are not a solution
 };
 
 // The records as CSV, RFC 4180: the header x1_text,N_text,x1,N,h,method,x,

@@ -270,8 +270,10 @@ void MainWindow::ShowPress(const PressResult& press) {
       const ResultRecord& r = records.back();
       QString h = QString::fromStdString(PlainRoundTripText(r.h));
       h.replace(QLatin1Char('.'), separator);
-      item->setToolTip(QStringLiteral("N = %1, h = %2, %3")
-                           .arg(QString::fromStdString(r.N_text), h, FromUtf8(Info(r.method).result_name)));
+      QString tip = QStringLiteral("N = %1, h = %2, %3")
+                        .arg(QString::fromStdString(r.N_text), h, FromUtf8(Info(r.method).result_name));
+      if (!r.warning.empty()) tip += QStringLiteral("\n") + QString::fromStdString(r.warning);
+      item->setToolTip(tip);
     }
   }
   if (m_results->count() > 0) m_results->scrollToBottom();
