@@ -1,5 +1,6 @@
 #include "platform/output_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -82,6 +83,8 @@ bool OutputFile::Commit() {
 
 void ReportOversizedWrites() {}
 
+bool IsTerminal(int fd) { return _isatty(fd) != 0; }
+
 #else
 
 namespace {
@@ -115,11 +118,18 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A name in `folder` that nothing has yet, for the temporary file.
+// A name in `folder` that nothing has yet, for the temporary file: the
+// base name between a dot and a dot and eight random characters, the base
+// cut (at a character's start) where the whole would be longer than the
+// folder's names may be.
 std::string TempName(const std::string& folder, const std::string& base) {
   static thread_local std::mt19937_64 random(std::random_device{}() ^ static_cast<std::uint64_t>(getpid()));
   static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  std::string name = folder + "/." + base + ".";
+  const long longest = pathconf(folder.c_str(), _PC_NAME_MAX);
+  const std::size_t room = (longest > 0 ? static_cast<std::size_t>(longest) : 255) - 10;
+  std::size_t cut = std::min(base.size(), room);
+  while (cut > 0 && cut < base.size() && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+  std::string name = folder + "/." + base.substr(0, cut) + ".";
   for (int i = 0; i < 8; ++i) name += digits[random() % 36];
   return name;
 }
@@ -188,14 +198,24 @@ bool OutputFile::Open() {
     m_fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     return m_fd >= 0 ? true : Fail("cannot open it");
   }
-  m_replace = true;
-  m_target = path;
   if (exists) {
+    // A file the user may not write is not replaced, as the shell's ">"
+    // would not write it.
+    if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return Fail("cannot open it for writing");
+    // A file with other names is written in place, as ">" would, so that
+    // every name sees the new contents.
+    if (info.st_nlink > 1) {
+      m_fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+      m_sync = true;
+      return m_fd >= 0 ? true : Fail("cannot open it");
+    }
     m_keep_mode = true;
     m_mode = info.st_mode & 07777;
     m_owner = info.st_uid;
     m_group = info.st_gid;
   }
+  m_replace = true;
+  m_target = path;
   return OpenTemporary(path);
 }
 
@@ -244,15 +264,17 @@ bool OutputFile::Commit() {
     return true;
   }
   if (!m_replace) {
+    if (m_sync && fsync(m_fd) != 0 && errno != EINVAL) return Fail("flush failed");
     const int fd = std::exchange(m_fd, -1);
     return close(fd) == 0 ? true : Fail("close failed");
   }
   // On the disk before it takes the old file's place.
   if (fsync(m_fd) != 0 && errno != EINVAL) return Fail("flush failed");
   if (m_keep_mode) {
-    // As root, the file keeps its owner too; elsewhere that cannot change.
-    if (geteuid() == 0 && fchown(m_fd, m_owner, m_group) != 0) {
-      // Not a failure: the file is whole, only its owner is root's now.
+    // The file keeps its owner as root, and its group where the user belongs
+    // to it.
+    if (fchown(m_fd, geteuid() == 0 ? m_owner : static_cast<uid_t>(-1), m_group) != 0) {
+      // Not a failure: the file is whole, only its owner or group is the user's now.
     }
     if (fchmod(m_fd, m_mode) != 0) return Fail("cannot set its permissions");
   }
@@ -278,6 +300,8 @@ bool OutputFile::Commit() {
 }
 
 void ReportOversizedWrites() { std::signal(SIGXFSZ, SIG_IGN); }
+
+bool IsTerminal(int fd) { return isatty(fd) != 0; }
 
 #endif
 

@@ -20,10 +20,13 @@ namespace kavrin {
 //   FIFO) is opened and written in place, never replaced.
 // - A regular file, or a new one, is written to a temporary file in the
 //   same folder and put in place by a rename only when every write, the
-//   flush to the disk and the close succeeded: whole or not at all. A
-//   replaced file keeps its permission bits; a new one gets 0666 less the
-//   umask. A symbolic link is followed and the file it names replaced, so
-//   the link stays a link.
+//   flush to the disk and the close succeeded: whole or not at all. A file
+//   the user may not write (as the shell's ">" would not) is refused. A
+//   replaced file keeps its permission bits, and its owner and group where
+//   the process may set them; a new one gets 0666 less the umask. A
+//   symbolic link is followed and the file it names replaced, so the link
+//   stays a link. A file with more than one hard link is written in place,
+//   as ">" would, so that every name sees the new contents: not atomically.
 // - A folder is an error.
 // Every failure is reported as "cannot write NAME: REASON", the reason in
 // the system's words ("No space left on device"); the old file is then
@@ -59,6 +62,7 @@ class OutputFile {
   int m_fd = -1;
   bool m_borrowed = false;  // a descriptor of the process's own: not closed
   bool m_replace = false;   // a regular file, put in place by a rename
+  bool m_sync = false;      // a regular file written in place, flushed to the disk
   bool m_unnamed = false;   // the temporary file has no name yet (O_TMPFILE)
   unsigned m_mode = 0;      // permission bits of the file replaced
   bool m_keep_mode = false;
@@ -103,5 +107,8 @@ std::string StandardOutputFailure(const std::streambuf* buffer);
 // Makes a write beyond the file-size limit (ulimit -f) fail with "File too
 // large" instead of ending the process, so that it can be reported.
 void ReportOversizedWrites();
+
+// Whether a descriptor is a terminal, where a person watches.
+bool IsTerminal(int fd);
 
 }  // namespace kavrin
