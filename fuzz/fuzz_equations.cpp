@@ -26,6 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(read.failure().kind == kavrin::FailureKind::WrongInput && !kavrin::Describe(read.failure()).empty());
     return 0;
   }
+  // No control character but a tab gets into an accepted equation.
+  for (const std::string* text : {&texts.f1, &texts.f2})
+    for (const char c : *text) CHECK(static_cast<unsigned char>(c) >= 0x20 ? c != 0x7F : c == '\t');
   const kavrin::Problem& problem = *read.value();
   if (problem.own != nullptr) {
     const kavrin::OwnSystem& own = *problem.own;

@@ -195,6 +195,16 @@ void Calculation::ThrowMarchFailure(std::size_t failed, double h, Method method,
   const std::optional<Fault> fault =
       problem.own != nullptr ? StepFault(*problem.own, method, before, h) : std::optional<Fault>();
   if (fault && fault->kind != FailureKind::Overflow) {
+    // At the start itself no target point can help.
+    if (const std::optional<Fault> at_start = failed == 1 ? PointFault(*problem.own, before) : std::nullopt) {
+      throw Failure{
+          at_start->kind,
+          where,
+          {},
+          "the equations meet " + at_start->what + " at the start itself, x0 = " + PlainRoundTripText(before.x) +
+              ", y1(0) = " + PlainRoundTripText(before.y1) + ", y2(0) = " + PlainRoundTripText(before.y2) + ".",
+          "Enter another start x0, y1(0), y2(0), one where the equations are defined."};
+    }
     throw Failure{fault->kind,
                   where,
                   {},

@@ -1,6 +1,7 @@
 #include "core/equation.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -51,6 +52,7 @@ class Parser {
       : m_text(text), m_program(program), m_equation(equation) {}
 
   std::uint16_t Equation() {
+    RefuseControlCharacters();
     Skip();
     if (m_pos == m_text.size()) throw ParseError{"the equation is empty"};
     const std::uint16_t slot = Sum();
@@ -63,6 +65,19 @@ class Parser {
   }
 
  private:
+  // A control character (a NUL, a line break; a tab is a blank) has no
+  // place in an equation, and would hide what follows it in a report.
+  void RefuseControlCharacters() const {
+    for (std::size_t i = 0; i < m_text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(m_text[i]);
+      if ((c < 0x20 && c != '\t') || c == 0x7F) {
+        char code[8];
+        std::snprintf(code, sizeof code, "U+%04X", c);
+        Throw(std::string("a control character (") + code + ")", i);
+      }
+    }
+  }
+
   // Columns count characters from 1, not the bytes of their UTF-8 encoding.
   std::size_t ColumnNumber(std::size_t pos) const { return CodePoints(m_text.substr(0, pos)) + 1; }
   std::string Column(std::size_t pos) const { return std::to_string(ColumnNumber(pos)); }
@@ -82,7 +97,7 @@ class Parser {
     } else {
       end = pos + CharacterStart(m_text.substr(pos), 1);
     }
-    return std::string("'").append(m_text.substr(pos, end - pos)).append("'");
+    return Excerpt(m_text.substr(pos, end - pos));
   }
   void Skip() {
     while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || m_text[m_pos] == '\t')) ++m_pos;
@@ -233,8 +248,8 @@ class Parser {
     double value = 0;
     long double wide = 0;
     if (!ReadPlainNumber(literal, value, wide))
-      ThrowAt("'" + literal + "' at column " + Column(at) + " is not a number", at);
-    if (!std::isfinite(value)) ThrowAt("'" + literal + "' at column " + Column(at) + " is too large", at);
+      ThrowAt(Excerpt(literal) + " at column " + Column(at) + " is not a number", at);
+    if (!std::isfinite(value)) ThrowAt(Excerpt(literal) + " at column " + Column(at) + " is too large", at);
     return Constant(value, wide, at);
   }
 
@@ -250,7 +265,7 @@ class Parser {
     if (name == "pi") return Constant(static_cast<double>(kPi), kPi, at);
     if (name == "e") return Constant(static_cast<double>(kE), kE, at);
     const FunctionRow* row = FunctionNamed(name);
-    if (row == nullptr) Throw("unknown name '" + name + "'", at);
+    if (row == nullptr) Throw("unknown name " + Excerpt(name), at);
     return Call(*row, at);
   }
 
@@ -366,6 +381,15 @@ Outcome<std::shared_ptr<const OwnSystem>> ReadSystem(const SystemTexts& texts) {
       failure->kind = FailureKind::WrongInput;
       return *failure;
     }
+    // Nor one that reads as something other than it shows ("0,5" reads as 0).
+    if (!IsPlainNumber(*start.text)) {
+      return Failure{FailureKind::WrongInput,
+                     {start.field},
+                     PlainRoundTripText(*start.value),
+                     std::string(start.noun) + " " + QuotedInput(*start.text) + " is not a plain number: it reads as " +
+                         PlainRoundTripText(*start.value) + ".",
+                     "Enter digits with \".\" as the decimal point, and an exponent if need be: 0.5, -2, 1e-3."};
+    }
   }
   return std::shared_ptr<const OwnSystem>(std::move(own));
 }
@@ -415,6 +439,12 @@ std::optional<Fault> StepFault(const OwnSystem& system, Method method, const Sta
   std::optional<Fault> fault;
   const Watcher watcher{system.system.program, fault};
   WithStep(method, [&](auto step) { return decltype(step)::Step(watcher, start, h); });
+  return fault;
+}
+
+std::optional<Fault> PointFault(const OwnSystem& system, const State<double>& point) {
+  std::optional<Fault> fault;
+  Watcher{system.system.program, fault}(point.x, point.y1, point.y2);
   return fault;
 }
 

@@ -66,4 +66,7 @@ struct Fault {
 };
 std::optional<Fault> StepFault(const OwnSystem& system, Method method, const State<double>& start, double h);
 
+// The same of the equations at a point itself, where a step starts.
+std::optional<Fault> PointFault(const OwnSystem& system, const State<double>& point);
+
 }  // namespace kavrin

@@ -78,7 +78,7 @@ Outcome<std::vector<Method>> ReadMethodList(std::string_view text, bool many) {
       std::vector<std::string_view> ids;
       ids.reserve(kMethods.size());
       for (const MethodInfo& info : kMethods) ids.push_back(info.id);
-      return Wrong(Field::Methods, "unknown method '" + std::string(Trimmed(part)) + "' (use " + Choices(ids) + ")");
+      return Wrong(Field::Methods, "unknown method " + Excerpt(Trimmed(part)) + " (use " + Choices(ids) + ")");
     }
     if (std::find(methods.begin(), methods.end(), known->method) == methods.end()) methods.push_back(known->method);
   }
@@ -120,7 +120,7 @@ Outcome<Against> ReadAxis(std::string_view name) {
     if (name == axis.name) return axis.against;
     names.push_back(axis.name);
   }
-  return Wrong(Field::Axis, "unknown axis '" + std::string(name) + "' (use " + Choices(names) + ")");
+  return Wrong(Field::Axis, "unknown axis " + Excerpt(name) + " (use " + Choices(names) + ")");
 }
 
 Outcome<StudyRequest> ReadStudyRequest(std::shared_ptr<const Problem> problem, const StudyTexts& texts) {

@@ -55,6 +55,15 @@ std::string JsonQuoted(std::string_view text) {
   return out + '"';
 }
 
+std::string Excerpt(std::string_view text) {
+  constexpr std::size_t kWhole = 80;
+  constexpr std::size_t kShown = 64;
+  const std::size_t characters = CodePoints(text);
+  if (characters <= kWhole) return "'" + std::string(text) + "'";
+  return "'" + std::string(text.substr(0, CharacterStart(text, kShown))) + "...' (" + std::to_string(characters) +
+         " characters)";
+}
+
 std::string Padded(std::string_view text, std::size_t width, bool left_aligned) {
   const std::size_t columns = CodePoints(text);
   const std::string pad(columns < width ? width - columns : 0, ' ');

@@ -27,6 +27,10 @@ std::string Lower(std::string_view text);
 // control character escaped, other bytes as they are.
 std::string JsonQuoted(std::string_view text);
 
+// A typed text in single quotes for a report: whole up to 80 characters,
+// else its first 64, "...", and its length: '--xxx...' (131072 characters).
+std::string Excerpt(std::string_view text);
+
 // The text padded with blanks to `width` characters, on the right
 // (left-aligned) or the left.
 std::string Padded(std::string_view text, std::size_t width, bool left_aligned);

@@ -6,15 +6,19 @@
 
 #include <cmath>
 #include <string>
+#include <string_view>
 
 #include "core/calculation.h"
 #include "core/equation.h"
 #include "core/problem.h"
 #include "core/reference.h"
 #include "core/study.h"
+#include "core/study_report.h"
 
 namespace kavrin {
 namespace {
+
+using namespace std::string_view_literals;
 
 std::shared_ptr<const Problem> Own(const std::string& f1, const std::string& f2, const std::string& y10,
                                    const std::string& y20, const std::string& x0 = "0") {
@@ -48,7 +52,7 @@ TEST(OwnSystem, TheBuiltInSystemTypedMarchesBitForBit) {
 }
 
 struct WrongText {
-  const char* f1;
+  std::string_view f1;
   const char* report;
 };
 
@@ -67,13 +71,18 @@ TEST(OwnSystem, WrongTextsAreReportedAtTheirPlace) {
       {"x # 2", "f1: missing an operator before '#' at column 3"},
       {"\xC3\xA9 + x", "f1: unexpected '\xC3\xA9' at column 1"},
       {"x + \xC3\xA9z", "f1: unexpected '\xC3\xA9' at column 5"},
+      {"y2\0+1000*y1"sv, "f1: a control character (U+0000) at column 3"},
+      {"y2 +\x1b[2J", "f1: a control character (U+001B) at column 5"},
   };
-  for (const WrongText& c : cases) EXPECT_EQ(ReportOf({c.f1, "y1", "0", "1", "0"}), c.report) << c.f1;
+  for (const WrongText& c : cases) EXPECT_EQ(ReportOf({std::string(c.f1), "y1", "0", "1", "0"}), c.report) << c.f1;
   // Each failure names its equation and column for the face to point at.
   const Outcome<std::shared_ptr<const OwnSystem>> wrong = ReadSystem({"y1", "y1*y2 + z", "0", "1", "0"});
   ASSERT_FALSE(wrong.ok());
   EXPECT_EQ(wrong.failure().where.field, Field::F2);
   EXPECT_EQ(wrong.failure().where.column, 9);
+  EXPECT_EQ(ReportOf({"y2", "y1", "0,5", "1", "0"}),
+            "the start x0 \"0,5\" is not a plain number: it reads as 0. Enter digits with \".\" as the decimal "
+            "point, and an exponent if need be: 0.5, -2, 1e-3.");
   EXPECT_EQ(ReportOf({"y2", "y1", "0", "1e999", "0"}),
             "the initial value y1(0) \"1e999\" is too large to compute with: numbers must lie between -1.8E+308 "
             "and 1.8E+308. Enter a smaller number.");
@@ -105,6 +114,15 @@ TEST(OwnSystem, ADomainFailureNamesTheFunctionTheStepAndX) {
   EXPECT_EQ(Describe(*failure),
             "Domain error: the equations meet sqrt of -0.5, outside its domain (f1, column 1) in step 4, which "
             "starts at x = 1.5. Enter a target point x1 before that, or another start.");
+  // At the start itself, the advice is about the start.
+  const auto at_start = Own("log(x)", "0", "1", "-1");
+  const std::optional<Failure> there =
+      Caught([&] { calc.Calculate(PressTexts(*at_start, "1", "2"), Method::Euler, ".", *at_start); });
+  ASSERT_TRUE(there);
+  EXPECT_EQ(Describe(*there),
+            "Domain error: the equations meet log of 0, outside its domain (f1, column 1) at the start itself, "
+            "x0 = 0, y1(0) = 1, y2(0) = -1. Enter another start x0, y1(0), y2(0), one where the equations are "
+            "defined.");
 }
 
 // The reference of a typed system by automatic differentiation against
@@ -157,6 +175,27 @@ TEST(OwnSystem, TheStudyOfAnOscillatorFindsEveryOrder) {
     ASSERT_TRUE(run.order) << Info(run.method).id << " " << run.N;
     EXPECT_NEAR(*run.order, Info(run.method).order, 0.15) << Info(run.method).id << " " << run.N;
   }
+}
+
+// A short equation whose series needs ever smaller steps: the reference gives
+// up within its budget, the progress moving as it works, and the study marks
+// its runs and says why.
+TEST(OwnSystem, AReferenceThatWouldTakeTooLongStopsWithinItsBudget) {
+  StudyRequest request;
+  std::string stiff = "-1e20*y1";
+  for (int i = 0; i < 150; ++i) stiff += "+0*y1";
+  request.problem = Own("y2", stiff, "1", "-1");
+  request.x1 = 1;
+  request.steps = {10};
+  request.methods = {Method::Euler};
+  std::vector<std::size_t> told;
+  StudyProgress progress;
+  progress.tell = [&told](std::size_t done, std::size_t) { told.push_back(done); };
+  const Study study = RunStudy(request, progress);
+  EXPECT_EQ(study.reference.stop, Reference::Stop::OverBudget);
+  EXPECT_EQ(study.runs[0].mark, Mark::NoReference);
+  EXPECT_GE(told.size(), 5u);
+  EXPECT_NE(NoReferenceText(study).find("would take too long"), std::string::npos) << NoReferenceText(study);
 }
 
 }  // namespace

@@ -233,6 +233,15 @@ def main():
         press('2', '200', 3)
         check(lines()[-2] == good and '#' not in driver.current_url, 'back to the built-in system')
 
+        # A NUL in the address's equation is refused at its column; the built-in system stays.
+        driver.get('about:blank')
+        driver.get(url + '#f1=y2%00%2B1000*y1&f2=-y1&y10=1&y20=0')
+        WebDriverWait(driver, 30).until(lambda d: d.execute_script("return document.body.dataset.ready === 'true'"))
+        refused = driver.find_element(By.ID, 'system-failure').text
+        check(refused == 'f1: a control character (U+0000) at column 3', 'a NUL in the address: ' + refused)
+        shown = driver.find_element(By.ID, 'system-title').get_attribute('textContent')
+        check(shown.startswith('the built-in '), 'the system after a refused address: ' + shown)
+
         # The warning past the pole, decided from x1 at any N, as the command line gives it.
         for x1, n, method in (('3', '10', 6), ('2.730593733', '100', 3), ('2.730593732514523', '100', 3)):
             press(x1, n, method)
