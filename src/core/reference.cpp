@@ -86,6 +86,11 @@ struct BuiltInExpansion {
   }
   // No function of the built-in system has a kink.
   long double Kink(long double h) const { return h; }
+  // The operations of one expansion: the two Cauchy products.
+  static std::uint64_t Cost(int order) {
+    const auto K = static_cast<std::uint64_t>(order) + 1;
+    return K * K;
+  }
 };
 
 // The Taylor coefficients of a typed system by automatic differentiation:
@@ -152,6 +157,13 @@ class TypedExpansion {
 
   // The direction the integration runs in, for the sign of abs at a kink.
   void set_direction(long double direction) { m_direction = direction; }
+
+  // The operations of one expansion: each instruction's coefficients, the
+  // products and recurrences taking up to k operations for the k-th.
+  std::uint64_t Cost(int order) const {
+    const auto K = static_cast<std::uint64_t>(order) + 1;
+    return m_program.code.size() * K * (K + 1) / 2 + K;
+  }
 
  private:
   // Coefficient k of instruction i's slot: the arithmetic here, each
@@ -229,14 +241,60 @@ void Evaluate(const std::vector<Real>& a, const std::vector<Real>& b, Real t, Re
   }
 }
 
+// The work a reference has done against its limit, its cancel flag, and its
+// progress over its two integrations.
+class Budget {
+ public:
+  Budget(const ReferenceLimits& limits, double x0, double x1) : m_limits(limits), m_x0(x0), m_x1(x1) {}
+
+  // Spends the work of one expansion: None while there is work left and no
+  // one has cancelled.
+  Reference::Stop Spend(std::uint64_t work) {
+    m_used += work;
+    if (m_limits.cancel != nullptr && m_limits.cancel->load(std::memory_order_relaxed))
+      return Reference::Stop::Cancelled;
+    return m_used > m_limits.work ? Reference::Stop::OverBudget : Reference::Stop::None;
+  }
+  // Tells how far integration `pass` (0 or 1) has come: the larger of the
+  // distance covered and the work spent.
+  void Reached(int pass, double x) {
+    if (!m_limits.progress) return;
+    const double covered = m_x1 == m_x0 ? 1 : (x - m_x0) / (m_x1 - m_x0);
+    const double spent = static_cast<double>(m_used) / static_cast<double>(m_limits.work);
+    m_limits.progress(std::min(1.0, std::max((pass + covered) / 2, spent)));
+  }
+
+ private:
+  const ReferenceLimits& m_limits;
+  double m_x0, m_x1;
+  std::uint64_t m_used = 0;
+};
+
+// The most steps one integration takes.
+constexpr int kMaxSteps = 100'000;
+
+// The step whose last terms fall below the series' tolerance, from the radius
+// of convergence estimated from the last two coefficients.
+template <typename Real>
+long double StepWithin(const std::vector<Real>& a, const std::vector<Real>& b, const Series& s) {
+  long double radius = HUGE_VALL;
+  for (int k = s.order - 1; k <= s.order; ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    const long double c = std::max(std::fabs(Long(a[i])), std::fabs(Long(b[i])));
+    if (c > 0) radius = std::min(radius, std::pow(c, -1.0L / k));
+  }
+  return radius * std::pow(s.tolerance, 1.0L / s.order);
+}
+
 // From `start` to x1. Each step is taken where the last terms of the series
 // fall below the tolerance, ends at any kink of the system, and is confirmed
 // by two half steps, so that no step can reach past a singularity of the
-// solution. False when the solution cannot be continued to x1; `reached`
-// says how far it came.
+// solution. Stop::None when it reached x1; else why it did not, `reached`
+// saying how far it came and `h` the step it last tried.
 template <typename Real, typename Expansion>
-bool Integrate(Expansion expand, const State<double>& start, const Series& s, double x1, Real& y1, Real& y2,
-               double& reached) {
+Reference::Stop Integrate(Expansion expand, const State<double>& start, const Series& s, double x1, Real& y1, Real& y2,
+                          double& reached, long double& h, Budget& budget, int pass) {
+  using Stop = Reference::Stop;
   std::vector<Real> a, b, middle_a, middle_b;
   Real x(start.x);
   y1 = Real(start.y1);
@@ -246,17 +304,13 @@ bool Integrate(Expansion expand, const State<double>& start, const Series& s, do
   const long double direction = x1 < start.x ? -1 : 1;
   if constexpr (std::is_same_v<Expansion, TypedExpansion>) expand.set_direction(direction);
   long double last = HUGE_VALL;
+  h = 0;
   for (int step = 0; Real(direction) * (target - x) > Real(0); ++step) {
-    if (step > 100'000 || !expand(x, y1, y2, s.order, a, b)) return false;
-    // The radius of convergence, estimated from the last two coefficients.
-    long double radius = HUGE_VALL;
-    for (int k = s.order - 1; k <= s.order; ++k) {
-      const auto i = static_cast<std::size_t>(k);
-      const long double c = std::max(std::fabs(Long(a[i])), std::fabs(Long(b[i])));
-      if (c > 0) radius = std::min(radius, std::pow(c, -1.0L / k));
-    }
+    if (step > kMaxSteps) return Stop::OverBudget;
+    if (const Stop spent = budget.Spend(expand.Cost(s.order)); spent != Stop::None) return spent;
+    if (!expand(x, y1, y2, s.order, a, b)) return Stop::Singular;
     const long double left = std::fabs(Long(target - x));
-    long double h = std::min({left, radius * std::pow(s.tolerance, 1.0L / s.order), 2 * last});
+    h = std::min({left, StepWithin(a, b, s), 2 * last});
     // A kink of the system ahead ends the step there.
     const long double kink = std::fabs(expand.Kink(direction * h));
     const bool at_kink = kink < h;
@@ -265,12 +319,13 @@ bool Integrate(Expansion expand, const State<double>& start, const Series& s, do
     for (;;) {
       // A step halved this small means a singularity ahead; a small last
       // piece up to x1 (or a kink) is fine.
-      if (!(h > 1e-12L * (1 + std::fabs(Long(x)))) && h < left && !at_kink) return false;
+      if (!(h > 1e-12L * (1 + std::fabs(Long(x)))) && h < left && !at_kink) return Stop::Singular;
       const Real hl = h == left ? target - x : FromLong<Real>(direction * h);
       Evaluate(a, b, hl, n1, n2);
       Real m1(0), m2(0);
       Evaluate(a, b, hl / Real(2), m1, m2);
-      if (!expand(x + hl / Real(2), m1, m2, s.order, middle_a, middle_b)) return false;
+      if (const Stop spent = budget.Spend(expand.Cost(s.order)); spent != Stop::None) return spent;
+      if (!expand(x + hl / Real(2), m1, m2, s.order, middle_a, middle_b)) return Stop::Singular;
       Real c1(0), c2(0);
       Evaluate(middle_a, middle_b, hl / Real(2), c1, c2);
       const long double size = 1 + std::max(std::fabs(Long(n1)), std::fabs(Long(n2)));
@@ -281,27 +336,37 @@ bool Integrate(Expansion expand, const State<double>& start, const Series& s, do
         break;
       }
       h /= 2;
-      if (at_kink && !(h > 1e-12L * (1 + std::fabs(Long(x))))) return false;
+      if (at_kink && !(h > 1e-12L * (1 + std::fabs(Long(x))))) return Stop::Singular;
     }
-    if (std::max(std::fabs(Long(n1)), std::fabs(Long(n2))) > 1e300L) return false;
+    if (std::max(std::fabs(Long(n1)), std::fabs(Long(n2))) > 1e300L) return Stop::Singular;
     y1 = n1;
     y2 = n2;
     last = h;
     reached = static_cast<double>(Long(x));
+    budget.Reached(pass, reached);
   }
-  return true;
+  return Stop::None;
 }
 
 // Two integrations of different order and tolerance; the coarser one's
 // distance, doubled, bounds the finer one's error, which is far smaller.
 template <typename Real, typename Expansion>
-Reference Solve(const Expansion& expand, const State<double>& start, double x1, const ReferenceSettings& settings) {
+Reference Solve(const Expansion& expand, const State<double>& start, double x1, const ReferenceSettings& settings,
+                const ReferenceLimits& limits) {
   Reference r;
+  Budget budget(limits, start.x, x1);
   Real y1(0), y2(0), c1(0), c2(0);
+  long double h = 0;
   // Where either integration stops, so does the reference.
-  if (!Integrate<Real>(expand, start, {settings.fine_order, settings.fine_tolerance}, x1, y1, y2, r.reached) ||
-      !Integrate<Real>(expand, start, {settings.coarse_order, settings.coarse_tolerance}, x1, c1, c2, r.reached))
+  r.stop = Integrate<Real>(expand, start, {settings.fine_order, settings.fine_tolerance}, x1, y1, y2, r.reached, h,
+                           budget, 0);
+  if (r.stop == Reference::Stop::None)
+    r.stop = Integrate<Real>(expand, start, {settings.coarse_order, settings.coarse_tolerance}, x1, c1, c2, r.reached,
+                             h, budget, 1);
+  if (r.stop != Reference::Stop::None) {
+    r.last_step = static_cast<double>(h);
     return r;
+  }
   r.reached_x1 = true;
 
   r.y1 = Long(y1);
@@ -320,17 +385,18 @@ bool Reference::valid() const { return reached_x1 && std::isfinite(error_bound);
 
 const char* ReferenceArithmetic() { return std::is_same_v<Quad, DoubleDouble> ? "106-bit double-double" : "113-bit"; }
 
-Reference BuiltInReference(double x1, const ReferenceSettings& settings) {
-  return Solve<Quad>(BuiltInExpansion{}, BuiltInSystem::kStart, x1, settings);
+Reference BuiltInReference(double x1, const ReferenceSettings& settings, const ReferenceLimits& limits) {
+  return Solve<Quad>(BuiltInExpansion{}, BuiltInSystem::kStart, x1, settings, limits);
 }
 
-Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings) {
+Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings,
+                         const ReferenceLimits& limits) {
   // Long double carries fewer digits than the built-in reference's 113 bits:
   // tolerances it can reach.
   ReferenceSettings typed = settings;
   typed.fine_tolerance = std::max(settings.fine_tolerance, 1e-21L);
   typed.coarse_tolerance = std::max(settings.coarse_tolerance, 1e-18L);
-  return Solve<long double>(TypedExpansion(system.system.program), system.system.start, x1, typed);
+  return Solve<long double>(TypedExpansion(system.system.program), system.system.start, x1, typed, limits);
 }
 
 bool TypedSeries(const OwnSystem& system, long double x, long double y1, long double y2, int order,

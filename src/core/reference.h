@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kavrin {
@@ -18,8 +21,26 @@ struct Reference {
   double error_bound = 0;
   double reached = 0;
   bool reached_x1 = false;
+  // Why it stopped short of x1: the solution could not be continued (a
+  // singularity, a function outside its domain), the work it may do was
+  // spent (its series then needed steps of `last_step`), or it was cancelled.
+  enum class Stop { None, Singular, OverBudget, Cancelled } stop = Stop::None;
+  double last_step = 0;
   // There is a reference: both integrations reached x1, with a finite bound.
   bool valid() const;
+};
+
+// The work a reference may do, in operations on Taylor coefficients: under
+// a second on the desktop and a few seconds on the page, whatever the
+// equations; the hardest systems we tried need a third of it, most far less.
+inline constexpr std::uint64_t kReferenceWork = 300'000'000;
+
+// What bounds a reference: its work, the flag that cancels it (read at every
+// step), and where it tells how far it has come, as a fraction.
+struct ReferenceLimits {
+  std::uint64_t work = kReferenceWork;
+  const std::atomic<bool>* cancel = nullptr;
+  std::function<void(double)> progress;
 };
 
 // The reference's arithmetic in words: "113-bit" or "106-bit double-double".
@@ -34,13 +55,14 @@ struct ReferenceSettings {
 };
 
 // The reference of the built-in system from its start.
-Reference BuiltInReference(double x1, const ReferenceSettings& settings = {});
+Reference BuiltInReference(double x1, const ReferenceSettings& settings = {}, const ReferenceLimits& limits = {});
 
 struct OwnSystem;
 // The reference of an own system from its start, by automatic
 // differentiation of its equations, in long double; at a kink (abs) the
 // series starts anew.
-Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings = {});
+Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings = {},
+                         const ReferenceLimits& limits = {});
 
 // The Taylor coefficients of y1 and y2 of an own system about (x, y1, y2),
 // 0 to `order`, which the reference sums; false where the series cannot be

@@ -96,10 +96,21 @@ double MarchSeconds(const StudyRun& run, const Problem& problem, const std::atom
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() / static_cast<double>(repeats);
 }
 
-// Tells the progress, one call at a time.
+// Tells the progress, one call at a time: the reference's share first, then
+// a unit per run (and per timing).
 class Tally {
  public:
-  Tally(const StudyProgress& progress, std::size_t total) : m_progress(progress), m_total(total) {}
+  Tally(const StudyProgress& progress, std::size_t reference, std::size_t runs)
+      : m_progress(progress), m_reference(reference), m_total(reference + runs) {}
+  // The reference has come this far (a fraction).
+  void Reference(double fraction) {
+    const auto done = static_cast<std::size_t>(fraction * static_cast<double>(m_reference));
+    if (done <= m_done || !m_progress.tell) return;
+    m_done = done;
+    m_progress.tell(m_done, m_total);
+  }
+  // The reference is done, and then each run.
+  void ReferenceDone() { m_done = m_reference; }
   void Done() {
     if (!m_progress.tell) return;
     const std::lock_guard<std::mutex> hold(m_lock);
@@ -108,10 +119,14 @@ class Tally {
 
  private:
   const StudyProgress& m_progress;
+  std::size_t m_reference;
   std::size_t m_total;
   std::mutex m_lock;
   std::size_t m_done = 0;
 };
+
+// The reference's share of the progress: a third as many units as runs.
+std::size_t ReferenceUnits(std::size_t runs) { return std::max<std::size_t>(10, runs / 3); }
 
 // Every run, twice, on the threads; the largest first, so that the threads
 // finish together. False when cancelled.
@@ -177,8 +192,6 @@ Study RunStudy(const StudyRequest& request, const StudyProgress& progress) {
   study.problem = request.problem ? request.problem : BuiltInProblem();
   study.x1 = request.x1;
   study.against = request.against;
-  const Problem& problem = *study.problem;
-  study.reference = problem.own != nullptr ? TypedReference(*problem.own, request.x1) : BuiltInReference(request.x1);
   for (const Method method : request.methods) {
     for (const double N : request.steps) {
       StudyRun run;
@@ -188,7 +201,19 @@ Study RunStudy(const StudyRequest& request, const StudyProgress& progress) {
     }
   }
   const bool timed = request.against == Against::Seconds;
-  Tally tally(progress, study.runs.size() * (timed ? 2 : 1));
+  const std::size_t units = study.runs.size() * (timed ? 2 : 1);
+  Tally tally(progress, ReferenceUnits(units), units);
+  ReferenceLimits limits;
+  limits.cancel = progress.cancel;
+  limits.progress = [&tally](double fraction) { tally.Reference(fraction); };
+  const Problem& problem = *study.problem;
+  study.reference = problem.own != nullptr ? TypedReference(*problem.own, request.x1, {}, limits)
+                                           : BuiltInReference(request.x1, {}, limits);
+  if (study.reference.stop == Reference::Stop::Cancelled) {
+    study.cancelled = true;
+    return study;
+  }
+  tally.ReferenceDone();
   std::vector<WideEnd> wide;
   if (!MarchAll(study, request, progress, tally, wide)) {
     study.cancelled = true;

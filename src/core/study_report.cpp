@@ -145,14 +145,38 @@ std::string NoReferenceText(const Study& study) {
     return "No reference: the solution of this system grows without bound near " + SingularityText(*pole, study.x1) +
            ", before x1 = " + x1 + ", so the runs have no error to measure.";
   }
-  return "No reference: the solution cannot be continued past x \xE2\x89\x88 " +
-         TextApartFrom(study.reference.reached, study.x1) + ", before x1 = " + x1 +
+  const std::string reached = "x \xE2\x89\x88 " + TextApartFrom(study.reference.reached, study.x1);
+  if (study.reference.stop == Reference::Stop::OverBudget) {
+    return "No reference: it came as far as " + reached + ", where its series needs steps of about " +
+           ScientificText(study.reference.last_step, 0) + "; going on to x1 = " + x1 +
+           " would take too long, so the runs have no error to measure.";
+  }
+  return "No reference: the solution cannot be continued past " + reached + ", before x1 = " + x1 +
          ", so the runs have no error to measure.";
+}
+
+std::string FailedRunsSummary(const Study& study) {
+  const auto count = [&](Mark mark) {
+    return std::count_if(study.runs.begin(), study.runs.end(), [mark](const StudyRun& r) { return r.mark == mark; });
+  };
+  const auto overflows = count(Mark::Overflow);
+  const auto domain = count(Mark::Domain);
+  if (overflows + domain == 0) return {};
+  const auto plural = [](std::ptrdiff_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  std::string summary = std::to_string(overflows + domain) + " of " +
+                        plural(static_cast<std::ptrdiff_t>(study.runs.size()), "run", "runs") + " failed: ";
+  if (overflows > 0) summary += plural(overflows, "overflow", "overflows");
+  if (overflows > 0 && domain > 0) summary += ", ";
+  if (domain > 0) summary += plural(domain, "domain error", "domain errors");
+  return summary;
 }
 
 std::vector<std::string> StudyNotes(const Study& study) {
   std::vector<std::string> notes;
   if (!study.reference.valid()) notes.push_back(NoReferenceText(study));
+  if (const std::string summary = FailedRunsSummary(study); !summary.empty()) notes.push_back(summary);
   for (std::string& failure : FailedRunNotes(study)) notes.push_back(std::move(failure));
   if (study.reference.valid()) {
     std::string orders = "Fitted orders:";
@@ -176,7 +200,7 @@ Outcome<ReportFormat> ReadReportFormat(std::string_view name) {
   if (name == "markdown") return ReportFormat::Markdown;
   Failure failure;
   failure.where.field = Field::Format;
-  failure.text = "unknown format '" + std::string(name) + "' (use " + Choices({"text", "csv", "markdown"}) + ")";
+  failure.text = "unknown format " + Excerpt(name) + " (use " + Choices({"text", "csv", "markdown"}) + ")";
   return failure;
 }
 

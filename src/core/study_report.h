@@ -36,6 +36,10 @@ StudyTableCells StudyTable(const Study& study);
 // Method, N = 10: Overflow: ...".
 std::vector<std::string> FailedRunNotes(const Study& study);
 
+// How many runs failed and of what: "12 of 70 runs failed: 10 overflows,
+// 2 domain errors"; empty when none did.
+std::string FailedRunsSummary(const Study& study);
+
 // Why a study has no reference: a singularity of the solution before x1, or
 // where the reference could not go on.
 std::string NoReferenceText(const Study& study);
