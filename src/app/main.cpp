@@ -28,9 +28,12 @@ void QuietOffscreen(QtMsgType type, const QMessageLogContext& context, const QSt
 constexpr char kNoDisplay[] =
     "kavrin: the window needs a display, and %s; 'kavrin --help' lists the command line, which needs none.\n";
 
-// While the window system starts, Qt's complaints about a display it cannot
-// reach end in an abort: one line of our own instead, and status 1.
+// While the window system starts and the window opens, Qt's complaints about
+// a display it cannot reach, a screen it does not find or a plugin that
+// cannot start end in an abort: one line of our own instead, and status 1.
+// What Qt says meanwhile is kept, and shown only once the window is open.
 bool g_starting = true;
+std::string g_startup_messages;
 void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (g_starting && type == QtFatalMsg) {
     std::fprintf(stderr, kNoDisplay, "it cannot be reached");
@@ -38,7 +41,11 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QS
     std::_Exit(1);
   }
   if (g_starting && context.category != nullptr && std::string(context.category).rfind("qt.qpa", 0) == 0) return;
-  std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << '\n';
+  const std::string line = qFormatLogMessage(type, context, message).toStdString() + '\n';
+  if (g_starting)
+    g_startup_messages += line;
+  else
+    std::cerr << line;
 }
 
 // Whether a window system is named at all (X11 or Wayland), where one is needed.
@@ -79,11 +86,18 @@ int main(int argc, char* argv[]) {
   }
   qInstallMessageHandler(StartupMessages);
   QApplication app(g_qt_argc, g_qt_argv);
-  g_starting = false;
+  // A platform that starts without a screen (a frame buffer that is not
+  // there) has nowhere to show the window.
+  if (QGuiApplication::screens().isEmpty()) {
+    std::fprintf(stderr, kNoDisplay, "the window system has no screen");
+    return 1;
+  }
   QApplication::setApplicationName(QStringLiteral("Kavrin"));
   QApplication::setApplicationVersion(QStringLiteral(KAVRIN_VERSION));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/kavrin.ico")));
   kavrin::MainWindow window;
   window.show();
+  g_starting = false;
+  std::cerr << g_startup_messages;
   return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -17,6 +18,7 @@
 #include "core/solution_csv.h"
 #include "core/study_report.h"
 #include "core/text.h"
+#include "platform/output_file.h"
 #include "plot/study_chart.h"
 #include "render/chart_painter.h"
 
@@ -166,14 +168,6 @@ std::string_view OptionName(Field field) {
 [[noreturn]] void Wrong(const Failure& failure) { throw failure; }
 [[noreturn]] void WrongOption(const std::string& text) { throw Failure{FailureKind::WrongInput, {}, {}, text, {}}; }
 
-// An argument named in a report: a long one cut, so that a wrong argument of
-// any length gives a short report.
-std::string Named(std::string_view argument) {
-  constexpr std::size_t kShown = 60;
-  if (CodePoints(argument) <= kShown) return std::string(argument);
-  return std::string(argument.substr(0, CharacterStart(argument, kShown))) + "...";
-}
-
 // The options as given: each value the last one given for its name.
 struct Options {
   std::map<std::string, std::string> values;
@@ -212,7 +206,7 @@ void ParseLong(const std::vector<std::string>& arguments, std::size_t& i, Option
       WrongOption("--" + name + " needs a value");
     }
   } else {
-    WrongOption("unknown option '" + Named(argument.substr(0, equals)) + "'");
+    WrongOption("unknown option " + Excerpt(argument.substr(0, equals)));
   }
 }
 
@@ -227,8 +221,8 @@ Options Parse(const std::vector<std::string>& arguments) {
     } else if (argument == "-v" || argument == "--version") {
       options.version = true;
     } else if (argument.rfind("--", 0) != 0 || argument == "--") {
-      if (argument.size() > 1 && argument[0] == '-') WrongOption("unknown option '" + Named(argument) + "'");
-      WrongOption("unexpected argument '" + Named(argument) + "'");
+      if (argument.size() > 1 && argument[0] == '-') WrongOption("unknown option " + Excerpt(argument));
+      WrongOption("unexpected argument " + Excerpt(argument));
     } else {
       ParseLong(arguments, i, options);
     }
@@ -324,6 +318,38 @@ StudyRequest StudyAsked(const Options& options, const Session& session) {
   return request.value();
 }
 
+// A study's progress on standard error, where it is a terminal and the
+// study has run for a second: "kavrin: study 45 %", written over itself and
+// cleared at the end.
+class TerminalProgress {
+ public:
+  explicit TerminalProgress(std::ostream& err) : m_err(err), m_start(std::chrono::steady_clock::now()) {}
+  ~TerminalProgress() {
+    if (m_shown) m_err << "\r" << std::string(40, ' ') << "\r" << std::flush;
+  }
+  TerminalProgress(const TerminalProgress&) = delete;
+  TerminalProgress& operator=(const TerminalProgress&) = delete;
+
+  StudyProgress Watch() {
+    StudyProgress progress;
+    if (!IsTerminal(2)) return progress;
+    progress.tell = [this](std::size_t done, std::size_t total) {
+      const std::size_t percent = 100 * done / std::max<std::size_t>(total, 1);
+      if (percent == m_percent || std::chrono::steady_clock::now() - m_start < std::chrono::seconds(1)) return;
+      m_err << "\r" << kProgram << ": study " << percent << " %" << std::flush;
+      m_percent = percent;
+      m_shown = true;
+    };
+    return progress;
+  }
+
+ private:
+  std::ostream& m_err;
+  std::chrono::steady_clock::time_point m_start;
+  std::size_t m_percent = 101;  // the last shown
+  bool m_shown = false;
+};
+
 // Says on standard error which runs failed, where the report has no place
 // for them (CSV); true when every run failed.
 bool TellFailedRuns(const Study& study, ReportFormat format, std::ostream& err) {
@@ -336,7 +362,11 @@ bool TellFailedRuns(const Study& study, ReportFormat format, std::ostream& err) 
       err << (run == failed.front() ? " " : ", ") << Info(run->method).id << " with N = " << RoundTripText(run->N);
     err << '\n';
   }
-  return !study.runs.empty() && failed.size() == study.runs.size();
+  // A study with nothing to show says why, whatever the report's format.
+  const bool all = !study.runs.empty() && failed.size() == study.runs.size();
+  if (all)
+    err << kProgram << ": " << FailedRunsSummary(study) << "; the first: " << FailedRunNotes(study).front() << '\n';
+  return all;
 }
 
 int Compare(const Options& options, std::ostream& out, std::ostream& err) {
@@ -348,9 +378,12 @@ int Compare(const Options& options, std::ostream& out, std::ostream& err) {
   const std::string chart = options.value("plot", "");
   const std::string ending = Lower(chart.size() >= 4 ? std::string_view(chart).substr(chart.size() - 4) : chart);
   if (options.has("plot") && ending != ".svg" && ending != ".png")
-    WrongOption("--plot: '" + Named(chart) + "' must end in .svg or .png");
+    WrongOption("--plot: " + Excerpt(chart) + " must end in .svg or .png");
 
-  const Study study = RunStudy(request);
+  const Study study = [&] {
+    TerminalProgress progress(err);
+    return RunStudy(request, progress.Watch());
+  }();
   if (!chart.empty()) {
     if (const std::optional<Failure> failure =
             SaveChart(StudyChart(study, kSavedChartSize, PainterTextWidth(kChartFont)), chart,
