@@ -365,8 +365,13 @@ void MainWindow::SavePicture() {
       m_choose_file(QStringLiteral("Save the picture as"), QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"),
                     QStringLiteral("picture.png"));
   if (path.isEmpty()) return;
+  const PictureType type = PictureTypeOf(path);
+  if (type == PictureType::None) {
+    m_report_error(UnknownPictureType(path));
+    return;
+  }
   std::string bytes;
-  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+  if (type == PictureType::Svg) {
     bytes = PictureSvg(path);
     if (bytes.empty()) return;
   } else {
@@ -389,7 +394,7 @@ SystemDialog* MainWindow::ChooseSystem() {
 }
 
 StudyWindow* MainWindow::OpenStudy() {
-  auto* study = new StudyWindow(m_x1_edit->text(), m_session.problem());
+  auto* study = new StudyWindow(m_x1_edit->text(), m_session.problem(), static_cast<int>(m_studies.size()) + 1);
   m_studies.emplace_back(study);
   study->show();
   return study;

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,6 +13,8 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -60,6 +63,17 @@ namespace {
 
 QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+// A study in which every run failed: how many of what, then each failure,
+// the first twelve of them.
+QString AllFailedReport(const Study& study) {
+  constexpr std::size_t kShown = 12;
+  QStringList lines{QString::fromStdString(FailedRunsSummary(study)) + QLatin1Char('.')};
+  const std::vector<std::string> failures = FailedRunNotes(study);
+  for (std::size_t i = 0; i < std::min(kShown, failures.size()); ++i) lines << QString::fromStdString(failures[i]);
+  if (failures.size() > kShown) lines << QStringLiteral("and %1 more.").arg(failures.size() - kShown);
+  return lines.join(QLatin1Char('\n'));
+}
+
 QPushButton* Button(QWidget* parent, const char* caption, const char* name) {
   auto* button = new QPushButton(QString::fromUtf8(caption), parent);
   button->setObjectName(QString::fromLatin1(name));
@@ -68,12 +82,14 @@ QPushButton* Button(QWidget* parent, const char* caption, const char* name) {
 
 }  // namespace
 
-StudyWindow::StudyWindow(const QString& x1, std::shared_ptr<const Problem> problem, QWidget* parent)
+StudyWindow::StudyWindow(const QString& x1, std::shared_ptr<const Problem> problem, int number, QWidget* parent)
     : QWidget(parent, Qt::Window), m_problem(std::move(problem)) {
   setObjectName(QStringLiteral("StudyWindow"));
-  setWindowTitle(m_problem->built_in()
-                     ? QStringLiteral("Kavrin - convergence study")
-                     : QStringLiteral("Kavrin - convergence study of ") + QString::fromStdString(m_problem->Title()));
+  // Each window numbered after the first, so that the desktop tells them apart.
+  setWindowTitle((m_problem->built_in()
+                      ? QStringLiteral("Kavrin - convergence study")
+                      : QStringLiteral("Kavrin - convergence study of ") + QString::fromStdString(m_problem->Title())) +
+                 (number > 1 ? QStringLiteral(" (%1)").arg(number) : QString()));
   setAttribute(Qt::WA_DeleteOnClose);
   m_report_error = [this](const QString& message) { ShowFailure(this, message); };
   m_choose_file = [this](const QString& title, const QString& filter, const QString& name) {
@@ -84,14 +100,42 @@ StudyWindow::StudyWindow(const QString& x1, std::shared_ptr<const Problem> probl
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addLayout(BuildButtons());
+  layout->addWidget(BuildNotes());
+  layout->addWidget(BuildResults(), 1);
+  PlaceOnScreen(number);
+  SetRunning(false);
+}
+
+// The notes in an area of a few lines that scrolls, so that many failed runs
+// never grow the window.
+QWidget* StudyWindow::BuildNotes() {
   m_notes = new QLabel(this);
   m_notes->setObjectName(QStringLiteral("StudyNotes"));
   m_notes->setWordWrap(true);
   m_notes->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  layout->addWidget(m_notes);
-  layout->addWidget(BuildResults(), 1);
-  resize(960, 820);
-  SetRunning(false);
+  m_notes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  auto* area = new QScrollArea(this);
+  area->setObjectName(QStringLiteral("StudyNotesArea"));
+  area->setWidget(m_notes);
+  area->setWidgetResizable(true);
+  area->setFrameShape(QFrame::NoFrame);
+  area->setFixedHeight(fontMetrics().lineSpacing() * 4 + 2 * area->frameWidth() + 4);
+  return area;
+}
+
+// At most 960 x 820, within the screen's free area with room for the title
+// bar; the window numbered `number` a little lower and further right than the
+// one before, back to the top left when that would leave the free area.
+void StudyWindow::PlaceOnScreen(int number) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect free = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 960, 820);
+  constexpr int kFrame = 40;  // what a window manager adds around the window, at most
+  const QSize size(std::min(960, free.width() * 95 / 100), std::min(820, free.height() * 90 / 100 - kFrame));
+  resize(size);
+  const int room_x = std::max(0, free.width() - size.width() - kFrame);
+  const int room_y = std::max(0, free.height() - size.height() - kFrame);
+  const int step = 32 * (number - 1);
+  move(free.left() + (room_x / 3 + step) % (room_x + 1), free.top() + (room_y / 3 + step) % (room_y + 1));
 }
 
 // x1, the step counts, the axis and the methods.
@@ -136,6 +180,10 @@ QLayout* StudyWindow::BuildButtons() {
   m_progress = new QProgressBar(this);
   m_progress->setObjectName(QStringLiteral("StudyProgress"));
   m_progress->setAccessibleName(QStringLiteral("Runs done"));
+  // Hidden between studies, it keeps its place, so that nothing moves under the pointer.
+  QSizePolicy keep = m_progress->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  m_progress->setSizePolicy(keep);
   m_save_table = Button(this, "Save table as CSV...", "StudySaveTable");
   m_save_chart = Button(this, "Save chart as SVG/PNG...", "StudySaveChart");
   auto* buttons = new QHBoxLayout;
@@ -256,15 +304,18 @@ void StudyWindow::ShowStudy() {
 
 void StudyWindow::Finish(std::shared_ptr<Study> study) {
   if (m_thread.joinable()) m_thread.join();
-  if (!study->cancelled) {
+  const bool shown = !study->cancelled;
+  if (shown) {
     m_study = std::move(study);
     ShowStudy();
-    // Every run failed: the command line's report and status 1.
-    const bool all_failed =
-        std::all_of(m_study->runs.begin(), m_study->runs.end(), [](const StudyRun& run) { return run.failed(); });
-    if (!m_study->runs.empty() && all_failed) m_report_error(QString::fromStdString(FailedRunNotes(*m_study).front()));
   }
   SetRunning(false);
+  m_progress->reset();
+  // Every run failed: the report, as on the command line, once the window is
+  // ready for the next study.
+  if (shown && !m_study->runs.empty() &&
+      std::all_of(m_study->runs.begin(), m_study->runs.end(), [](const StudyRun& run) { return run.failed(); }))
+    m_report_error(AllFailedReport(*m_study));
   emit Ended();
 }
 
@@ -297,8 +348,13 @@ void StudyWindow::SaveChart() {
       m_choose_file(QStringLiteral("Save chart as"), QStringLiteral("SVG drawing (*.svg);;PNG image (*.png)"),
                     QStringLiteral("study.svg"));
   if (path.isEmpty()) return;
+  const PictureType type = PictureTypeOf(path);
+  if (type == PictureType::None) {
+    m_report_error(UnknownPictureType(path));
+    return;
+  }
   const Chart chart = StudyChart(*m_study, kSavedChartSize, PainterTextWidth(kChartFont));
-  const bool svg = path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
+  const bool svg = type == PictureType::Svg;
   const QByteArray bytes =
       svg ? ChartSvg(chart, QString::fromLatin1(kStudyChartTitle)) : ChartPng(chart, devicePixelRatioF());
   if (const std::optional<Failure> failure =

@@ -41,8 +41,9 @@ class StudyWindow : public QWidget {
   // empty text when the user cancels.
   using FileChooser = std::function<QString(const QString& title, const QString& filter, const QString& name)>;
 
-  // Studies `problem`, from x1 as the main window had it.
-  StudyWindow(const QString& x1, std::shared_ptr<const Problem> problem, QWidget* parent = nullptr);
+  // Studies `problem`, from x1 as the main window had it; `number` counts
+  // the study windows opened, for the title and the place.
+  StudyWindow(const QString& x1, std::shared_ptr<const Problem> problem, int number = 1, QWidget* parent = nullptr);
   ~StudyWindow() override;
 
   void set_error_reporter(ErrorReporter reporter) { m_report_error = std::move(reporter); }
@@ -67,7 +68,9 @@ class StudyWindow : public QWidget {
  private:
   void BuildInputs(QHBoxLayout* top, const QString& x1);
   QLayout* BuildButtons();
+  QWidget* BuildNotes();
   QWidget* BuildResults();
+  void PlaceOnScreen(int number);
   void Progress(std::size_t done, std::size_t total);
   void ShowStudy();
   void Finish(std::shared_ptr<Study> study);

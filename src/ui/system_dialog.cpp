@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,11 @@ QLineEdit* TextField(QWidget* parent, const char* name, const char* accessible) 
   edit->setAccessibleName(QString::fromLatin1(accessible));
   edit->setMaxLength(static_cast<int>(kMaxEquationLength));
   return edit;
+}
+
+// Dark red on a light window, light red on a dark one: readable in either scheme.
+QColor ErrorTextColour(const QPalette& palette) {
+  return palette.color(QPalette::Window).lightness() < 128 ? QColor(255, 140, 140) : QColor(160, 0, 0);
 }
 
 }  // namespace
@@ -37,9 +43,7 @@ SystemDialog::SystemDialog(Session& session, QWidget* parent) : QDialog(parent),
   m_report = new QLabel(this);
   m_report->setObjectName(QStringLiteral("System_report"));
   m_report->setWordWrap(true);
-  QPalette palette = m_report->palette();
-  palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
-  m_report->setPalette(palette);
+  ColourReport();
   auto* help = new QLabel(QString::fromStdString(EquationLanguageHelp()), this);
   help->setToolTip(QString::fromStdString(FunctionGlossary()));
   help->setWordWrap(true);
@@ -77,6 +81,17 @@ void SystemDialog::Fill(const SystemTexts& texts) {
   m_y10->setText(QString::fromStdString(texts.y10));
   m_y20->setText(QString::fromStdString(texts.y20));
   m_report->clear();
+}
+
+void SystemDialog::ColourReport() {
+  QPalette palette = m_report->palette();
+  palette.setColor(QPalette::WindowText, ErrorTextColour(this->palette()));
+  m_report->setPalette(palette);
+}
+
+void SystemDialog::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::PaletteChange) ColourReport();
+  QDialog::changeEvent(event);
 }
 
 void SystemDialog::accept() {

@@ -25,7 +25,11 @@ class SystemDialog : public QDialog {
   void accept() override;
   void ChooseBuiltIn();
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
+  void ColourReport();
   void Fill(const SystemTexts& texts);
 
   QComboBox* m_examples = nullptr;

@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,6 +20,7 @@
 #include "cli/command_line.h"
 #include "offscreen_messages.h"
 #include "ui/main_window.h"
+#include "ui/saving.h"
 #include "ui/study_window.h"
 #include "ui/system_dialog.h"
 
@@ -99,6 +102,12 @@ class ResultsTest : public QObject {
     list->clearSelection();
     Trigger("Mn_Copy");
     QCOMPARE(QGuiApplication::clipboard()->text().split('\n').size(), 5);
+    // Ctrl+C in a text box copies the box's selection, not the results.
+    auto* box = Get<QLineEdit>(window, "Text_x1");
+    box->setFocus();
+    box->setSelection(2, 2);  // of "-0.5"
+    QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral(".5"));
   }
 
   void savingToAnUnwritablePlaceChangesNothing() {
@@ -117,6 +126,14 @@ class ResultsTest : public QObject {
     Trigger("Mn_SavePicture");
     QCOMPARE(reports.size(), 1);
     QVERIFY(QFile(chosen).size() > 1000 && QFile(chosen).size() < 200'000);
+    // A name without an ending takes the chosen type's; one with an unknown ending is refused.
+    QCOMPARE(WithEnding(dir.filePath("a.b/noext"), "SVG drawing (*.svg)"), dir.filePath("a.b/noext.svg"));
+    QCOMPARE(WithEnding(dir.filePath("p.png"), "SVG drawing (*.svg)"), dir.filePath("p.png"));
+    chosen = dir.filePath("noext");
+    Trigger("Mn_SavePicture");
+    QCOMPARE(reports.size(), 2);
+    QVERIFY2(reports[1].contains("PNG (.png) or SVG (.svg)"), qPrintable(reports[1]));
+    QVERIFY(!QFile::exists(chosen));
   }
 
   // The study window's table holds the command line's numbers.
@@ -188,15 +205,55 @@ class ResultsTest : public QObject {
     QVERIFY(reports.isEmpty());
   }
 
+  // The study window fits the screen's free area, its table too, and keeps
+  // its size however many runs fail; after a study in which every run failed
+  // it is ready for the next, and the report sums up all the failures. Run
+  // again on a 1024 x 768 screen.
+  void studyWindowFitsTheScreenAndOutlastsFailures() {
+    StudyWindow* study = Study("10..640", {"euler-ep", "euler-mp", "rk4", "rkf", "rkm", "rk4g"});
+    Get<QLineEdit>(study, "StudyX1")->setText("10");
+    study->show();
+    QVERIFY(QTest::qWaitForWindowExposed(study));
+    QVERIFY(study->screen()->availableGeometry().contains(study->frameGeometry()));
+    auto* table = Get<QTableWidget>(study, "StudyTable");
+    QVERIFY(table->height() >= 4 * table->fontMetrics().height());
+    QVERIFY(study->rect().contains(QRect(table->mapTo(study, QPoint(0, 0)), table->size())));
+    const QSize size = study->size();
+    QSignalSpy ended(study, &StudyWindow::Ended);
+    Get<QPushButton>(study, "StudyRun")->click();
+    QVERIFY(ended.wait(30000));
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports[0].startsWith("42 of 42 runs failed: 42 overflows."), qPrintable(reports[0]));
+    QTest::qWait(50);
+    QCOMPARE(study->size(), size);
+    QVERIFY(Get<QPushButton>(study, "StudyRun")->isEnabled());
+    QVERIFY(!Get<QPushButton>(study, "StudyCancel")->isEnabled());
+    QCOMPARE(Get<QProgressBar>(study, "StudyProgress")->value(), -1);
+    // A second study window is numbered, and placed apart from the first.
+    StudyWindow* second = window->OpenStudy();
+    QVERIFY(second->windowTitle().endsWith(" (2)"));
+    QVERIFY(second->pos() != study->pos());
+    second->show();
+    QVERIFY(second->screen()->availableGeometry().contains(second->frameGeometry()));
+    second->close();
+    study->close();
+  }
+
   // Cancel stops a run of 2^28 steps promptly and leaves the window usable;
 
   // closing a window whose study runs waits for its thread.
   void cancelAndCloseDuringARun() {
     StudyWindow* study = Study("268435456", {"rk4"});
+    study->show();
+    QVERIFY(QTest::qWaitForWindowExposed(study));
+    auto* cancel = Get<QPushButton>(study, "StudyCancel");
+    const QRect place = cancel->geometry();
     QSignalSpy ended(study, &StudyWindow::Ended);
     Get<QPushButton>(study, "StudyRun")->click();
     QVERIFY(study->running());
-    Get<QPushButton>(study, "StudyCancel")->click();
+    QTest::qWait(50);  // the layout settles with the progress bar shown
+    QCOMPARE(cancel->geometry(), place);
+    cancel->click();
     QVERIFY(ended.wait(60000));
     QVERIFY(!study->running());
     QVERIFY(study->study() == nullptr);  // nothing from the cancelled run

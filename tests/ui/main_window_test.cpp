@@ -1,6 +1,7 @@
 // The main window and the About window, offscreen.
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -336,6 +337,12 @@ class MainWindowTest : public QObject {
                                picture->PixelHeight());
       QVERIFY(Contrast(Pixel(picture, 0.0, 0.5, view), kPaleYellowColour) >= 4.5);
       QVERIFY(Contrast(Pixel(picture, 0.05, 0.0, view), kPaleYellowColour) >= 4.5);
+      // The System dialog's report of a wrong text stands out from the dark window.
+      window.findChild<QAction*>("Mn_System")->trigger();
+      auto* dialog = window.findChild<QDialog*>("SystemDialog");
+      dialog->findChild<QLineEdit*>("System_f1")->setText("z");
+      dialog->accept();
+      QVERIFY(DrawnContrast(dialog->findChild<QLabel*>("System_report"), QColor(40, 40, 40)) >= 4.5);
 
       AboutWindow about;
       about.show();
