@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "core/text.h"
 #include "platform/output_file.h"
 #include "ui/main_window.h"
 
@@ -36,7 +37,12 @@ bool g_starting = true;
 std::string g_startup_messages;
 void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (g_starting && type == QtFatalMsg) {
-    std::fprintf(stderr, kNoDisplay, "it cannot be reached");
+    // A platform asked for by name that cannot start is named.
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const std::string why = platform != nullptr && *platform != '\0'
+                                ? "the window system " + kavrin::Excerpt(platform) + " (QT_QPA_PLATFORM) cannot start"
+                                : std::string("it cannot be reached");
+    std::fprintf(stderr, kNoDisplay, why.c_str());
     std::fflush(stderr);
     std::_Exit(1);
   }
