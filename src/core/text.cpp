@@ -59,9 +59,13 @@ std::string Excerpt(std::string_view text) {
   constexpr std::size_t kWhole = 80;
   constexpr std::size_t kShown = 64;
   const std::size_t characters = CodePoints(text);
-  if (characters <= kWhole) return "'" + std::string(text) + "'";
-  return "'" + std::string(text.substr(0, CharacterStart(text, kShown))) + "...' (" + std::to_string(characters) +
-         " characters)";
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "'" + string.
+  std::string quoted(1, '\'');
+  if (characters <= kWhole) return quoted.append(text).append(1, '\'');
+  return quoted.append(text.substr(0, CharacterStart(text, kShown)))
+      .append("...' (")
+      .append(std::to_string(characters))
+      .append(" characters)");
 }
 
 std::string Padded(std::string_view text, std::size_t width, bool left_aligned) {
