@@ -13,6 +13,9 @@ namespace {
 
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
 constexpr long double kE = 2.718281828459045235360287471352662498L;
+// What double leaves of each, for double-double.
+constexpr double kPiLow = 0x1.1a62633145c07p-53;
+constexpr double kELow = 0x1.4d57ee2b1013ap-53;
 // Whole-number exponents up to this are repeated multiplication.
 constexpr long kMaxRepeatedPower = 64;
 
@@ -118,11 +121,12 @@ class Parser {
     m_program.code.push_back(in);
     return static_cast<std::uint16_t>(m_program.slot_count() - 1);
   }
-  std::uint16_t Constant(double value, long double wide, std::size_t pos) {
+  std::uint16_t Constant(double value, long double wide, std::size_t pos, double low = 0) {
     Instruction in;
     in.op = Op::Constant;
     in.value = value;
     in.wide = wide;
+    in.low = low;
     return Emit(in, pos);
   }
   std::uint16_t Binary(Op op, std::uint16_t a, std::uint16_t b, std::size_t pos) {
@@ -250,7 +254,7 @@ class Parser {
     if (!ReadPlainNumber(literal, value, wide))
       ThrowAt(Excerpt(literal) + " at column " + Column(at) + " is not a number", at);
     if (!std::isfinite(value)) ThrowAt(Excerpt(literal) + " at column " + Column(at) + " is too large", at);
-    return Constant(value, wide, at);
+    return Constant(value, wide, at, DecimalRemainder(literal, value));
   }
 
   std::uint16_t Name() {
@@ -262,8 +266,8 @@ class Parser {
     if (name == "x") return 0;
     if (name == "y1") return 1;
     if (name == "y2") return 2;
-    if (name == "pi") return Constant(static_cast<double>(kPi), kPi, at);
-    if (name == "e") return Constant(static_cast<double>(kE), kE, at);
+    if (name == "pi") return Constant(static_cast<double>(kPi), kPi, at, kPiLow);
+    if (name == "e") return Constant(static_cast<double>(kE), kE, at, kELow);
     const FunctionRow* row = FunctionNamed(name);
     if (row == nullptr) Throw("unknown name " + Excerpt(name), at);
     return Call(*row, at);
@@ -333,12 +337,41 @@ const SystemTexts& BuiltInSystemTexts() {
 const std::vector<SystemExample>& SystemExamples() {
   static const std::vector<SystemExample> examples = {
       {"Built-in system", BuiltInSystemTexts()},
-      {"Harmonic oscillator", {"y2", "-y1", "0", "1", "0"}},
-      {"Lotka-Volterra", {"1.1*y1 - 0.4*y1*y2", "0.1*y1*y2 - 0.4*y2", "0", "10", "10"}},
-      {"Pendulum", {"y2", "-sin(y1)", "0", "1", "0"}},
+      {"Harmonic oscillator", {"y2", "-y1", "0", "1", "0"}, "y1^2 + y2^2"},
+      {"Lotka-Volterra",
+       {"1.1*y1 - 0.4*y1*y2", "0.1*y1*y2 - 0.4*y2", "0", "10", "10"},
+       "0.1*y1 - 0.4*log(y1) + 0.4*y2 - 1.1*log(y2)"},
+      {"Pendulum", {"y2", "-sin(y1)", "0", "1", "0"}, "y2^2/2 - cos(y1)"},
       {"Van der Pol (\xCE\xBC = 1)", {"y2", "(1 - y1^2)*y2 - y1", "0", "2", "0"}},
   };
   return examples;
+}
+
+std::string ExampleInvariant(const SystemTexts& texts) {
+  for (const SystemExample& example : SystemExamples())
+    if (example.texts.f1 == texts.f1 && example.texts.f2 == texts.f2) return example.invariant;
+  return {};
+}
+
+double Invariant::operator()(double x, double y1, double y2) const {
+  return compiled(x, y1, y2).d1;
+}
+
+Outcome<std::shared_ptr<const Invariant>> ReadInvariant(const std::string& text) {
+  auto invariant = std::make_shared<Invariant>();
+  invariant->text = text;
+  if (text.size() > kMaxEquationLength)
+    return EquationFailure(Field::Invariant,
+                           "the invariant is longer than " + std::to_string(kMaxEquationLength) + " characters", 0);
+  try {
+    Program& program = invariant->compiled.program;
+    const std::uint16_t slot = Parser(text, program, 0).Equation();
+    program.f1 = slot;
+    program.f2 = slot;
+  } catch (const ParseError& error) {
+    return EquationFailure(Field::Invariant, error.text, error.column);
+  }
+  return std::shared_ptr<const Invariant>(std::move(invariant));
 }
 
 std::string EquationLanguageHelp() {

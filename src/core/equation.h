@@ -31,12 +31,30 @@ struct SystemTexts {
 // The built-in system's own texts, which the program integrates as built in.
 const SystemTexts& BuiltInSystemTexts();
 
-// The examples a user may start from, the built-in system first.
+// The examples a user may start from, the built-in system first, each with
+// a quantity its exact solution keeps constant, where it has one.
 struct SystemExample {
   const char* name;
   SystemTexts texts;
+  const char* invariant = "";
 };
 const std::vector<SystemExample>& SystemExamples();
+
+// The invariant of the example with these equations, or empty.
+std::string ExampleInvariant(const SystemTexts& texts);
+
+// A quantity H(x, y1, y2) that should stay constant along the solution,
+// compiled like an equation; its value is f1's slot of the program.
+struct Invariant {
+  TypedSystem compiled;
+  std::string text;
+  // H at a point; NaN or infinite where it is not defined.
+  double operator()(double x, double y1, double y2) const;
+};
+
+// Reads an invariant in the language of the equations; a wrong text is a
+// failure of Field::Invariant with its column.
+Outcome<std::shared_ptr<const Invariant>> ReadInvariant(const std::string& text);
 
 // An own system, compiled, with the texts it came from.
 struct OwnSystem {

@@ -31,6 +31,10 @@ std::string_view PlainFieldName(Field field) {
       return "x1";
     case Field::Steps:
       return "N";
+    case Field::Invariant:
+      return "invariant";
+    case Field::FieldX:
+      return "field x";
     default:
       break;
   }

@@ -48,6 +48,8 @@ enum class Field : std::uint8_t {
   Axis,     // what the study's chart sets the error against
   Format,   // a report's format
   File,     // a file to write
+  Invariant,  // the comparison's invariant H(x, y1, y2)
+  FieldX,     // where the comparison's direction field is taken
 };
 
 // Where it went wrong: the field, the column of an equation, the step of a

@@ -17,6 +17,7 @@
 #endif
 
 #include "core/text.h"
+#include "ode/wide.h"
 
 namespace kavrin {
 namespace portable {
@@ -213,6 +214,49 @@ bool ReadPlainNumber(std::string_view text, double& value, long double& wide) {
   // Beyond double's range either way: infinite, or zero.
   if (FromChars(number.data(), number.data() + number.size(), value).out_of_range) value = static_cast<double>(wide);
   return true;
+}
+
+double DecimalRemainder(std::string_view text, double value) {
+  if (!std::isfinite(value) || value == 0 || std::fabs(value) < 0x1p-900 || std::fabs(value) > 0x1p+900) return 0;
+  // The significant digits (at most 34) and the power of ten they are
+  // scaled by.
+  std::string digits;
+  int exponent = 0;
+  std::size_t i = 0;
+  bool point = false;
+  for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+    if (text[i] == '.') {
+      point = true;
+    } else if (digits.size() < 34 && (!digits.empty() || text[i] != '0')) {
+      digits += text[i];
+      if (point) --exponent;
+    } else if (!digits.empty() && !point) {
+      ++exponent;  // a digit beyond the 34th, before the point
+    } else if (digits.empty() && point) {
+      --exponent;  // a leading zero after the point
+    }
+  }
+  if (i + 1 < text.size()) {
+    int written = 0;
+    std::from_chars(text.data() + i + 1 + (text[i + 1] == '+' ? 1 : 0), text.data() + text.size(), written);
+    exponent += written;
+  }
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  DoubleDouble number(0);
+  for (std::size_t at = 0; at < digits.size(); at += 15) {
+    const std::string chunk = digits.substr(at, 15);
+    number = number * DoubleDouble(kPowers[chunk.size()]) + DoubleDouble(static_cast<double>(std::stoll(chunk)));
+  }
+  DoubleDouble power(1);
+  DoubleDouble ten(10);
+  for (unsigned n = static_cast<unsigned>(exponent < 0 ? -exponent : exponent); n != 0; n >>= 1) {
+    if ((n & 1) != 0) power = power * ten;
+    ten = ten * ten;
+  }
+  if (!isfinite(power)) return 0;
+  number = exponent < 0 ? number / power : number * power;
+  return (number - DoubleDouble(value)).hi;
 }
 
 std::string RoundTripText(double value) {

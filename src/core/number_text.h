@@ -52,6 +52,11 @@ CharsRead FromChars(const char* first, const char* last, double& value, bool hex
 // not one such number. "." is the decimal point whatever the locale.
 bool ReadPlainNumber(std::string_view text, double& value, long double& wide);
 
+// What `value`, the double nearest a plain decimal number's text, leaves of
+// it, rounded to double: with it the number is known to about 106 bits, the
+// same on every machine (computed in double-double). 0 far from 1 in size.
+double DecimalRemainder(std::string_view text, double value);
+
 // The shortest decimal text that reads back as `value`, for files and the
 
 // study ("0.1", "-2.5e-07").

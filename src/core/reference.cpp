@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/equation.h"
+#include "core/taylor_series.h"
 #include "ode/functions.h"
 #include "ode/system.h"
 #include "ode/wide.h"
@@ -15,260 +16,7 @@
 namespace kavrin {
 namespace {
 
-// The built-in system's reference in 113 significant bits where the compiler
-// has them (long double in WebAssembly and on aarch64 Linux, __float128 on
-// x86-64), else double-double's 106; typed systems' in long double, whose
-// functions (sin, exp, ...) the C++ library provides.
-#if LDBL_MANT_DIG >= 113
-using Quad = long double;
-#elif defined(__SIZEOF_FLOAT128__)
-__extension__ using Quad = __float128;
-#else
-using Quad = DoubleDouble;
-#endif
-
-// The unit roundoff of each arithmetic.
-template <typename Real>
-long double Epsilon() {
-  if constexpr (std::is_same_v<Real, DoubleDouble>) {
-    return 4.93038065763132e-32L;  // 2^-104
-  } else if constexpr (std::is_same_v<Real, long double>) {
-    return LDBL_EPSILON;
-  } else {
-    return 1.925929944387235853055977942584927319e-34L;  // 2^-112
-  }
-}
-
-// Between an arithmetic and long double.
-template <typename T>
-long double Long(const T& value) {
-  if constexpr (std::is_same_v<T, DoubleDouble>) {
-    return ToLong(value);
-  } else {
-    return static_cast<long double>(value);
-  }
-}
-template <typename T>
-T FromLong(long double value) {
-  if constexpr (std::is_same_v<T, DoubleDouble>) {
-    const auto high = static_cast<double>(value);
-    return T(high, static_cast<double>(value - high));
-  } else {
-    return static_cast<T>(value);
-  }
-}
-template <typename T>
-bool IsFiniteNumber(const T& value) {
-  return value - value == T(0);
-}
-
-struct Series {
-  int order;
-  long double tolerance;  // relative, per step
-};
-
-// The Taylor coefficients a[k], b[k] of y1 and y2 about (x, y1, y2), from the
-// recurrences of y1' = y1*y2 + x and y2' = x*y2 + y1.
-struct BuiltInExpansion {
-  bool operator()(Quad x, Quad y1, Quad y2, int order, std::vector<Quad>& a, std::vector<Quad>& b) const {
-    a.assign(static_cast<std::size_t>(order) + 1, Quad(0));
-    b.assign(a.size(), Quad(0));
-    a[0] = y1;
-    b[0] = y2;
-    for (std::size_t k = 0; k < static_cast<std::size_t>(order); ++k) {
-      Quad product(0);
-      for (std::size_t j = 0; j <= k; ++j) product = product + a[j] * b[k - j];
-      const Quad n(static_cast<double>(k + 1));
-      a[k + 1] = (product + (k == 0 ? x : Quad(0)) + (k == 1 ? Quad(1) : Quad(0))) / n;
-      b[k + 1] = ((x * b[k] + (k >= 1 ? b[k - 1] : Quad(0))) + a[k]) / n;
-    }
-    return true;
-  }
-  // No function of the built-in system has a kink.
-  long double Kink(long double h) const { return h; }
-  // The operations of one expansion: the two Cauchy products.
-  static std::uint64_t Cost(int order) {
-    const auto K = static_cast<std::uint64_t>(order) + 1;
-    return K * K;
-  }
-};
-
-// The Taylor coefficients of a typed system by automatic differentiation:
-// every slot of its program as a series, coefficient k of all slots in the
-// program's order, each from the classic recurrence of its operation (Cauchy
-// products, and the recurrences of Moore for quotients, exp, log, sqrt, the
-// pairs sin/cos and sinh/cosh, tan, tanh, asin, acos and atan, each in its
-// row of the function table), then
-// y1[k+1] = f1[k]/(k+1) and y2[k+1] = f2[k]/(k+1).
-class TypedExpansion {
- public:
-  using Real = long double;
-  explicit TypedExpansion(const Program& program) : m_program(program) {}
-
-  bool operator()(Real x, Real y1, Real y2, int order, std::vector<Real>& a, std::vector<Real>& b) {
-    const auto K = static_cast<std::size_t>(order) + 1;
-    const std::size_t slots = m_program.slot_count();
-    m_c.assign(slots, std::vector<Real>(K, 0));
-    m_aux.assign(slots, std::vector<Real>(K, 0));
-    m_aux2.assign(slots, std::vector<Real>(K, 0));
-    m_sign.assign(slots, 0);
-    m_c[0][0] = x;
-    if (K > 1) m_c[0][1] = 1;
-    m_c[1][0] = y1;
-    m_c[2][0] = y2;
-    for (std::size_t k = 0; k + 1 < K; ++k) {
-      for (std::size_t i = 0; i < m_program.code.size(); ++i)
-        if (!Coefficient(i, k)) return false;
-      const Real n = static_cast<Real>(k + 1);
-      m_c[1][k + 1] = m_c[m_program.f1][k] / n;
-      m_c[2][k + 1] = m_c[m_program.f2][k] / n;
-    }
-    a = m_c[1];
-    b = m_c[2];
-    return true;
-  }
-
-  // The longest step up to h over which no argument of a function with a
-  // kink (abs) changes sign: where one does, the step ends at the change
-  // (found by bisection), and the next series starts there with the new sign.
-  long double Kink(long double h) const {
-    for (std::size_t i = 0; i < m_program.code.size(); ++i) {
-      const Instruction& in = m_program.code[i];
-      if (in.op != Op::Function || !Functions()[in.function].kink) continue;
-      const std::vector<Real>& series = m_c[m_program.code[i].a];
-      auto value = [&series](long double t) {
-        Real v = series.back();
-        for (std::size_t k = series.size() - 1; k-- > 0;) v = v * t + series[k];
-        return v;
-      };
-      const long double sign = m_sign[i + 3];
-      if (sign * value(h) >= 0) continue;
-      long double low = 0;
-      long double high = h;
-      for (int j = 0; j < 200 && low != high; ++j) {
-        const long double middle = low + (high - low) / 2;
-        if (middle == low || middle == high) break;
-        (sign * value(middle) >= 0 ? low : high) = middle;
-      }
-      h = high;
-    }
-    return h;
-  }
-
-  // The direction the integration runs in, for the sign of abs at a kink.
-  void set_direction(long double direction) { m_direction = direction; }
-
-  // The operations of one expansion: each instruction's coefficients, the
-  // products and recurrences taking up to k operations for the k-th.
-  std::uint64_t Cost(int order) const {
-    const auto K = static_cast<std::uint64_t>(order) + 1;
-    return m_program.code.size() * K * (K + 1) / 2 + K;
-  }
-
- private:
-  // Coefficient k of instruction i's slot: the arithmetic here, each
-  // function by the recurrence of its row.
-  bool Coefficient(std::size_t i, std::size_t k) {
-    const Instruction& in = m_program.code[i];
-    const std::size_t s = i + 3;
-    std::vector<Real>& r = m_c[s];
-    const std::vector<Real>& a = m_c[in.a];
-    const std::vector<Real>& b = m_c[in.b];
-    switch (in.op) {
-      case Op::Constant:
-        r[k] = k == 0 ? in.wide : 0;
-        return true;
-      case Op::Add:
-        r[k] = a[k] + b[k];
-        return true;
-      case Op::Subtract:
-        r[k] = a[k] - b[k];
-        return true;
-      case Op::Negate:
-        r[k] = -a[k];
-        return true;
-      case Op::Multiply:
-        r[k] = Cauchy(a.data(), b.data(), k);
-        return true;
-      case Op::Divide:
-        return Quotient(a, b, r, k);
-      case Op::Power:
-        return RealPower(a, b, s, k);
-      case Op::Function:
-        return Functions()[in.function].taylor(
-            {a.data(), b.data(), r.data(), m_aux[s].data(), m_aux2[s].data(), k, &m_sign[s], m_direction});
-    }
-    return false;
-  }
-
-  // r = a / b: b_0 r_k = a_k - sum b_j r_(k-j), 0 < j <= k.
-  static bool Quotient(const std::vector<Real>& a, const std::vector<Real>& b, std::vector<Real>& r, std::size_t k) {
-    if (b[0] == 0) return false;
-    Real sum = 0;
-    for (std::size_t j = 1; j <= k; ++j) sum += b[j] * r[k - j];
-    r[k] = (a[k] - sum) / b[0];
-    return IsFiniteNumber(r[k]);
-  }
-
-  // a^b = exp(b log a): u = log a, w = b u, r = exp(w).
-  bool RealPower(const std::vector<Real>& a, const std::vector<Real>& b, std::size_t s, std::size_t k) {
-    std::vector<Real>& r = m_c[s];
-    std::vector<Real>& u = m_aux[s];
-    std::vector<Real>& w = m_aux2[s];
-    if (!(a[0] > 0)) return false;
-    const Real kk = static_cast<Real>(k);
-    u[k] = k == 0 ? std::log(a[0]) : (a[k] - (k > 1 ? Weighted(u.data(), a.data(), k, 1, k - 1) / kk : 0)) / a[0];
-    w[k] = Cauchy(b.data(), u.data(), k);
-    r[k] = k == 0 ? std::pow(a[0], b[0]) : Weighted(w.data(), r.data(), k, 1, k) / kk;
-    return IsFiniteNumber(r[k]);
-  }
-
-  const Program& m_program;
-  std::vector<std::vector<Real>> m_c;
-  std::vector<std::vector<Real>> m_aux;
-  std::vector<std::vector<Real>> m_aux2;
-  std::vector<long double> m_sign;
-  long double m_direction = 1;
-};
-
-template <typename Real>
-void Evaluate(const std::vector<Real>& a, const std::vector<Real>& b, Real t, Real& y1, Real& y2) {
-  y1 = a.back();
-  y2 = b.back();
-  for (std::size_t k = a.size() - 1; k-- > 0;) {
-    y1 = y1 * t + a[k];
-    y2 = y2 * t + b[k];
-  }
-}
-
-// The work a reference has done against its limit, its cancel flag, and its
-// progress over its two integrations.
-class Budget {
- public:
-  Budget(const ReferenceLimits& limits, double x0, double x1) : m_limits(limits), m_x0(x0), m_x1(x1) {}
-
-  // Spends the work of one expansion: None while there is work left and no
-  // one has cancelled.
-  Reference::Stop Spend(std::uint64_t work) {
-    m_used += work;
-    if (m_limits.cancel != nullptr && m_limits.cancel->load(std::memory_order_relaxed))
-      return Reference::Stop::Cancelled;
-    return m_used > m_limits.work ? Reference::Stop::OverBudget : Reference::Stop::None;
-  }
-  // Tells how far integration `pass` (0 or 1) has come: the larger of the
-  // distance covered and the work spent.
-  void Reached(int pass, double x) {
-    if (!m_limits.progress) return;
-    const double covered = m_x1 == m_x0 ? 1 : (x - m_x0) / (m_x1 - m_x0);
-    const double spent = static_cast<double>(m_used) / static_cast<double>(m_limits.work);
-    m_limits.progress(std::min(1.0, std::max((pass + covered) / 2, spent)));
-  }
-
- private:
-  const ReferenceLimits& m_limits;
-  double m_x0, m_x1;
-  std::uint64_t m_used = 0;
-};
+using namespace taylor;
 
 // The most steps one integration takes.
 constexpr int kMaxSteps = 100'000;
@@ -286,14 +34,22 @@ long double StepWithin(const std::vector<Real>& a, const std::vector<Real>& b, c
   return radius * std::pow(s.tolerance, 1.0L / s.order);
 }
 
+// What an integration does with each step it takes: nothing, for a reference at x1 alone.
+struct NoDense {
+  template <typename Real>
+  void operator()(const Real&, const Real&, const std::vector<Real>&, const std::vector<Real>&, bool) const {}
+};
+
 // From `start` to x1. Each step is taken where the last terms of the series
 // fall below the tolerance, ends at any kink of the system, and is confirmed
 // by two half steps, so that no step can reach past a singularity of the
 // solution. Stop::None when it reached x1; else why it did not, `reached`
-// saying how far it came and `h` the step it last tried.
-template <typename Real, typename Expansion>
+// saying how far it came and `h` the step it last tried. Each accepted step
+// is handed to `dense` as its start, its length, its series and whether it
+// is the last.
+template <typename Real, typename Expansion, typename Dense = NoDense>
 Reference::Stop Integrate(Expansion expand, const State<double>& start, const Series& s, double x1, Real& y1, Real& y2,
-                          double& reached, long double& h, Budget& budget, int pass) {
+                          double& reached, long double& h, Budget& budget, int pass, const Dense& dense = {}) {
   using Stop = Reference::Stop;
   std::vector<Real> a, b, middle_a, middle_b;
   Real x(start.x);
@@ -302,7 +58,7 @@ Reference::Stop Integrate(Expansion expand, const State<double>& start, const Se
   reached = start.x;
   const Real target(x1);
   const long double direction = x1 < start.x ? -1 : 1;
-  if constexpr (std::is_same_v<Expansion, TypedExpansion>) expand.set_direction(direction);
+  if constexpr (!std::is_same_v<Expansion, BuiltInExpansion>) expand.set_direction(direction);
   long double last = HUGE_VALL;
   h = 0;
   for (int step = 0; Real(direction) * (target - x) > Real(0); ++step) {
@@ -332,6 +88,7 @@ Reference::Stop Integrate(Expansion expand, const State<double>& start, const Se
       const long double limit = std::max(1e3L * s.tolerance, 64 * Epsilon<Real>()) * size;
       if (IsFiniteNumber(n1) && IsFiniteNumber(n2) &&
           std::max(std::fabs(Long(n1 - c1)), std::fabs(Long(n2 - c2))) <= limit) {
+        dense(x, hl, a, b, h == left);
         x = h == left ? target : x + hl;
         break;
       }
@@ -379,6 +136,93 @@ Reference Solve(const Expansion& expand, const State<double>& start, double x1, 
   return r;
 }
 
+// The reference at the march's x inside each step: the step's series summed
+// there in WideReal, without the terms too small to reach its last place.
+template <typename Real>
+struct DenseFill {
+  const double* xs;
+  std::size_t count;
+  std::size_t* next;
+  ReferencePath* path;
+  long double direction;
+
+  void operator()(const Real& x, const Real& hl, const std::vector<Real>& a, const std::vector<Real>& b,
+                  bool last) const {
+    std::size_t j = *next;
+    const Real end = x + hl;
+    auto inside = [&](std::size_t i) { return last || !(Real(direction) * (Real(xs[i]) - end) > Real(0)); };
+    if (j >= count || !inside(j)) return;
+    const long double length = std::fabs(Long(hl));
+    const long double floor = 0x1p-72L * (1 + std::max(std::fabs(Long(a[0])), std::fabs(Long(b[0]))));
+    std::size_t terms = 1;
+    long double power = 1;
+    for (std::size_t k = 1; k < a.size(); ++k) {
+      power *= length;
+      if (std::max(std::fabs(Long(a[k])), std::fabs(Long(b[k]))) * power > floor) terms = k + 1;
+    }
+    std::vector<WideReal> wa(terms), wb(terms);
+    for (std::size_t k = 0; k < terms; ++k) {
+      wa[k] = Wide(a[k]);
+      wb[k] = Wide(b[k]);
+    }
+    for (; j < count && inside(j); ++j) {
+      const WideReal t = Wide(Real(xs[j]) - x);
+      WideReal v1(0), v2(0);
+      Evaluate(wa, wb, t, v1, v2);
+      path->y1[j] = static_cast<double>(v1);
+      path->y2[j] = static_cast<double>(v2);
+    }
+    *next = j;
+  }
+
+  static WideReal Wide(const Real& value) {
+    if constexpr (std::is_same_v<Real, WideReal>) {
+      return value;
+    } else {
+      return FromLong<WideReal>(Long(value));
+    }
+  }
+};
+
+// The reference at each of the march's x by one integration of high order
+// to the last of them; where it stops short, the rest are left NaN.
+template <typename Real, typename Expansion>
+ReferencePath SolveAlong(const Expansion& expand, const State<double>& start, const double* xs, std::size_t count,
+                         const ReferenceSettings& settings, const ReferenceLimits& limits) {
+  ReferencePath path;
+  path.y1.assign(count, std::numeric_limits<double>::quiet_NaN());
+  path.y2 = path.y1;
+  if (count == 0) return path;
+  const double last = xs[count - 1];
+  Budget budget(limits, start.x, last, 1);
+  std::size_t next = 0;
+  const DenseFill<Real> fill{xs, count, &next, &path, last < start.x ? -1.0L : 1.0L};
+  Real y1(0), y2(0);
+  long double h = 0;
+  path.stop = Integrate<Real>(expand, start, {settings.fine_order, settings.fine_tolerance}, last, y1, y2,
+                              path.reached, h, budget, 0, fill);
+  if (path.stop != Reference::Stop::None) {
+    path.last_step = static_cast<double>(h);
+    return path;
+  }
+  path.reached = last;
+  // A march that never left its start (x1 = x0) takes no step.
+  for (; next < count && xs[next] == start.x; ++next) {
+    path.y1[next] = start.y1;
+    path.y2[next] = start.y2;
+  }
+  return path;
+}
+
+ReferenceSettings TypedSettings(const ReferenceSettings& settings) {
+  // Long double carries fewer digits than the built-in reference's 113 bits:
+  // tolerances it can reach.
+  ReferenceSettings typed = settings;
+  typed.fine_tolerance = std::max(settings.fine_tolerance, 1e-21L);
+  typed.coarse_tolerance = std::max(settings.coarse_tolerance, 1e-18L);
+  return typed;
+}
+
 }  // namespace
 
 bool Reference::valid() const { return reached_x1 && std::isfinite(error_bound); }
@@ -391,12 +235,18 @@ Reference BuiltInReference(double x1, const ReferenceSettings& settings, const R
 
 Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings,
                          const ReferenceLimits& limits) {
-  // Long double carries fewer digits than the built-in reference's 113 bits:
-  // tolerances it can reach.
-  ReferenceSettings typed = settings;
-  typed.fine_tolerance = std::max(settings.fine_tolerance, 1e-21L);
-  typed.coarse_tolerance = std::max(settings.coarse_tolerance, 1e-18L);
-  return Solve<long double>(TypedExpansion(system.system.program), system.system.start, x1, typed, limits);
+  return Solve<long double>(TypedExpansion(system.system.program), system.system.start, x1, TypedSettings(settings),
+                            limits);
+}
+
+ReferencePath BuiltInReferencePath(const double* xs, std::size_t count, const ReferenceLimits& limits) {
+  return SolveAlong<Quad>(BuiltInExpansion{}, BuiltInSystem::kStart, xs, count, {}, limits);
+}
+
+ReferencePath TypedReferencePath(const OwnSystem& system, const double* xs, std::size_t count,
+                                 const ReferenceLimits& limits) {
+  return SolveAlong<WideReal>(TypedExpansionOf<WideReal>(system.system.program), system.system.start, xs, count,
+                              TypedSettings({}), limits);
 }
 
 bool TypedSeries(const OwnSystem& system, long double x, long double y1, long double y2, int order,

@@ -64,6 +64,23 @@ struct OwnSystem;
 Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings = {},
                          const ReferenceLimits& limits = {});
 
+// The reference at every x of a march from the start (xs[0] the start's x,
+// the rest in the march's direction), by one integration of the finer
+// series to the last of them, each step's series summed at the x it covers.
+// Complete when it reached the last x; else `stop` says why, `reached` how
+// far it came, and the values beyond are NaN.
+struct ReferencePath {
+  std::vector<double> y1;
+  std::vector<double> y2;
+  Reference::Stop stop = Reference::Stop::None;
+  double reached = 0;
+  double last_step = 0;
+  bool complete() const { return stop == Reference::Stop::None; }
+};
+ReferencePath BuiltInReferencePath(const double* xs, std::size_t count, const ReferenceLimits& limits = {});
+ReferencePath TypedReferencePath(const OwnSystem& system, const double* xs, std::size_t count,
+                                 const ReferenceLimits& limits = {});
+
 // The Taylor coefficients of y1 and y2 of an own system about (x, y1, y2),
 // 0 to `order`, which the reference sums; false where the series cannot be
 // formed there (a function outside its domain, a division by zero).

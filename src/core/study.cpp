@@ -41,16 +41,8 @@ MarchEnd MarchTo(const Problem& problem, Method method, State<Real>& state, std:
 
 // Marks a run whose march left the numbers, and says where.
 void MarkFailed(StudyRun& run, const Problem& problem, const State<double>& before, std::size_t step) {
-  const std::optional<Fault> fault =
-      problem.own != nullptr ? StepFault(*problem.own, run.method, before, run.h) : std::optional<Fault>();
-  const bool domain = fault && fault->kind != FailureKind::Overflow;
-  run.mark = domain ? Mark::Domain : Mark::Overflow;
-  const Failure failure{domain ? fault->kind : FailureKind::Overflow,
-                        {Field::None, 0, static_cast<std::int64_t>(step), before.x},
-                        {},
-                        domain ? "the equations meet " + fault->what + " in step " + std::to_string(step) + "."
-                               : "the solution grew too large to compute with in step " + std::to_string(step) + ".",
-                        {}};
+  const Failure failure = MarchFailure(problem, run.method, before, run.h, step);
+  run.mark = failure.kind == FailureKind::Overflow ? Mark::Overflow : Mark::Domain;
   run.failure = Describe(failure);
 }
 
@@ -186,6 +178,19 @@ bool TimeAll(Study& study, const StudyProgress& progress, Tally& tally) {
 }
 
 }  // namespace
+
+Failure MarchFailure(const Problem& problem, Method method, const State<double>& before, double h,
+                     std::size_t step) {
+  const std::optional<Fault> fault =
+      problem.own != nullptr ? StepFault(*problem.own, method, before, h) : std::optional<Fault>();
+  const bool domain = fault && fault->kind != FailureKind::Overflow;
+  return {domain ? fault->kind : FailureKind::Overflow,
+          {Field::None, 0, static_cast<std::int64_t>(step), before.x},
+          {},
+          domain ? "the equations meet " + fault->what + " in step " + std::to_string(step) + "."
+                 : "the solution grew too large to compute with in step " + std::to_string(step) + ".",
+          {}};
+}
 
 Study RunStudy(const StudyRequest& request, const StudyProgress& progress) {
   Study study;

@@ -114,6 +114,11 @@ struct Study {
 // 10 ms have passed, and divided.
 Study RunStudy(const StudyRequest& request, const StudyProgress& progress = {});
 
+// Why a march of `method` with step h left the numbers in `step`, which
+// starts at `before`: a function of an own system outside its domain (or a
+// division by zero), else an overflow.
+Failure MarchFailure(const Problem& problem, Method method, const State<double>& before, double h, std::size_t step);
+
 // The methods of a study, in the order of its runs.
 std::vector<Method> StudyMethods(const Study& study);
 

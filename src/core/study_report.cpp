@@ -140,19 +140,24 @@ std::vector<std::string> FailedRunNotes(const Study& study) {
 }
 
 std::string NoReferenceText(const Study& study) {
-  const std::string x1 = RoundTripText(study.x1);
-  if (const std::optional<Bracket> pole = study.problem->SingularityBefore(study.x1)) {
-    return "No reference: the solution of this system grows without bound near " + SingularityText(*pole, study.x1) +
-           ", before x1 = " + x1 + ", so the runs have no error to measure.";
+  return NoReferenceText(*study.problem, study.x1, study.reference.stop, study.reference.reached,
+                         study.reference.last_step, "the runs have no error to measure");
+}
+
+std::string NoReferenceText(const Problem& problem, double x1, Reference::Stop stop, double reached_x,
+                            double last_step, std::string_view consequence) {
+  const std::string x1_text = RoundTripText(x1);
+  const std::string so = ", so " + std::string(consequence) + ".";
+  if (const std::optional<Bracket> pole = problem.SingularityBefore(x1)) {
+    return "No reference: the solution of this system grows without bound near " + SingularityText(*pole, x1) +
+           ", before x1 = " + x1_text + so;
   }
-  const std::string reached = "x \xE2\x89\x88 " + TextApartFrom(study.reference.reached, study.x1);
-  if (study.reference.stop == Reference::Stop::OverBudget) {
+  const std::string reached = "x \xE2\x89\x88 " + TextApartFrom(reached_x, x1);
+  if (stop == Reference::Stop::OverBudget) {
     return "No reference: it came as far as " + reached + ", where its series needs steps of about " +
-           ScientificText(study.reference.last_step, 0) + "; going on to x1 = " + x1 +
-           " would take too long, so the runs have no error to measure.";
+           ScientificText(last_step, 0) + "; going on to x1 = " + x1_text + " would take too long" + so;
   }
-  return "No reference: the solution cannot be continued past " + reached + ", before x1 = " + x1 +
-         ", so the runs have no error to measure.";
+  return "No reference: the solution cannot be continued past " + reached + ", before x1 = " + x1_text + so;
 }
 
 std::string FailedRunsSummary(const Study& study) {

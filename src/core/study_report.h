@@ -43,6 +43,10 @@ std::string FailedRunsSummary(const Study& study);
 // Why a study has no reference: a singularity of the solution before x1, or
 // where the reference could not go on.
 std::string NoReferenceText(const Study& study);
+// The same of any reference that stopped short of x1, ending with what
+// follows from it: "No reference: ..., so <consequence>."
+std::string NoReferenceText(const Problem& problem, double x1, Reference::Stop stop, double reached, double last_step,
+                            std::string_view consequence);
 
 // The notes a window and the page show under the study: why there is no
 // reference, the runs that failed, and the fitted orders in one line

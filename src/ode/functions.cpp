@@ -3,129 +3,167 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <type_traits>
 
 namespace kavrin {
 namespace {
 
-using Real = long double;
-
 bool Anywhere(double, double) { return true; }
-Real One(std::size_t k) { return k == 0 ? 1 : 0; }
+template <typename Real>
+Real One(std::size_t k) {
+  return Real(k == 0 ? 1.0 : 0.0);
+}
+template <typename Real>
+Real Count(std::size_t k) {
+  return Real(static_cast<double>(k));
+}
+
+// A C library function at a series' first coefficient: in long double, and
+// for double-double through long double (as many digits as it carries).
+template <typename Real>
+Real At(long double (*f)(long double), const Real& v) {
+  if constexpr (std::is_same_v<Real, long double>) {
+    return f(v);
+  } else {
+    const long double value = f(ToLong(v));
+    const auto high = static_cast<double>(value);
+    return Real(high, static_cast<double>(value - high));
+  }
+}
+
+template <typename Real>
+bool Finite(const Real& v) {
+  using std::isfinite;
+  return isfinite(v);
+}
+
+long double ExpL(long double v) { return std::exp(v); }
+long double LogL(long double v) { return std::log(v); }
+long double SinL(long double v) { return std::sin(v); }
+long double CosL(long double v) { return std::cos(v); }
+long double SinhL(long double v) { return std::sinh(v); }
+long double CoshL(long double v) { return std::cosh(v); }
+long double TanL(long double v) { return std::tan(v); }
+long double TanhL(long double v) { return std::tanh(v); }
+long double AsinL(long double v) { return std::asin(v); }
+long double AcosL(long double v) { return std::acos(v); }
+long double AtanL(long double v) { return std::atan(v); }
 
 // exp: r' = r a', so k r_k = sum j a_j r_(k-j).
-bool ExpTerm(const TaylorTerm& t) {
-  t.r[t.k] = t.k == 0 ? std::exp(t.a[0]) : Weighted(t.a, t.r, t.k, 1, t.k) / static_cast<Real>(t.k);
-  return std::isfinite(t.r[t.k]);
+template <typename Real>
+bool ExpTerm(const TaylorTermOf<Real>& t) {
+  t.r[t.k] = t.k == 0 ? At(ExpL, t.a[0]) : Weighted(t.a, t.r, t.k, 1, t.k) / Count<Real>(t.k);
+  return Finite(t.r[t.k]);
 }
 
 // log: a r' = a', so a_0 r_k = a_k - (1/k) sum j r_j a_(k-j), j < k.
-bool LogTerm(const TaylorTerm& t) {
+template <typename Real>
+bool LogTerm(const TaylorTermOf<Real>& t) {
   const std::size_t k = t.k;
-  if (!(t.a[0] > 0)) return false;
-  t.r[k] = k == 0 ? std::log(t.a[0])
-                  : (t.a[k] - (k > 1 ? Weighted(t.r, t.a, k, 1, k - 1) / static_cast<Real>(k) : 0)) / t.a[0];
+  if (!(t.a[0] > Real(0))) return false;
+  t.r[k] = k == 0 ? At(LogL, t.a[0])
+                  : (t.a[k] - (k > 1 ? Weighted(t.r, t.a, k, 1, k - 1) / Count<Real>(k) : Real(0))) / t.a[0];
   return true;
 }
 
 // sqrt: r r = a, so 2 r_0 r_k = a_k - sum r_j r_(k-j), 0 < j < k.
-bool SqrtTerm(const TaylorTerm& t) {
+template <typename Real>
+bool SqrtTerm(const TaylorTermOf<Real>& t) {
+  using std::sqrt;
   const std::size_t k = t.k;
-  if (!(t.a[0] > 0)) return false;
+  if (!(t.a[0] > Real(0))) return false;
   if (k == 0) {
-    t.r[0] = std::sqrt(t.a[0]);
+    t.r[0] = sqrt(t.a[0]);
     return true;
   }
-  Real sum = 0;
-  for (std::size_t j = 1; j < k; ++j) sum += t.r[j] * t.r[k - j];
-  t.r[k] = (t.a[k] - sum) / (2 * t.r[0]);
+  Real sum(0);
+  for (std::size_t j = 1; j < k; ++j) sum = sum + t.r[j] * t.r[k - j];
+  t.r[k] = (t.a[k] - sum) / (Real(2) * t.r[0]);
   return true;
 }
 
 // A function and its companion as a pair: r' = p u a' and u' = q r a', with
 // the signs p and q (sin, cos: 1 and -1; sinh, cosh: 1 and 1).
-template <Real (*F)(Real), Real (*G)(Real), int P, int Q>
-bool PairTerm(const TaylorTerm& t) {
+template <typename Real, long double (*F)(long double), long double (*G)(long double), int P, int Q>
+bool PairTerm(const TaylorTermOf<Real>& t) {
   const std::size_t k = t.k;
   if (k == 0) {
-    t.r[0] = F(t.a[0]);
-    t.u[0] = G(t.a[0]);
+    t.r[0] = At(F, t.a[0]);
+    t.u[0] = At(G, t.a[0]);
   } else {
-    const Real kk = static_cast<Real>(k);
-    t.r[k] = P * Weighted(t.a, t.u, k, 1, k) / kk;
-    t.u[k] = Q * Weighted(t.a, t.r, k, 1, k) / kk;
+    const Real kk = Count<Real>(k);
+    t.r[k] = Real(P) * Weighted(t.a, t.u, k, 1, k) / kk;
+    t.u[k] = Real(Q) * Weighted(t.a, t.r, k, 1, k) / kk;
   }
-  return std::isfinite(t.r[k]) && std::isfinite(t.u[k]);
+  return Finite(t.r[k]) && Finite(t.u[k]);
 }
-Real Sin(Real v) { return std::sin(v); }
-Real Cos(Real v) { return std::cos(v); }
-Real Sinh(Real v) { return std::sinh(v); }
-Real Cosh(Real v) { return std::cosh(v); }
 
 // tan' = (1 + tan^2) a', tanh' = (1 - tanh^2) a': u holds the factor.
-template <Real (*F)(Real), int Sign>
-bool TangentTerm(const TaylorTerm& t) {
+template <typename Real, long double (*F)(long double), int Sign>
+bool TangentTerm(const TaylorTermOf<Real>& t) {
   const std::size_t k = t.k;
-  t.r[k] = k == 0 ? F(t.a[0]) : Weighted(t.a, t.u, k, 1, k) / static_cast<Real>(k);
-  t.u[k] = One(k) + Sign * Cauchy(t.r, t.r, k);
-  return std::isfinite(t.r[k]);
+  t.r[k] = k == 0 ? At(F, t.a[0]) : Weighted(t.a, t.u, k, 1, k) / Count<Real>(k);
+  t.u[k] = One<Real>(k) + Real(Sign) * Cauchy(t.r, t.r, k);
+  return Finite(t.r[k]);
 }
-Real Tan(Real v) { return std::tan(v); }
-Real Tanh(Real v) { return std::tanh(v); }
 
 // asin and acos: r' = +-a'/q with q = sqrt(1 - a^2), so
 // k r_k q_0 = k a_k - sum j r_j q_(k-j) for 0 < j < k (acos negated);
 // w holds 1 - a^2 and u its root.
-template <Real (*F)(Real), int Sign>
-bool ArcSineTerm(const TaylorTerm& t) {
+template <typename Real, long double (*F)(long double), int Sign>
+bool ArcSineTerm(const TaylorTermOf<Real>& t) {
+  using std::fabs;
+  using std::sqrt;
   const std::size_t k = t.k;
-  if (!(std::fabs(t.a[0]) < 1)) return false;
-  t.w[k] = One(k) - Cauchy(t.a, t.a, k);
+  if (!(fabs(t.a[0]) < Real(1))) return false;
+  t.w[k] = One<Real>(k) - Cauchy(t.a, t.a, k);
   if (k == 0) {
-    t.u[0] = std::sqrt(t.w[0]);
-    t.r[0] = F(t.a[0]);
-    return std::isfinite(t.r[0]);
+    t.u[0] = sqrt(t.w[0]);
+    t.r[0] = At(F, t.a[0]);
+    return Finite(t.r[0]);
   }
-  Real root = 0;
-  for (std::size_t j = 1; j < k; ++j) root += t.u[j] * t.u[k - j];
-  t.u[k] = (t.w[k] - root) / (2 * t.u[0]);
-  const Real kk = static_cast<Real>(k);
-  Real sum = 0;
-  for (std::size_t j = 1; j < k; ++j) sum += static_cast<Real>(j) * (Sign * t.r[j]) * t.u[k - j];
-  t.r[k] = Sign * (kk * t.a[k] - sum) / (kk * t.u[0]);
-  return std::isfinite(t.r[k]);
+  Real root(0);
+  for (std::size_t j = 1; j < k; ++j) root = root + t.u[j] * t.u[k - j];
+  t.u[k] = (t.w[k] - root) / (Real(2) * t.u[0]);
+  const Real kk = Count<Real>(k);
+  Real sum(0);
+  for (std::size_t j = 1; j < k; ++j) sum = sum + Count<Real>(j) * (Real(Sign) * t.r[j]) * t.u[k - j];
+  t.r[k] = Real(Sign) * (kk * t.a[k] - sum) / (kk * t.u[0]);
+  return Finite(t.r[k]);
 }
-Real Asin(Real v) { return std::asin(v); }
-Real Acos(Real v) { return std::acos(v); }
 
 // atan: r' = a'/(1 + a^2), so k r_k u_0 = k a_k - sum j r_j u_(k-j) with
 // u = 1 + a^2.
-bool AtanTerm(const TaylorTerm& t) {
+template <typename Real>
+bool AtanTerm(const TaylorTermOf<Real>& t) {
   const std::size_t k = t.k;
-  t.u[k] = One(k) + Cauchy(t.a, t.a, k);
+  t.u[k] = One<Real>(k) + Cauchy(t.a, t.a, k);
   if (k == 0) {
-    t.r[0] = std::atan(t.a[0]);
+    t.r[0] = At(AtanL, t.a[0]);
     return true;
   }
-  const Real kk = static_cast<Real>(k);
-  Real sum = 0;
-  for (std::size_t j = 1; j < k; ++j) sum += static_cast<Real>(j) * t.r[j] * t.u[k - j];
+  const Real kk = Count<Real>(k);
+  Real sum(0);
+  for (std::size_t j = 1; j < k; ++j) sum = sum + Count<Real>(j) * t.r[j] * t.u[k - j];
   t.r[k] = (kk * t.a[k] - sum) / (kk * t.u[0]);
-  return std::isfinite(t.r[k]);
+  return Finite(t.r[k]);
 }
 
 // |a| = sign(a) a on each side of a kink; at the kink itself, the sign the
 // argument takes in the direction of travel (its first non-zero term, which
 // changes sign with the direction when its power is odd).
-bool AbsTerm(const TaylorTerm& t) {
+template <typename Real>
+bool AbsTerm(const TaylorTermOf<Real>& t) {
+  using std::fabs;
   const std::size_t k = t.k;
-  Real& sign = *t.sign;
+  long double& sign = *t.sign;
   if (k == 0) {
-    sign = t.a[0] > 0 ? 1 : t.a[0] < 0 ? -1 : 0;
-    t.r[0] = std::fabs(t.a[0]);
+    sign = t.a[0] > Real(0) ? 1 : t.a[0] < Real(0) ? -1 : 0;
+    t.r[0] = fabs(t.a[0]);
     return true;
   }
-  if (sign == 0 && t.a[k] != 0) sign = (t.a[k] > 0 ? 1 : -1) * (k % 2 == 1 ? t.direction : 1);
-  t.r[k] = sign * t.a[k];
+  if (sign == 0 && !(t.a[k] == Real(0))) sign = (t.a[k] > Real(0) ? 1 : -1) * (k % 2 == 1 ? t.direction : 1);
+  t.r[k] = Real(static_cast<double>(sign)) * t.a[k];
   return true;
 }
 
@@ -166,29 +204,37 @@ KAVRIN_UNARY(fabs)
 #undef KAVRIN_UNARY
 
 #define KAVRIN_VALUES(f) Value<f##D>, Wide<f##L>
+// A recurrence in both coefficient types.
+#define KAVRIN_TERMS(f, ...) f<long double __VA_OPT__(, ) __VA_ARGS__>, f<DoubleDouble __VA_OPT__(, ) __VA_ARGS__>
 
 const std::array kTable = {
-    FunctionRow{"sin", 1, KAVRIN_VALUES(sin), nullptr, Anywhere, PairTerm<Sin, Cos, 1, -1>, false, "sine"},
-    FunctionRow{"cos", 1, KAVRIN_VALUES(cos), nullptr, Anywhere, PairTerm<Cos, Sin, -1, 1>, false, "cosine"},
-    FunctionRow{"tan", 1, KAVRIN_VALUES(tan), nullptr, Anywhere, TangentTerm<Tan, 1>, false, "tangent"},
-    FunctionRow{"asin", 1, KAVRIN_VALUES(asin), nullptr, WithinOne, ArcSineTerm<Asin, 1>, false,
+    FunctionRow{"sin", 1, KAVRIN_VALUES(sin), nullptr, Anywhere, KAVRIN_TERMS(PairTerm, SinL, CosL, 1, -1), false,
+                "sine"},
+    FunctionRow{"cos", 1, KAVRIN_VALUES(cos), nullptr, Anywhere, KAVRIN_TERMS(PairTerm, CosL, SinL, -1, 1), false,
+                "cosine"},
+    FunctionRow{"tan", 1, KAVRIN_VALUES(tan), nullptr, Anywhere, KAVRIN_TERMS(TangentTerm, TanL, 1), false, "tangent"},
+    FunctionRow{"asin", 1, KAVRIN_VALUES(asin), nullptr, WithinOne, KAVRIN_TERMS(ArcSineTerm, AsinL, 1), false,
                 "arc sine, of -1 to 1"},
-    FunctionRow{"acos", 1, KAVRIN_VALUES(acos), nullptr, WithinOne, ArcSineTerm<Acos, -1>, false,
+    FunctionRow{"acos", 1, KAVRIN_VALUES(acos), nullptr, WithinOne, KAVRIN_TERMS(ArcSineTerm, AcosL, -1), false,
                 "arc cosine, of -1 to 1"},
-    FunctionRow{"atan", 1, KAVRIN_VALUES(atan), nullptr, Anywhere, AtanTerm, false, "arc tangent"},
-    FunctionRow{"sinh", 1, KAVRIN_VALUES(sinh), nullptr, Anywhere, PairTerm<Sinh, Cosh, 1, 1>, false,
+    FunctionRow{"atan", 1, KAVRIN_VALUES(atan), nullptr, Anywhere, KAVRIN_TERMS(AtanTerm), false, "arc tangent"},
+    FunctionRow{"sinh", 1, KAVRIN_VALUES(sinh), nullptr, Anywhere, KAVRIN_TERMS(PairTerm, SinhL, CoshL, 1, 1), false,
                 "hyperbolic sine"},
-    FunctionRow{"cosh", 1, KAVRIN_VALUES(cosh), nullptr, Anywhere, PairTerm<Cosh, Sinh, 1, 1>, false,
+    FunctionRow{"cosh", 1, KAVRIN_VALUES(cosh), nullptr, Anywhere, KAVRIN_TERMS(PairTerm, CoshL, SinhL, 1, 1), false,
                 "hyperbolic cosine"},
-    FunctionRow{"tanh", 1, KAVRIN_VALUES(tanh), nullptr, Anywhere, TangentTerm<Tanh, -1>, false, "hyperbolic tangent"},
-    FunctionRow{"exp", 1, KAVRIN_VALUES(exp), nullptr, Anywhere, ExpTerm, false, "e to the power"},
-    FunctionRow{"log", 1, KAVRIN_VALUES(log), nullptr, Positive, LogTerm, false, "natural logarithm, of more than 0"},
-    FunctionRow{"sqrt", 1, KAVRIN_VALUES(sqrt), SqrtDoubleDouble, NonNegative, SqrtTerm, false,
+    FunctionRow{"tanh", 1, KAVRIN_VALUES(tanh), nullptr, Anywhere, KAVRIN_TERMS(TangentTerm, TanhL, -1), false,
+                "hyperbolic tangent"},
+    FunctionRow{"exp", 1, KAVRIN_VALUES(exp), nullptr, Anywhere, KAVRIN_TERMS(ExpTerm), false, "e to the power"},
+    FunctionRow{"log", 1, KAVRIN_VALUES(log), nullptr, Positive, KAVRIN_TERMS(LogTerm), false,
+                "natural logarithm, of more than 0"},
+    FunctionRow{"sqrt", 1, KAVRIN_VALUES(sqrt), SqrtDoubleDouble, NonNegative, KAVRIN_TERMS(SqrtTerm), false,
                 "square root, of 0 or more"},
-    FunctionRow{"abs", 1, KAVRIN_VALUES(fabs), AbsDoubleDouble, Anywhere, AbsTerm, true, "absolute value"},
+    FunctionRow{"abs", 1, KAVRIN_VALUES(fabs), AbsDoubleDouble, Anywhere, KAVRIN_TERMS(AbsTerm), true,
+                "absolute value"},
 };
 
 #undef KAVRIN_VALUES
+#undef KAVRIN_TERMS
 
 }  // namespace
 

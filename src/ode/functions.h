@@ -13,12 +13,15 @@ namespace kavrin {
 // What a function's Taylor recurrence works on: coefficient k of its result
 // r (and of the companion series u and w that some recurrences carry), from
 // coefficients 0 to k of its arguments a and b and 0 to k - 1 of its own.
-struct TaylorTerm {
-  const long double* a;
-  const long double* b;
-  long double* r;
-  long double* u;
-  long double* w;
+// The coefficients are long double (the study's reference) or double-double
+// (the reference along x, the same on every machine).
+template <typename Real>
+struct TaylorTermOf {
+  const Real* a;
+  const Real* b;
+  Real* r;
+  Real* u;
+  Real* w;
   std::size_t k;
   // abs: the sign of its argument on this side of a kink, kept from term to
   // term; and the way the integration runs (+1 or -1), which tells the sign
@@ -26,18 +29,20 @@ struct TaylorTerm {
   long double* sign;
   long double direction;
 };
+using TaylorTerm = TaylorTermOf<long double>;
 
 // The sums the recurrences are made of, for coefficient k:
 // sum over j = from..to of j * p[j] * q[k - j], and the Cauchy product.
-inline long double Weighted(const long double* p, const long double* q, std::size_t k, std::size_t from,
-                            std::size_t to) {
-  long double sum = 0;
-  for (std::size_t j = from; j <= to; ++j) sum += static_cast<long double>(j) * p[j] * q[k - j];
+template <typename Real>
+Real Weighted(const Real* p, const Real* q, std::size_t k, std::size_t from, std::size_t to) {
+  Real sum(0);
+  for (std::size_t j = from; j <= to; ++j) sum = sum + static_cast<Real>(static_cast<double>(j)) * p[j] * q[k - j];
   return sum;
 }
-inline long double Cauchy(const long double* p, const long double* q, std::size_t k) {
-  long double sum = 0;
-  for (std::size_t j = 0; j <= k; ++j) sum += p[j] * q[k - j];
+template <typename Real>
+Real Cauchy(const Real* p, const Real* q, std::size_t k) {
+  Real sum(0);
+  for (std::size_t j = 0; j <= k; ++j) sum = sum + p[j] * q[k - j];
   return sum;
 }
 
@@ -55,9 +60,11 @@ struct FunctionRow {
   // Whether finite arguments lie in its domain: outside it a non-finite
   // result is a domain error, inside it an overflow.
   bool (*in_domain)(double a, double b);
-  // Coefficient k of its Taylor series; false where it has none (outside
-  // its domain, or where it is not analytic).
+  // Coefficient k of its Taylor series, in long double and in
+  // double-double; false where it has none (outside its domain, or where it
+  // is not analytic).
   bool (*taylor)(const TaylorTerm& term);
+  bool (*taylor_dd)(const TaylorTermOf<DoubleDouble>& term);
   // Its derivative jumps where its argument changes sign: a series ends
   // there and the next starts anew.
   bool kink;

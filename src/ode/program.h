@@ -35,6 +35,7 @@ struct Instruction {
   std::uint16_t b = 0;
   double value = 0;           // a constant, as double
   long double wide = 0;       // the same literal in long double, for wider runs
+  double low = 0;             // what `value` leaves of the literal, for double-double
   std::uint16_t column = 0;   // where in the equation it stands, for reports
   std::uint8_t equation = 0;  // 0 for f1, 1 for f2
 };
@@ -59,10 +60,8 @@ Real ConstantAs(const Instruction& in) {
   } else if constexpr (std::is_same_v<Real, long double>) {
     return in.wide;
   } else {
-    // Wider than double without long double: as much of the literal as
-    // long double holds.
-    const auto high = static_cast<double>(in.wide);
-    return Real(high) + Real(static_cast<double>(in.wide - high));
+    // Double-double: the literal to about 106 bits, the same on every machine.
+    return Real(in.value) + Real(in.low);
   }
 }
 
