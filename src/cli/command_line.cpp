@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include "core/comparison.h"
 #include "core/files.h"
 #include "core/number_text.h"
 #include "core/requests.h"
@@ -19,6 +20,7 @@
 #include "core/study_report.h"
 #include "core/text.h"
 #include "platform/output_file.h"
+#include "plot/comparison_charts.h"
 #include "plot/study_chart.h"
 #include "render/chart_painter.h"
 
@@ -69,6 +71,16 @@ std::vector<OptionHelp> OptionTable() {
       {"against", "<axis>",
        "The chart's horizontal axis: steps (N, the default), evaluations (of the system, stages x N) or seconds "
        "(each run's march, timed alone; adds a seconds column)."},
+      {"phase", "<FILE>",
+       "Compare the methods along the way: draw the phase plane with the direction field, every path and the "
+       "reference, " +
+           size + ", to FILE.svg or FILE.png (one --steps N, default " + kDefaultCompareSteps +
+           "; --method default all)."},
+      {"along", "<FILE>",
+       "Compare along the way: write every step of every method as CSV to FILE.csv (- for standard output), or "
+       "draw the error along x (and the invariant's drift under it) to FILE.svg or FILE.png."},
+      {"invariant", "<expr>", "H(x, y1, y2), which the exact solution keeps constant: its drift along the way."},
+      {"field-x", "<x>", "The x at which the phase plane's direction field is taken (default x0)."},
   };
 }
 
@@ -116,6 +128,9 @@ std::string HelpText() {
       "observed order, for example\n"
       "  kavrin --compare --x1 1 --steps 10..10240 --method rk4,rkf --plot study.svg\n"
       "  kavrin --compare --against evaluations --plot work.svg   (error against the work done)\n"
+      "--phase and --along compare the methods along the way, each path over the reference, for example\n"
+      "  kavrin --f1 y2 --f2 -y1 --y10 1 --y20 0 --x1 6.28 --steps 30 --method euler,rk4 --phase phase.svg\n"
+      "  kavrin --x1 1 --steps 1000 --along along.csv --invariant 'y1^2 + y2^2'\n"
       "--f1 and --f2 give your own equations, in x, y1 and y2, for example a harmonic oscillator:\n"
       "  kavrin --f1 y2 --f2 -y1 --x0 0 --y10 1 --y20 0 --x1 6.28 --steps 100 --method rk4\n"
       "with + - * / ^, parentheses, " +
@@ -158,6 +173,10 @@ std::string_view OptionName(Field field) {
       return "--against";
     case Field::Format:
       return "--format";
+    case Field::Invariant:
+      return "--invariant";
+    case Field::FieldX:
+      return "--field-x";
     default:
       break;
   }
@@ -323,7 +342,8 @@ StudyRequest StudyAsked(const Options& options, const Session& session) {
 // cleared at the end.
 class TerminalProgress {
  public:
-  explicit TerminalProgress(std::ostream& err) : m_err(err), m_start(std::chrono::steady_clock::now()) {}
+  explicit TerminalProgress(std::ostream& err, const char* what = "study")
+      : m_err(err), m_what(what), m_start(std::chrono::steady_clock::now()) {}
   ~TerminalProgress() {
     if (m_shown) m_err << "\r" << std::string(40, ' ') << "\r" << std::flush;
   }
@@ -336,7 +356,7 @@ class TerminalProgress {
     progress.tell = [this](std::size_t done, std::size_t total) {
       const std::size_t percent = 100 * done / std::max<std::size_t>(total, 1);
       if (percent == m_percent || std::chrono::steady_clock::now() - m_start < std::chrono::seconds(1)) return;
-      m_err << "\r" << kProgram << ": study " << percent << " %" << std::flush;
+      m_err << "\r" << kProgram << ": " << m_what << " " << percent << " %" << std::flush;
       m_percent = percent;
       m_shown = true;
     };
@@ -345,6 +365,7 @@ class TerminalProgress {
 
  private:
   std::ostream& m_err;
+  const char* m_what;
   std::chrono::steady_clock::time_point m_start;
   std::size_t m_percent = 101;  // the last shown
   bool m_shown = false;
@@ -395,11 +416,96 @@ int Compare(const Options& options, std::ostream& out, std::ostream& err) {
   return TellFailedRuns(study, format.value(), err) ? 1 : 0;
 }
 
+// The ending of an output's name, in lower case, if it is one of `endings`;
+// else the option is wrong.
+std::string Ending(const Options& options, const std::string& option, const std::vector<std::string>& endings) {
+  const std::string path = options.value(option, "");
+  const std::size_t dot = path.rfind('.');
+  const std::string ending = dot == std::string::npos ? "" : Lower(std::string_view(path).substr(dot));
+  if (std::find(endings.begin(), endings.end(), ending) == endings.end()) {
+    std::string list;
+    for (const std::string& e : endings) list += (list.empty() ? "" : e == endings.back() ? " or " : ", ") + e;
+    WrongOption("--" + option + ": " + Excerpt(path) + " must end in " + list);
+  }
+  return ending;
+}
+
+// A line per method on standard output: where its path ended, its largest
+// error and, with an invariant, its drift at the end.
+std::string ComparisonSummary(const Comparison& c) {
+  std::string text;
+  for (const ComparedPath& path : c.paths) {
+    const std::size_t last = path.tables.filled() - 1;
+    double largest = 0;
+    for (std::size_t i = 0; c.has_reference() && i <= last; ++i) largest = std::max(largest, c.Error(path, i));
+    text += Padded(Info(path.method).id, 9, true) + (path.failure.empty() ? " reached x1" : " " + path.failure);
+    if (c.has_reference()) text += "; largest error " + SignificantText(largest, 3);
+    if (c.invariant) text += "; drift " + SignificantText(c.Drift(path, last), 3);
+    text += '\n';
+  }
+  if (!c.has_reference()) text += c.no_reference + '\n';
+  return text;
+}
+
+int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
+  Session session;
+  UseSystem(options, session);
+  const std::string phase_ending = options.has("phase") ? Ending(options, "phase", {".svg", ".png"}) : "";
+  const std::string along = options.value("along", "");
+  const std::string along_ending =
+      options.has("along") && along != "-" ? Ending(options, "along", {".csv", ".svg", ".png"}) : ".csv";
+  const ComparisonTexts defaults;
+  const Outcome<ComparisonRequest> request = ReadComparisonRequest(
+      session.problem(), {options.value("x1", defaults.x1), options.value("steps", defaults.N),
+                          options.value("method", defaults.methods), options.value("field-x", ""),
+                          options.value("invariant", "")});
+  if (!request.ok()) Wrong(request.failure());
+  Outcome<Comparison> ran = [&] {
+    TerminalProgress progress(err, "comparison");
+    return RunComparison(request.value(), progress.Watch());
+  }();
+  if (!ran.ok()) {
+    err << kProgram << ": " << Describe(ran.failure(), OptionName) << '\n';
+    return 1;
+  }
+  const Comparison& c = ran.value();
+  const TextWidth measure = PainterTextWidth(kChartFont);
+  if (options.has("phase")) {
+    if (const std::optional<Failure> failure =
+            SaveChart(PhaseChart(c, kSavedChartSize, measure), options.values.at("phase"),
+                      QString::fromLatin1(kPhaseChartTitle), phase_ending == ".svg"))
+      return FileFailed(*failure, err);
+  }
+  const auto csv = [&c](const OutputSink& sink) { return WriteComparisonCsv(c, sink); };
+  if (options.has("along") && along_ending != ".csv") {
+    const Chart chart = c.invariant ? ErrorAndDriftChart(c, {kSavedChartSize.width, 2 * kSavedChartSize.height}, measure)
+                                    : ErrorAlongChart(c, kSavedChartSize, measure);
+    if (const std::optional<Failure> failure =
+            SaveChart(chart, along, QString::fromLatin1(kAlongChartTitle), along_ending == ".svg"))
+      return FileFailed(*failure, err);
+  } else if (along == "-") {
+    csv([&out](std::string_view chunk) {
+      out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+      return static_cast<bool>(out);
+    });
+    return out.flush() ? 0 : StandardOutputFailed(out, err);
+  } else if (options.has("along")) {
+    out.flush();
+    if (const std::optional<Failure> failure = WriteFile(along, csv)) return FileFailed(*failure, err);
+  }
+  out << ComparisonSummary(c);
+  return out.flush() ? 0 : StandardOutputFailed(out, err);
+}
+
 }  // namespace
 
 bool DrawsChart(const std::vector<std::string>& arguments) {
   return std::any_of(arguments.begin(), arguments.end(),
-                     [](const std::string& a) { return a == "--plot" || a.rfind("--plot=", 0) == 0; });
+                     [](const std::string& a) {
+                       for (const char* option : {"--plot", "--phase", "--along"})
+                         if (a == option || a.rfind(std::string(option) + "=", 0) == 0) return true;
+                       return false;
+                     });
 }
 
 int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -410,6 +516,17 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
       return out.flush() ? 0 : StandardOutputFailed(out, err);
     }
     const bool study = options.compare || options.has("plot");
+    const bool along = options.has("phase") || options.has("along");
+    if (along && study) WrongOption("--phase and --along compare along the way; they do not go with --compare or --plot");
+    if (along && options.has("table"))
+      WrongOption("--table writes one calculation's solution; it does not go with --phase or --along");
+    for (const char* option : {"invariant", "field-x"})
+      if (!along && options.has(option)) WrongOption(std::string("--") + option + " goes with --phase or --along");
+    if (along) {
+      if (options.has("format")) WrongOption("--format goes with --compare");
+      if (options.has("against")) WrongOption("--against goes with --compare");
+      return CompareAlong(options, out, err);
+    }
     if (study && options.has("table"))
       WrongOption("--table writes one calculation's solution; it does not go with --compare");
     if (!study && options.has("format")) WrongOption("--format goes with --compare");

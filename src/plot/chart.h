@@ -73,6 +73,9 @@ struct Chart {
   std::string font_family;
   std::vector<ChartShape> shapes;
   ChartBox frame{};
+  // What the frame spans in the data's units (on a logarithmic axis, their
+  // log10): left and right across, top and bottom upwards.
+  ChartBox data{};
 };
 
 // The width of a text at a font size in pixels, as the renderer will draw it.

@@ -8,138 +8,23 @@
 
 #include "core/number_text.h"
 #include "core/study_report.h"
+#include "plot/chart_parts.h"
 
 namespace kavrin {
 namespace {
 
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kBandGrey{225, 225, 225};
 constexpr Rgb kNoteGrey{70, 70, 70};
 constexpr Rgb kGuideGrey{110, 110, 110};
 constexpr double kTitleSize = 15;
 constexpr double kLabelSize = 13;
 constexpr double kNoteSize = 12;
-constexpr double kMarkerRadius = 4.5;
 constexpr int kGuideOrders[] = {1, 2, 4, 5};
 
 bool Positive(double value) { return value > 0 && std::isfinite(value); }
 
 bool Drawn(const Study& study, const StudyRun& run) {
   return run.measured() && Positive(run.error) && Positive(Abscissa(study, run));
-}
-
-ChartShape Text(ChartRole role, ChartPoint at, std::string text, double size, TextAnchor anchor = TextAnchor::Start,
-                Rgb colour = kBlack) {
-  ChartShape s;
-  s.kind = ChartShape::Kind::Text;
-  s.role = role;
-  s.points = {at};
-  s.text = std::move(text);
-  s.size = size;
-  s.anchor = anchor;
-  s.stroke = colour;
-  return s;
-}
-
-ChartShape Line(ChartRole role, ChartPoint a, ChartPoint b, Rgb colour, double width, bool dashed = false) {
-  ChartShape s;
-  s.role = role;
-  s.points = {a, b};
-  s.stroke = colour;
-  s.width = width;
-  s.dashed = dashed;
-  return s;
-}
-
-// The chart being laid out: its shapes, and the boxes that later texts must
-// not overlap.
-class Layout {
- public:
-  Layout(Chart& chart, const TextWidth& measure) : m_chart(chart), m_measure(measure) {}
-
-  const ChartBox& Add(const ChartShape& text) {
-    m_chart.shapes.push_back(text);
-    m_taken.push_back(TextBox(text, m_measure));
-    return m_taken.back();
-  }
-  void Take(const ChartBox& box) { m_taken.push_back(box); }
-  bool Free(const ChartBox& box) const {
-    return std::none_of(m_taken.begin(), m_taken.end(), [&](const ChartBox& t) { return t.Overlaps(box); });
-  }
-  ChartBox Box(const ChartShape& text) const { return TextBox(text, m_measure); }
-  // The text made smaller, down to 8 pixels, until it is no wider than `room`.
-  ChartShape Fit(ChartShape text, double room) const {
-    while (text.size > 8 && Width(text.text, text.size) > room) text.size -= 0.5;
-    return text;
-  }
-  double Width(std::string_view text, double size) const { return m_measure(text, size); }
-
- private:
-  Chart& m_chart;
-  const TextWidth& m_measure;
-  std::vector<ChartBox> m_taken;
-};
-
-// Tick labels along one axis, every k-th of them, with the smallest k at
-// which neighbours keep a gap; the others are left out.
-std::vector<std::size_t> Thinned(const std::vector<ChartBox>& boxes, bool across, double gap) {
-  for (std::size_t k = 1; k <= boxes.size(); ++k) {
-    bool apart = true;
-    for (std::size_t i = k; i < boxes.size() && apart; i += k) {
-      const ChartBox& a = boxes[i - k];
-      const ChartBox& b = boxes[i];
-      apart = across ? std::max(a.left, b.left) - std::min(a.right, b.right) >= gap
-                     : std::max(a.top, b.top) - std::min(a.bottom, b.bottom) >= gap;
-    }
-    if (apart) {
-      std::vector<std::size_t> kept;
-      for (std::size_t i = 0; i < boxes.size(); i += k) kept.push_back(i);
-      return kept;
-    }
-  }
-  return {};
-}
-
-// An exponent for a superscript, with a true minus sign.
-std::string SignedExponent(int d) { return d < 0 ? "\xE2\x88\x92" + std::to_string(-d) : std::to_string(d); }
-
-// Whether the segment a-b crosses the box.
-bool Crosses(ChartPoint a, ChartPoint b, const ChartBox& box) { return ClipSegment(a, b, box); }
-
-// Words broken into lines no wider than `room`.
-std::vector<std::string> Wrap(const Layout& layout, std::string_view text, double room, double size) {
-  std::vector<std::string> lines;
-  std::string line;
-  for (std::size_t start = 0; start <= text.size();) {
-    const std::size_t end = std::min(text.find(' ', start), text.size());
-    const std::string_view word = text.substr(start, end - start);
-    std::string longer = line.empty() ? std::string(word) : std::string(line).append(" ").append(word);
-    if (!line.empty() && layout.Width(longer, size) > room) {
-      lines.push_back(std::move(line));
-      line = std::string(word);
-    } else {
-      line = std::move(longer);
-    }
-    start = end + 1;
-  }
-  if (!line.empty()) lines.push_back(std::move(line));
-  return lines;
-}
-
-ChartShape MethodMarker(const MethodInfo& info, ChartPoint at, ChartRole role) {
-  ChartShape marker;
-  marker.kind = ChartShape::Kind::Marker;
-  marker.role = role;
-  marker.points = {at};
-  marker.marker = info.marker;
-  marker.size = kMarkerRadius;
-  marker.stroke = info.colour;
-  const bool line_only = info.marker == MarkerShape::Plus || info.marker == MarkerShape::Cross;
-  marker.width = line_only ? 2.2 : 1.6;
-  marker.filled = !line_only;
-  marker.fill = info.colour;
-  return marker;
 }
 
 // The logarithmic scales: the decades the data span, and where a point falls.
@@ -182,7 +67,7 @@ class StudyChartBuilder {
     Guides();
     m_chart.shapes.insert(m_chart.shapes.end(), m_curves.begin(), m_curves.end());
     m_chart.shapes.insert(m_chart.shapes.end(), m_markers.begin(), m_markers.end());
-    m_chart.shapes.push_back(FrameShape());
+    m_chart.shapes.push_back(FrameShape(m_chart.frame));
     Legend();
     return std::move(m_chart);
   }
@@ -191,16 +76,7 @@ class StudyChartBuilder {
   double Width() const { return m_chart.width; }
   double Height() const { return m_chart.height; }
 
-  void Background() {
-    ChartShape background;
-    background.kind = ChartShape::Kind::Rect;
-    background.role = ChartRole::Background;
-    background.points = {{0, 0}, {Width(), Height()}};
-    background.stroked = false;
-    background.filled = true;
-    background.fill = kWhite;
-    m_chart.shapes.push_back(background);
-  }
+  void Background() { m_chart.shapes.push_back(BackgroundShape(m_chart)); }
 
   // Beside the frame a legend of 250 pixels; on a narrow chart it goes below,
   // and the room for it and for the note's lines comes off the frame.
@@ -228,15 +104,6 @@ class StudyChartBuilder {
         m_layout.Fit(Text(ChartRole::Title, {Width() / 2.0, 30}, title, kTitleSize, TextAnchor::Middle), Width() - 16));
   }
 
-  ChartShape FrameShape() const {
-    const ChartBox& frame = m_chart.frame;
-    ChartShape shape;
-    shape.kind = ChartShape::Kind::Rect;
-    shape.role = ChartRole::Frame;
-    shape.points = {{frame.left, frame.top}, {frame.right, frame.bottom}};
-    return shape;
-  }
-
   // The decades the data span: across, the runs' abscissas; upwards, their
   // errors and rounding (truncation below them is clipped at the frame).
   // False when there is nothing to draw.
@@ -262,7 +129,7 @@ class StudyChartBuilder {
 
   void NothingToShow() {
     const ChartBox& frame = m_chart.frame;
-    m_chart.shapes.push_back(FrameShape());
+    m_chart.shapes.push_back(FrameShape(m_chart.frame));
     const std::string message =
         m_study.reference.valid() ? "No error to show" : "No reference: the solution grows without bound before x1";
     m_layout.Add(m_layout.Fit(Text(ChartRole::Note, {(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2},
