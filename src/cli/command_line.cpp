@@ -430,23 +430,6 @@ std::string Ending(const Options& options, const std::string& option, const std:
   return ending;
 }
 
-// A line per method on standard output: where its path ended, its largest
-// error and, with an invariant, its drift at the end.
-std::string ComparisonSummary(const Comparison& c) {
-  std::string text;
-  for (const ComparedPath& path : c.paths) {
-    const std::size_t last = path.tables.filled() - 1;
-    double largest = 0;
-    for (std::size_t i = 0; c.has_reference() && i <= last; ++i) largest = std::max(largest, c.Error(path, i));
-    text += Padded(Info(path.method).id, 9, true) + (path.failure.empty() ? " reached x1" : " " + path.failure);
-    if (c.has_reference()) text += "; largest error " + SignificantText(largest, 3);
-    if (c.invariant) text += "; drift " + SignificantText(c.Drift(path, last), 3);
-    text += '\n';
-  }
-  if (!c.has_reference()) text += c.no_reference + '\n';
-  return text;
-}
-
 int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
   Session session;
   UseSystem(options, session);
@@ -493,7 +476,7 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
     out.flush();
     if (const std::optional<Failure> failure = WriteFile(along, csv)) return FileFailed(*failure, err);
   }
-  out << ComparisonSummary(c);
+  for (const std::string& line : ComparisonNotes(c)) out << line << '\n';
   return out.flush() ? 0 : StandardOutputFailed(out, err);
 }
 

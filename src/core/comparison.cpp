@@ -238,6 +238,22 @@ double Comparison::RoundingFloor(std::size_t i) const {
   return 0x1p-53 * std::max(std::fabs(reference.y1[i]), std::fabs(reference.y2[i]));
 }
 
+std::vector<std::string> ComparisonNotes(const Comparison& c) {
+  std::vector<std::string> notes;
+  for (const ComparedPath& path : c.paths) {
+    const std::size_t last = path.tables.filled() - 1;
+    double largest = 0;
+    for (std::size_t i = 0; c.has_reference() && i <= last; ++i) largest = std::max(largest, c.Error(path, i));
+    std::string line = Padded(Info(path.method).id, 9, true);
+    line += path.failure.empty() ? (c.cancelled ? "cancelled" : "reached x1") : path.failure;
+    if (c.has_reference()) line += "; largest error " + SignificantText(largest, 3);
+    if (c.invariant) line += "; drift " + SignificantText(c.Drift(path, last), 3);
+    notes.push_back(std::move(line));
+  }
+  if (!c.no_reference.empty()) notes.push_back(c.no_reference);
+  return notes;
+}
+
 bool WriteComparisonCsv(const Comparison& c, const std::function<bool(std::string_view)>& sink) {
   std::string block = "method,i,x,y1,y2,ref_y1,ref_y2,error";
   block += c.invariant ? ",invariant,drift\n" : "\n";

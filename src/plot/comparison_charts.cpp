@@ -96,6 +96,7 @@ struct LegendEntry {
   std::string name;
   std::string detail;
   bool dashed = false;
+  std::string short_name = name;
 };
 
 // What the three charts share: the frame with a legend beside it (or below
@@ -243,13 +244,14 @@ class FramedChart {
     double y = m_wide ? f.top + 8 : f.bottom + 60;
     // A name over its detail, beside the frame where the height allows and
     // always below it.
-    const bool two_lines = !m_wide || 58 + static_cast<double>(entries.size()) * 42 <= Height();
+    const double note_height = static_cast<double>(m_note.size()) * 16;
+    const bool two_lines = !m_wide || 58 + static_cast<double>(entries.size()) * 42 + note_height <= Height();
     const double row = m_wide ? 42 : 34;
     for (const LegendEntry& e : entries) {
       m_chart.shapes.push_back(Line(ChartRole::Legend, {left, y}, {left + 28, y}, e.colour, 1.8, e.dashed));
       if (e.method) m_chart.shapes.push_back(MethodMarker(*e.method, {left + 14, y}, ChartRole::Legend));
-      const std::string one = e.detail.empty() ? e.name : e.name + ", " + e.detail;
-      m_layout.Add(m_layout.Fit(Text(ChartRole::Legend, {left + 38, y + 4}, two_lines ? e.name : one,
+      // Where the rows are short, the name alone.
+      m_layout.Add(m_layout.Fit(Text(ChartRole::Legend, {left + 38, y + 4}, two_lines ? e.name : e.short_name,
                                      two_lines ? kLabelSize : kNoteSize),
                                 Width() - (left + 38) - 4));
       if (two_lines && !e.detail.empty()) {
@@ -267,7 +269,7 @@ class FramedChart {
 
   LegendEntry MethodEntry(const ComparedPath& path, std::string detail) const {
     const MethodInfo& info = Info(path.method);
-    return {info.colour, info, std::string(info.result_name), std::move(detail), false};
+    return {info.colour, info, std::string(info.result_name), std::move(detail), false, std::string(info.caption)};
   }
 
   // The steps drawn of every path: one per pixel column of the frame.
@@ -413,7 +415,9 @@ class PhaseBuilder : public FramedChart {
     mark.filled = true;
     mark.fill = kWhite;
     m_chart.shapes.push_back(mark);
-    m_layout.Add(Text(ChartRole::Note, {p.x + 9, p.y - 8}, "start", kNoteSize));
+    ChartShape label = Text(ChartRole::Note, {p.x + 9, p.y - 8}, "start", kNoteSize);
+    if (m_layout.Box(label).right > m_chart.frame.right - 2) label = Text(ChartRole::Note, {p.x - 9, p.y - 8}, "start", kNoteSize, TextAnchor::End);
+    m_layout.Add(label);
   }
 };
 

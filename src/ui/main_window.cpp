@@ -25,6 +25,7 @@
 #include "ui/about_window.h"
 #include "ui/picture_box.h"
 #include "ui/saving.h"
+#include "ui/comparison_window.h"
 #include "ui/study_window.h"
 #include "ui/system_dialog.h"
 
@@ -190,6 +191,9 @@ void MainWindow::BuildMenus() {
   QAction* study = results->addAction(QStringLiteral("Convergence study\u2026"));
   study->setObjectName(QStringLiteral("Mn_Study"));
   connect(study, &QAction::triggered, this, [this] { OpenStudy(); });
+  QAction* compare = results->addAction(QStringLiteral("Compare methods\u2026"));
+  compare->setObjectName(QStringLiteral("Mn_Compare"));
+  connect(compare, &QAction::triggered, this, [this] { OpenComparison(); });
   // "System", third, acts at once: it opens its dialog.
   QAction* system = menuBar()->addAction(QStringLiteral("System"));
   system->setObjectName(QStringLiteral("Mn_System"));
@@ -400,10 +404,20 @@ StudyWindow* MainWindow::OpenStudy() {
   return study;
 }
 
+ComparisonWindow* MainWindow::OpenComparison() {
+  auto* window = new ComparisonWindow(m_x1_edit->text(), m_steps_edit->text(), m_session.problem(),
+                                      static_cast<int>(m_comparisons.size()) + 1);
+  m_comparisons.emplace_back(window);
+  window->show();
+  return window;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (m_about) m_about->close();
   for (const QPointer<StudyWindow>& study : m_studies)
     if (study) study->close();
+  for (const QPointer<ComparisonWindow>& window : m_comparisons)
+    if (window) window->close();
   QMainWindow::closeEvent(event);
 }
 

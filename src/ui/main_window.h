@@ -21,6 +21,7 @@ namespace kavrin {
 class AboutWindow;
 class PictureBox;
 class StudyWindow;
+class ComparisonWindow;
 class SystemDialog;
 
 // The main window: the initial conditions, the target point and step count,
@@ -65,6 +66,8 @@ class MainWindow : public QMainWindow {
   void SaveResults();
   void SavePicture();
   StudyWindow* OpenStudy();
+  // A new window comparing the methods along the way, from x1 and N as shown.
+  ComparisonWindow* OpenComparison();
   // The menu entry "System": a dialog to type an own system or go back to
   // the built-in one; returns it, open (not modal to the program).
   SystemDialog* ChooseSystem();
@@ -91,6 +94,7 @@ class MainWindow : public QMainWindow {
   FileChooser m_choose_file;
   QPointer<AboutWindow> m_about;
   std::vector<QPointer<StudyWindow>> m_studies;
+  std::vector<QPointer<ComparisonWindow>> m_comparisons;
 
   // The tables' generation that the picture on show was drawn from; SVG is
   // drawn from the tables, so only while they are still those.

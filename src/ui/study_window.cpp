@@ -5,15 +5,12 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTableWidget>
@@ -25,39 +22,10 @@
 #include "core/study_report.h"
 #include "plot/study_chart.h"
 #include "render/chart_painter.h"
+#include "ui/chart_view.h"
 #include "ui/saving.h"
 
 namespace kavrin {
-
-// The study's chart, laid out anew when the study or the widget's size
-// changes, and only then.
-class ChartView : public QWidget {
- public:
-  explicit ChartView(QWidget* parent) : QWidget(parent), m_measure(PainterTextWidth(kChartFont)) {
-    setMinimumSize(360, 300);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-  }
-  void Show(std::shared_ptr<const Study> study) {
-    m_study = std::move(study);
-    m_chart.reset();
-    update();
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    if (!m_study) return;
-    if (!m_chart || m_chart->width != width() || m_chart->height != height())
-      m_chart = StudyChart(*m_study, {width(), height()}, m_measure);
-    PaintChart(painter, *m_chart);
-  }
-
- private:
-  std::shared_ptr<const Study> m_study;
-  std::optional<Chart> m_chart;
-  TextWidth m_measure;
-};
 
 namespace {
 
@@ -72,12 +40,6 @@ QString AllFailedReport(const Study& study) {
   for (std::size_t i = 0; i < std::min(kShown, failures.size()); ++i) lines << QString::fromStdString(failures[i]);
   if (failures.size() > kShown) lines << QStringLiteral("and %1 more.").arg(failures.size() - kShown);
   return lines.join(QLatin1Char('\n'));
-}
-
-QPushButton* Button(QWidget* parent, const char* caption, const char* name) {
-  auto* button = new QPushButton(QString::fromUtf8(caption), parent);
-  button->setObjectName(QString::fromLatin1(name));
-  return button;
 }
 
 }  // namespace
@@ -102,7 +64,7 @@ StudyWindow::StudyWindow(const QString& x1, std::shared_ptr<const Problem> probl
   layout->addLayout(BuildButtons());
   layout->addWidget(BuildNotes());
   layout->addWidget(BuildResults(), 1);
-  PlaceOnScreen(number);
+  PlaceNumberedWindow(this, number);
   SetRunning(false);
 }
 
@@ -121,21 +83,6 @@ QWidget* StudyWindow::BuildNotes() {
   area->setFrameShape(QFrame::NoFrame);
   area->setFixedHeight(fontMetrics().lineSpacing() * 4 + 2 * area->frameWidth() + 4);
   return area;
-}
-
-// At most 960 x 820, within the screen's free area with room for the title
-// bar; the window numbered `number` a little lower and further right than the
-// one before, back to the top left when that would leave the free area.
-void StudyWindow::PlaceOnScreen(int number) {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const QRect free = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 960, 820);
-  constexpr int kFrame = 40;  // what a window manager adds around the window, at most
-  const QSize size(std::min(960, free.width() * 95 / 100), std::min(820, free.height() * 90 / 100 - kFrame));
-  resize(size);
-  const int room_x = std::max(0, free.width() - size.width() - kFrame);
-  const int room_y = std::max(0, free.height() - size.height() - kFrame);
-  const int step = 32 * (number - 1);
-  move(free.left() + (room_x / 3 + step) % (room_x + 1), free.top() + (room_y / 3 + step) % (room_y + 1));
 }
 
 // x1, the step counts, the axis and the methods.
@@ -174,9 +121,9 @@ void StudyWindow::BuildInputs(QHBoxLayout* top, const QString& x1) {
 
 // Run, Cancel, the progress and the saving.
 QLayout* StudyWindow::BuildButtons() {
-  m_run = Button(this, "Run", "StudyRun");
+  m_run = NamedButton(this, "Run", "StudyRun");
   m_run->setDefault(true);
-  m_cancel_button = Button(this, "Cancel", "StudyCancel");
+  m_cancel_button = NamedButton(this, "Cancel", "StudyCancel");
   m_progress = new QProgressBar(this);
   m_progress->setObjectName(QStringLiteral("StudyProgress"));
   m_progress->setAccessibleName(QStringLiteral("Runs done"));
@@ -184,8 +131,8 @@ QLayout* StudyWindow::BuildButtons() {
   QSizePolicy keep = m_progress->sizePolicy();
   keep.setRetainSizeWhenHidden(true);
   m_progress->setSizePolicy(keep);
-  m_save_table = Button(this, "Save table as CSV...", "StudySaveTable");
-  m_save_chart = Button(this, "Save chart as SVG/PNG...", "StudySaveChart");
+  m_save_table = NamedButton(this, "Save table as CSV...", "StudySaveTable");
+  m_save_chart = NamedButton(this, "Save chart as SVG/PNG...", "StudySaveChart");
   auto* buttons = new QHBoxLayout;
   for (QWidget* w : std::initializer_list<QWidget*>{m_run, m_cancel_button, m_progress, m_save_table, m_save_chart})
     buttons->addWidget(w);
@@ -299,7 +246,9 @@ void StudyWindow::ShowStudy() {
   QStringList notes;
   for (const std::string& note : StudyNotes(*m_study)) notes << QString::fromStdString(note);
   m_notes->setText(notes.join(QLatin1Char('\n')));
-  m_chart->Show(m_study);
+  m_chart->Show([study = m_study](ChartSize size, const TextWidth& measure) {
+    return StudyChart(*study, size, measure);
+  });
 }
 
 void StudyWindow::Finish(std::shared_ptr<Study> study) {

@@ -70,7 +70,6 @@ class StudyWindow : public QWidget {
   QLayout* BuildButtons();
   QWidget* BuildNotes();
   QWidget* BuildResults();
-  void PlaceOnScreen(int number);
   void Progress(std::size_t done, std::size_t total);
   void ShowStudy();
   void Finish(std::shared_ptr<Study> study);

@@ -19,6 +19,7 @@
 
 #include "cli/command_line.h"
 #include "offscreen_messages.h"
+#include "ui/comparison_window.h"
 #include "ui/main_window.h"
 #include "ui/saving.h"
 #include "ui/study_window.h"
@@ -242,6 +243,48 @@ class ResultsTest : public QObject {
   // Cancel stops a run of 2^28 steps promptly and leaves the window usable;
 
   // closing a window whose study runs waits for its thread.
+  // The comparison window's rows are the command line's, byte for byte; its
+  // charts save; a run cancelled leaves nothing and reports nothing.
+  void comparisonIsTheCommandLines() {
+    Get<QLineEdit>(window, "Text_x1")->setText("1");
+    Get<QLineEdit>(window, "Text_N")->setText("30");
+    Trigger("Mn_Compare");
+    ComparisonWindow* compare = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* c = qobject_cast<ComparisonWindow*>(w)) compare = c;
+    QVERIFY(compare != nullptr);
+    compare->set_error_reporter([this](const QString& message) { reports << message; });
+    compare->set_file_chooser([this](const QString&, const QString&, const QString&) { return chosen; });
+    Get<QCheckBox>(compare, "CompareMethod_rkm")->setChecked(false);
+    Get<QLineEdit>(compare, "CompareInvariant")->setText("y1*y2");
+    QSignalSpy ended(compare, &ComparisonWindow::Ended);
+    Get<QPushButton>(compare, "CompareRun")->click();
+    QVERIFY(ended.wait(30000));
+    QVERIFY(compare->comparison() != nullptr);
+    chosen = dir.filePath("rows.csv");
+    Get<QPushButton>(compare, "CompareSaveRows")->click();
+    QFile rows(chosen);
+    QVERIFY(rows.open(QIODevice::ReadOnly));
+    std::ostringstream out, err;
+    QCOMPARE(RunCommandLine({"--along", "-", "--x1", "1", "--steps", "30", "--method", "euler,euler-ep,euler-mp,rk4,rkf,rk4g",
+                             "--invariant", "y1*y2"},
+                            out, err),
+             0);
+    QCOMPARE(rows.readAll().toStdString(), out.str());
+    chosen = dir.filePath("phase.png");
+    Get<QPushButton>(compare, "CompareSaveChart")->click();
+    QVERIFY(QFile(chosen).size() > 1000);
+
+    Get<QLineEdit>(compare, "CompareSteps")->setText("2000000");
+    Get<QPushButton>(compare, "CompareRun")->click();
+    QVERIFY(compare->running());
+    Get<QPushButton>(compare, "CompareCancel")->click();
+    QVERIFY(ended.wait(60000));
+    QCOMPARE(compare->comparison()->N, 30.0);  // the cancelled run left the last one on show
+    QVERIFY(reports.isEmpty());
+    compare->close();
+  }
+
   void cancelAndCloseDuringARun() {
     StudyWindow* study = Study("268435456", {"rk4"});
     study->show();
