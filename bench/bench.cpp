@@ -6,6 +6,8 @@
 // program as a user meets it. Medians of several repetitions.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QEventLoop>
@@ -463,7 +465,59 @@ std::vector<FacesRow> CompareFaces(const char* self) {
   };
 }
 
+// The peak resident memory of a command, in bytes: its own, not its parent's.
+double PeakOfCommand(const std::vector<std::string>& arguments) {
+  std::vector<char*> argv{const_cast<char*>(KAVRIN_BINARY)};
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    execv(KAVRIN_BINARY, argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return NAN;
+  return static_cast<double>(usage.ru_maxrss) * 1024;
+}
+
+// The comparison of the seven methods at N = 10^6, with the reference along
+// x, the error, an invariant and both pictures, against the seven
+// command-line runs of the same calculations: time, and memory beyond what
+// the same command takes at N = 1 against the seven runs' tables.
+int ComparisonBench() {
+  const std::string pictures = (std::filesystem::temp_directory_path() / "kavrin-bench-").string();
+  const std::vector<std::string> compare = {"--x1",        "1", "--invariant", "y1*y2 - x", "--phase",
+                                            pictures + "phase.png", "--along", pictures + "along.png", "--steps"};
+  auto with_steps = [&compare](const char* n) {
+    std::vector<std::string> arguments = compare;
+    arguments.emplace_back(n);
+    return arguments;
+  };
+  std::string quoted;
+  for (const std::string& a : with_steps("1e6")) quoted += "'" + a + "' ";
+  double seven = 0;
+  for (const kavrin::MethodInfo& info : kavrin::kMethods)
+    seven += CommandMs("--x1 1 --steps 1e6 --method " + std::string(info.id), 5);
+  const double comparison = CommandMs(quoted, 5);
+  const double peak = PeakOfCommand(with_steps("1e6")) - PeakOfCommand(with_steps("1"));
+  const double tables = 7.0 * kavrin::SolutionTables::kBytesPerEntry * (1e6 + 1);
+  std::printf("%-44s %10.1f ms\n", "seven command-line runs, N = 10^6, x1 = 1", seven);
+  std::printf("%-44s %10.1f ms  ratio %.2f   goal <= 1.5   %s\n", "comparison of the seven, both pictures", comparison,
+              comparison / seven, Verdict(comparison / seven <= 1.5));
+  std::printf("%-44s %10.1f MB\n", "the seven runs' tables", tables / (1 << 20));
+  std::printf("%-44s %10.1f MB  ratio %.2f   goal <= 1.2   %s\n", "comparison's memory beyond N = 1", peak / (1 << 20),
+              peak / tables, Verdict(peak / tables <= 1.2));
+  std::remove((pictures + "phase.png").c_str());
+  std::remove((pictures + "along.png").c_str());
+  return 0;
+}
+
 int main(int argc, char* argv[]) {
+  if (argc == 2 && std::strcmp(argv[1], "--comparison") == 0) return ComparisonBench();
   if (argc == 2 && std::strcmp(argv[1], "--peak-memory-study") == 0) return PeakMemoryOfTheStudy();
   if (argc == 2 && std::strcmp(argv[1], "--boost-1e8") == 0) return BoostAllocateAndMarch();
   setenv("QT_QPA_PLATFORM", "offscreen", 0);

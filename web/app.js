@@ -1,5 +1,5 @@
-// The page: the calculation with its list and plot, and the convergence
-// study with its table and chart. The work runs in a Web Worker (worker.js),
+// The page: the calculation with its list and plot, the convergence study
+// with its table and chart, and the methods compared along the way. The work runs in a Web Worker (worker.js),
 // whose session holds the problem and answers JSON requests with named
 // fields. The page keeps its own copy of what it shows (the list, h, the
 // picture, the last study) and of the last problem the session accepted, so
@@ -80,11 +80,14 @@ let engine = null;
 let hello = null;  // the methods, examples, axes, defaults and labels
 let accepted = null;  // the texts of the problem the worker's session holds
 let busy = false;
+let compared = null;  // the settings of the comparison on show
 
 function setBusy(on) {
   busy = on;
   $('calculate').disabled = on;
   $('run-study').disabled = on;
+  $('run-compare').disabled = on;
+  $('compare-csv').disabled = on || !compared;
 }
 
 function methodChoices(container, type, name) {
@@ -229,9 +232,8 @@ function markerPath(g, s) {
   paths[s.m]();
 }
 
-// The study's chart from its model: shapes in pixels, drawn in order.
-function drawChart(chart) {
-  const canvas = $('study-chart');
+// A chart from its model: shapes in pixels, drawn in order.
+function drawChart(canvas, chart) {
   const ratio = window.devicePixelRatio || 1;
   canvas.width = Math.round(chart.width * ratio);
   canvas.height = Math.round(chart.height * ratio);
@@ -292,7 +294,7 @@ function showStudy(answer) {
     item.textContent = note;
     return item;
   }));
-  drawChart(answer.chart);
+  drawChart($('study-chart'), answer.chart);
 }
 
 async function runStudy() {
@@ -321,6 +323,70 @@ async function runStudy() {
   }
 }
 
+// The comparison's settings as the form holds them, and as the address
+// carries them (c-prefixed, beside an own system's texts).
+const COMPARE_FIELDS = {cx1: 'compare-x1', cn: 'compare-steps', cfx: 'compare-field-x', cinv: 'compare-invariant'};
+
+function compareSettings() {
+  const settings = Object.fromEntries(Object.entries(COMPARE_FIELDS).map(([key, id]) => [key, $(id).value]));
+  settings.cm = [...document.querySelectorAll('input[name="compare-method"]:checked')].map((c) => c.value).join(',');
+  return settings;
+}
+
+function fillCompare(given) {
+  for (const [key, id] of Object.entries(COMPARE_FIELDS)) if (given.has(key)) $(id).value = given.get(key);
+  if (given.has('cm')) {
+    const chosen = given.get('cm').split(',');
+    document.querySelectorAll('input[name="compare-method"]').forEach((c) => { c.checked = chosen.includes(c.value); });
+  }
+}
+
+async function runComparison() {
+  if (busy) return;
+  setBusy(true);
+  const done = showProgress($('compare-progress'), $('compare-cancel'), 300);
+  const bar = $('compare-progress');
+  const settings = compareSettings();
+  try {
+    const answer = await engine.ask('compare', {x1: settings.cx1, n: settings.cn, fieldX: settings.cfx,
+                                                invariant: settings.cinv, methods: settings.cm ? settings.cm.split(',') : [],
+                                                width: $('compare').clientWidth || hello.chartSize.width},
+                                    (count, total) => { bar.max = total; bar.value = count; });
+    $('compare-failure').textContent = answer.failure ? answer.failure.message : '';
+    if (!answer.failure) {
+      compared = settings;
+      $('compare-notes').replaceChildren(...answer.notes.map((note) => {
+        const item = document.createElement('li');
+        item.textContent = note;
+        return item;
+      }));
+      drawChart($('compare-phase'), answer.phase);
+      drawChart($('compare-error'), answer.error);
+      drawChart($('compare-drift'), answer.drift);
+      writeAddress();
+    }
+  } catch (error) {
+    $('compare-failure').textContent = stoppedText(error);
+  } finally {
+    done();
+    setBusy(false);
+  }
+}
+
+// The rows of the comparison on show, as the command line writes them.
+async function downloadRows() {
+  const answer = await engine.ask('compare-csv');
+  if (answer.failure) {
+    $('compare-failure').textContent = answer.failure.message;
+    return;
+  }
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([answer.csv], {type: 'text/csv'}));
+  link.download = 'comparison.csv';
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+}
+
 // The system: its fields, the start shown beside the inputs, the title, and
 // the page's address, whose fragment carries an own system so that a link
 // opens the same exercise (read back through the same parser).
@@ -342,7 +408,20 @@ function showProblem(problem) {
   $('y20').textContent = problem.y20;
   $('system-title').textContent = (problem.builtIn ? 'the built-in ' : '') + problem.title;
   document.title = 'Kavrin - ' + problem.title;
-  const address = problem.builtIn ? '' : '#' + new URLSearchParams(accepted).toString();
+  // An example's invariant comes with it; another system has none to offer.
+  const example = hello.examples.find((e) => e.f1 === problem.f1 && e.f2 === problem.f2);
+  if (showProblem.last !== problem.f1 + '\n' + problem.f2) $('compare-invariant').value = example ? example.invariant : '';
+  showProblem.last = problem.f1 + '\n' + problem.f2;
+  builtInShown = problem.builtIn;
+  writeAddress();
+}
+
+let builtInShown = true;
+
+// The address: an own system's texts, and the settings of the comparison on show.
+function writeAddress() {
+  const parts = {...(builtInShown ? {} : accepted), ...(compared || {})};
+  const address = Object.keys(parts).length ? '#' + new URLSearchParams(parts).toString() : '';
   history.replaceState(null, '', location.pathname + location.search + address);
 }
 
@@ -376,11 +455,14 @@ function label() {
   $('study-x1').value = hello.defaults.studyX1;
   $('study-steps').value = hello.defaults.studySteps;
   $('steps-help').textContent = hello.stepListHelp;
+  $('compare-x1').value = hello.defaults.studyX1;
+  $('compare-steps').value = hello.defaults.compareSteps;
   $('study-chart').width = hello.chartSize.width;
   $('study-chart').height = hello.chartSize.height;
   for (const axis of hello.axes) $('study-against').append(new Option(axis.caption, axis.name));
   methodChoices($('methods'), 'radio', 'method');
   methodChoices($('study-methods'), 'checkbox', 'study-method');
+  methodChoices($('compare-methods'), 'checkbox', 'compare-method');
   hello.examples.forEach((example, i) => $('system-example').append(new Option(example.name, String(i))));
   const builtin = hello.problem;
   $('about').textContent = 'Integrates ' + builtin.title + ' from x0 = ' + builtin.x0 + ', y1(0) = ' + builtin.y10 +
@@ -408,7 +490,13 @@ function listen() {
     e.preventDefault();
     runStudy();
   });
-  for (const id of ['press-cancel', 'study-cancel']) $(id).addEventListener('click', () => engine.restart());
+  $('compare-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    runComparison();
+  });
+  $('compare-csv').addEventListener('click', downloadRows);
+  for (const id of ['press-cancel', 'study-cancel', 'compare-cancel'])
+    $(id).addEventListener('click', () => engine.restart());
   // A wider screen gives the picture more room; the next press draws at it.
   window.matchMedia('(min-width: 1400px)').addEventListener('change', () => engine.ask('resize', pictureSize()));
 }
@@ -427,18 +515,28 @@ async function start() {
   // without one, the built-in system.
   const fromAddress = async () => {
     const given = new URLSearchParams(location.hash.slice(1));
-    if (!given.has('f1') && !given.has('f2')) return false;
-    const texts = {...hello.examples[0], ...Object.fromEntries(SYSTEM_FIELDS.filter((f) => given.has(f))
-      .map((f) => [f, given.get(f)]))};
-    fillSystem(texts);
-    await useSystem(texts, true);
-    return true;
+    if (given.has('f1') || given.has('f2')) {
+      const texts = {...hello.examples[0], ...Object.fromEntries(SYSTEM_FIELDS.filter((f) => given.has(f))
+        .map((f) => [f, given.get(f)]))};
+      fillSystem(texts);
+      await useSystem(texts, true);
+    } else if (!accepted) {
+      showProblem(hello.problem);
+    }
+    // The comparison's settings after the system, whose example may bring an invariant.
+    fillCompare(given);
+    return given.has('cx1') || given.has('cn');
   };
   window.addEventListener('hashchange', fromAddress);
-  if (!(await fromAddress())) showProblem(hello.problem);
+  const comparing = await fromAddress();
   paintPicture((await engine.ask('resize', pictureSize())).picture);
   listen();
   setBusy(false);
+  // A link to a comparison opens it.
+  if (comparing) {
+    $('tab-compare').click();
+    await runComparison();
+  }
   document.body.dataset.ready = 'true';
 }
 

@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <string>
 
+#include "core/comparison.h"
 #include "core/json.h"
 #include "core/requests.h"
 #include "core/session.h"
 #include "core/study_report.h"
 #include "core/text.h"
+#include "plot/comparison_charts.h"
 #include "plot/graphic.h"
 #include "plot/raster_image.h"
 #include "plot/study_chart.h"
@@ -34,6 +36,7 @@ namespace {
 struct Page {
   Session session;
   RasterImage picture{kPaleYellow, kAxisBlack};
+  std::shared_ptr<const Comparison> comparison;  // the last one, for its rows
   std::string answer;  // the last answer handed out
 };
 
@@ -80,6 +83,7 @@ std::string Hello() {
                            .Text("x0", e.texts.x0)
                            .Text("y10", e.texts.y10)
                            .Text("y20", e.texts.y20)
+                           .Text("invariant", e.invariant)
                            .Done());
   for (const AxisInfo& axis : kAxes)
     axes.push_back(JsonWriter().Text("name", axis.name).Text("caption", axis.caption).Done());
@@ -89,6 +93,7 @@ std::string Hello() {
                                    .Text("n", kDefaultN)
                                    .Text("studyX1", kDefaultStudyX1)
                                    .Text("studySteps", kDefaultStudySteps)
+                                   .Text("compareSteps", kDefaultCompareSteps)
                                    .Done();
   return JsonWriter()
       .Raw("methods", JsonList(methods))
@@ -177,6 +182,52 @@ std::string RunPageStudy(const JsonObject& request) {
       .Done();
 }
 
+// The methods compared along the way on the session's problem: the notes
+// and the three charts at the size the page has room for; the comparison is
+// kept for its rows.
+std::string RunPageComparison(const JsonObject& request) {
+  ComparisonTexts texts;
+  texts.x1 = request.Text("x1").value_or("");
+  texts.N = request.Text("n").value_or("");
+  texts.field_x = request.Text("fieldX").value_or("");
+  texts.invariant = request.Text("invariant").value_or("");
+  texts.methods.clear();
+  for (const std::string& id : request.Texts("methods").value_or(std::vector<std::string>{}))
+    texts.methods.append(texts.methods.empty() ? "" : ",").append(id);
+  const Outcome<ComparisonRequest> asked = ReadComparisonRequest(ThePage().session.problem(), texts);
+  if (!asked.ok()) return JsonWriter().Raw("failure", FailureJson(asked.failure())).Done();
+  StudyProgress progress;
+  progress.tell = [](std::size_t done, std::size_t total) {
+    kv_progress(static_cast<double>(done), static_cast<double>(total));
+  };
+  Outcome<Comparison> ran = RunComparison(asked.value(), progress);
+  if (!ran.ok()) return JsonWriter().Raw("failure", FailureJson(ran.failure())).Done();
+  auto comparison = std::make_shared<const Comparison>(std::move(ran.value()));
+  ThePage().comparison = comparison;
+  const ChartSize size = StudyChartSize(static_cast<int>(request.Number("width").value_or(kSavedChartSize.width)));
+  return JsonWriter()
+      .Texts("notes", ComparisonNotes(*comparison))
+      .Raw("phase", ChartJson(PhaseChart(*comparison, size, TextWidth)))
+      .Raw("error", ChartJson(ErrorAlongChart(*comparison, size, TextWidth)))
+      .Raw("drift", ChartJson(DriftChart(*comparison, size, TextWidth)))
+      .Done();
+}
+
+// The last comparison's rows as CSV, as the command line writes them.
+std::string ComparisonRows() {
+  const std::shared_ptr<const Comparison>& comparison = ThePage().comparison;
+  if (!comparison)
+    return JsonWriter()
+        .Raw("failure", FailureJson({FailureKind::WrongInput, {}, {}, "there is no comparison yet", {}}))
+        .Done();
+  std::string csv;
+  WriteComparisonCsv(*comparison, [&csv](std::string_view block) {
+    csv.append(block);
+    return true;
+  });
+  return JsonWriter().Text("csv", csv).Done();
+}
+
 std::string Handle(std::string_view text) {
   const Outcome<JsonObject> request = JsonObject::Parse(text);
   if (!request.ok()) return JsonWriter().Raw("failure", FailureJson(request.failure())).Done();
@@ -185,6 +236,8 @@ std::string Handle(std::string_view text) {
   if (op == "problem") return UseProblem(request.value());
   if (op == "press") return Press(request.value());
   if (op == "study") return RunPageStudy(request.value());
+  if (op == "compare") return RunPageComparison(request.value());
+  if (op == "compare-csv") return ComparisonRows();
   if (op == "resize") {
     const JsonObject& r = request.value();
     const double ratio = r.Number("ratio").value_or(1);

@@ -54,7 +54,7 @@ onmessage = (event) => {
     const request = event.data;
     let answer;
     try {
-      if (request.op === 'study') study = request.id;
+      if (request.op === 'study' || request.op === 'compare') study = request.id;
       answer = ask(M, request);
       answer.picture = answer.picture ? picture(M) : undefined;
     } catch (error) {

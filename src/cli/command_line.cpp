@@ -421,10 +421,16 @@ int Compare(const Options& options, std::ostream& out, std::ostream& err) {
 std::string Ending(const Options& options, const std::string& option, const std::vector<std::string>& endings) {
   const std::string path = options.value(option, "");
   const std::size_t dot = path.rfind('.');
-  const std::string ending = dot == std::string::npos ? "" : Lower(std::string_view(path).substr(dot));
+  const std::size_t slash = path.rfind('/');
+  const bool none = dot == std::string::npos || (slash != std::string::npos && slash > dot);
+  const std::string ending = none ? "" : Lower(std::string_view(path).substr(dot));
   if (std::find(endings.begin(), endings.end(), ending) == endings.end()) {
+    std::vector<std::string> named;
+    for (const std::string& e : endings)
+      if (!e.empty()) named.push_back(e);
     std::string list;
-    for (const std::string& e : endings) list += (list.empty() ? "" : e == endings.back() ? " or " : ", ") + e;
+    for (std::size_t i = 0; i < named.size(); ++i)
+      list += (i == 0 ? "" : i + 1 == named.size() ? " or " : ", ") + named[i];
     WrongOption("--" + option + ": " + Excerpt(path) + " must end in " + list);
   }
   return ending;
@@ -435,8 +441,9 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
   UseSystem(options, session);
   const std::string phase_ending = options.has("phase") ? Ending(options, "phase", {".svg", ".png"}) : "";
   const std::string along = options.value("along", "");
+  // Rows as CSV, also to a name without an ending (a device, a FIFO, /dev/fd/N).
   const std::string along_ending =
-      options.has("along") && along != "-" ? Ending(options, "along", {".csv", ".svg", ".png"}) : ".csv";
+      options.has("along") && along != "-" ? Ending(options, "along", {".csv", ".svg", ".png", ""}) : ".csv";
   const ComparisonTexts defaults;
   const Outcome<ComparisonRequest> request = ReadComparisonRequest(
       session.problem(), {options.value("x1", defaults.x1), options.value("steps", defaults.N),
@@ -460,7 +467,7 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
       return FileFailed(*failure, err);
   }
   const auto csv = [&c](const OutputSink& sink) { return WriteComparisonCsv(c, sink); };
-  if (options.has("along") && along_ending != ".csv") {
+  if (options.has("along") && (along_ending == ".svg" || along_ending == ".png")) {
     const Chart chart = c.invariant ? ErrorAndDriftChart(c, {kSavedChartSize.width, 2 * kSavedChartSize.height}, measure)
                                     : ErrorAlongChart(c, kSavedChartSize, measure);
     if (const std::optional<Failure> failure =

@@ -94,6 +94,14 @@ void IntegrateReference(Comparison& c, const StudyProgress& progress, Tally& tal
   limits.cancel = progress.cancel;
   limits.progress = [&tally](double fraction) { tally.Set(0, fraction); };
   const Problem& problem = *c.problem;
+  // A known pole before x1: no integration can pass it.
+  if (problem.SingularityBefore(c.x1)) {
+    c.reference.stop = Reference::Stop::Singular;
+    c.no_reference = NoReferenceText(problem, c.x1, c.reference.stop, c.reference.reached, 0,
+                                     "there is no reference path and no error to draw");
+    tally.Set(0, 1);
+    return;
+  }
   c.reference = problem.own != nullptr ? TypedReferencePath(*problem.own, c.xs.data(), c.xs.size(), limits)
                                        : BuiltInReferencePath(c.xs.data(), c.xs.size(), limits);
   tally.Set(0, 1);

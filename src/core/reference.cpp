@@ -137,7 +137,10 @@ Reference Solve(const Expansion& expand, const State<double>& start, double x1, 
 }
 
 // The reference at the march's x inside each step: the step's series summed
-// there in WideReal, without the terms too small to reach its last place.
+// there, its small high terms in double and the rest in double-double,
+// whose result rounds to the same double on every machine (the
+// coefficients agree far below its last place). Which terms a point needs
+// is decided from powers of two alone, the same everywhere.
 template <typename Real>
 struct DenseFill {
   const double* xs;
@@ -146,49 +149,84 @@ struct DenseFill {
   ReferencePath* path;
   long double direction;
 
+  // Terms below 2^kDropped of the values are left out; those below
+  // 2^kInDouble are summed in double.
+  static constexpr int kDropped = -80;
+  static constexpr int kInDouble = -30;
+
   void operator()(const Real& x, const Real& hl, const std::vector<Real>& a, const std::vector<Real>& b,
                   bool last) const {
     std::size_t j = *next;
-    const Real end = x + hl;
-    auto inside = [&](std::size_t i) { return last || !(Real(direction) * (Real(xs[i]) - end) > Real(0)); };
+    // In double-double from here on: the step's start and end, and each x's distance from the start.
+    const DoubleDouble start = Split(x);
+    const DoubleDouble end = Split(x + hl);
+    const DoubleDouble sign(static_cast<double>(direction));
+    auto inside = [&](std::size_t i) { return last || !(sign * (DoubleDouble(xs[i]) - end) > DoubleDouble(0)); };
     if (j >= count || !inside(j)) return;
-    const long double length = std::fabs(Long(hl));
-    const long double floor = 0x1p-72L * (1 + std::max(std::fabs(Long(a[0])), std::fabs(Long(b[0]))));
-    std::size_t terms = 1;
-    long double power = 1;
-    for (std::size_t k = 1; k < a.size(); ++k) {
-      power *= length;
-      if (std::max(std::fabs(Long(a[k])), std::fabs(Long(b[k]))) * power > floor) terms = k + 1;
-    }
-    std::vector<WideReal> wa(terms), wb(terms);
+    const double length = std::fabs(Split(hl).hi);
+    const std::size_t terms = a.size();
+    std::vector<DoubleDouble> wa(terms), wb(terms);
+    // Each term's size at the step's end, as a power of two it stays below.
+    std::vector<double> bound(terms);
+    double power = 1;
     for (std::size_t k = 0; k < terms; ++k) {
-      wa[k] = Wide(a[k]);
-      wb[k] = Wide(b[k]);
+      wa[k] = Split(a[k]);
+      wb[k] = Split(b[k]);
+      const double size = std::max(std::fabs(wa[k].hi), std::fabs(wb[k].hi)) * power;
+      bound[k] = size > 0 ? std::ilogb(size) + 1 : -HUGE_VAL;
+      power *= length;
     }
+    const double scale = std::max(0, std::ilogb(1 + std::max(std::fabs(wa[0].hi), std::fabs(wb[0].hi))) + 1);
     for (; j < count && inside(j); ++j) {
-      const WideReal t = Wide(Real(xs[j]) - x);
-      WideReal v1(0), v2(0);
-      Evaluate(wa, wb, t, v1, v2);
+      const DoubleDouble t = DoubleDouble(xs[j]) - start;
+      // t/length < 2^((e+1)/16), from its 16th power.
+      double r = length > 0 ? std::fabs(t.hi) / length : 0;
+      for (int i = 0; i < 4; ++i) r *= r;
+      const double e = r > 0 ? (std::ilogb(r) + 1) / 16.0 : -HUGE_VAL;
+      const auto size = [&](std::size_t k) { return k == 0 ? scale : bound[k] + static_cast<double>(k) * e; };
+      std::size_t top = terms;
+      while (top > 1 && !(size(top - 1) > scale + kDropped)) --top;
+      std::size_t low = top;
+      while (low > 1 && !(size(low - 1) > scale + kInDouble)) --low;
+      double s1 = 0, s2 = 0;
+      for (std::size_t k = top; k-- > low;) {
+        s1 = s1 * t.hi + wa[k].hi;
+        s2 = s2 * t.hi + wb[k].hi;
+      }
+      DoubleDouble v1(s1), v2(s2);
+      for (std::size_t k = low; k-- > 0;) {
+        v1 = v1 * t + wa[k];
+        v2 = v2 * t + wb[k];
+      }
       path->y1[j] = static_cast<double>(v1);
       path->y2[j] = static_cast<double>(v2);
     }
     *next = j;
   }
 
-  static WideReal Wide(const Real& value) {
-    if constexpr (std::is_same_v<Real, WideReal>) {
+  // A number as double-double: its nearest double and what that leaves.
+  static DoubleDouble Split(const Real& value) {
+    if constexpr (std::is_same_v<Real, DoubleDouble>) {
       return value;
     } else {
-      return FromLong<WideReal>(Long(value));
+      const auto high = static_cast<double>(value);
+      return {high, static_cast<double>(value - Real(high))};
     }
   }
 };
 
 // The reference at each of the march's x by one integration of high order
 // to the last of them; where it stops short, the rest are left NaN.
+// The series of the reference along x: of low order, so that its steps are
+// short and a point inside one needs few terms, most of them in double.
+struct AlongSettings {
+  int order = 12;
+  long double tolerance = 1e-28L;
+};
+
 template <typename Real, typename Expansion>
 ReferencePath SolveAlong(const Expansion& expand, const State<double>& start, const double* xs, std::size_t count,
-                         const ReferenceSettings& settings, const ReferenceLimits& limits) {
+                         const AlongSettings& settings, const ReferenceLimits& limits) {
   ReferencePath path;
   path.y1.assign(count, std::numeric_limits<double>::quiet_NaN());
   path.y2 = path.y1;
@@ -199,8 +237,8 @@ ReferencePath SolveAlong(const Expansion& expand, const State<double>& start, co
   const DenseFill<Real> fill{xs, count, &next, &path, last < start.x ? -1.0L : 1.0L};
   Real y1(0), y2(0);
   long double h = 0;
-  path.stop = Integrate<Real>(expand, start, {settings.fine_order, settings.fine_tolerance}, last, y1, y2,
-                              path.reached, h, budget, 0, fill);
+  path.stop = Integrate<Real>(expand, start, {settings.order, settings.tolerance}, last, y1, y2, path.reached, h,
+                              budget, 0, fill);
   if (path.stop != Reference::Stop::None) {
     path.last_step = static_cast<double>(h);
     return path;
@@ -240,13 +278,15 @@ Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSett
 }
 
 ReferencePath BuiltInReferencePath(const double* xs, std::size_t count, const ReferenceLimits& limits) {
-  return SolveAlong<Quad>(BuiltInExpansion{}, BuiltInSystem::kStart, xs, count, {}, limits);
+  return SolveAlong<Quad>(BuiltInExpansion{}, BuiltInSystem::kStart, xs, count, AlongSettings{}, limits);
 }
 
 ReferencePath TypedReferencePath(const OwnSystem& system, const double* xs, std::size_t count,
                                  const ReferenceLimits& limits) {
-  return SolveAlong<WideReal>(TypedExpansionOf<WideReal>(system.system.program), system.system.start, xs, count,
-                              TypedSettings({}), limits);
+  // In double-double on every machine, so that every machine rounds it to
+  // the same doubles.
+  return SolveAlong<DoubleDouble>(TypedExpansionOf<DoubleDouble>(system.system.program), system.system.start, xs,
+                                  count, AlongSettings{}, limits);
 }
 
 bool TypedSeries(const OwnSystem& system, long double x, long double y1, long double y2, int order,

@@ -129,7 +129,8 @@ class CommandLineTest : public QObject {
     const Ran help = Run({"--help"});
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.startsWith("Usage: kavrin [options]"));
-    for (const char* option : {"--x1", "--steps", "--method", "--table", "--compare", "--format", "--plot"})
+    for (const char* option : {"--x1", "--steps", "--method", "--table", "--compare", "--format", "--plot", "--phase",
+                               "--along", "--invariant", "--field-x"})
       QVERIFY2(help.out.contains(QLatin1String(option)), option);
     // Wrong options: one line naming the option, the usage hint, status 2.
     const QStringList wrong[] = {{"--bogus"},
@@ -141,6 +142,11 @@ class CommandLineTest : public QObject {
                                  {"--compare", "--table", "x.csv"},
                                  {"--format", "csv"},
                                  {"--plot", "chart.gif"},
+                                 {"--phase", "p.pdf"},
+                                 {"--along", "a.csv", "--invariant", "y1 +* y2"},
+                                 {"--along", "a.csv", "--steps", "10,20"},
+                                 {"--phase", "p.svg", "--compare"},
+                                 {"--invariant", "y1"},
                                  {"stray"}};
     for (const QStringList& arguments : wrong) {
       const Ran o = Run(arguments);
@@ -207,8 +213,10 @@ class CommandLineTest : public QObject {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(name);
     const QString png = dir.filePath("bare.png");
+    const QString phase = dir.filePath("phase.png");
     const QList<QStringList> runs = {{"--x1", "2", "--steps", "200", "--method", "rk4"},
-                                     {"--compare", "--steps", "10,20", "--plot", png}};
+                                     {"--compare", "--steps", "10,20", "--plot", png},
+                                     {"--steps", "50", "--phase", phase}};
     for (const QStringList& arguments : runs) {
       QProcess kavrin;
       kavrin.setProcessEnvironment(environment);
@@ -219,6 +227,7 @@ class CommandLineTest : public QObject {
       QCOMPARE(kavrin.readAllStandardError(), QByteArray());
     }
     QCOMPARE(QImage(png).size(), QSize(900, 600));
+    QCOMPARE(QImage(phase).size(), QSize(900, 600));
   }
 };
 

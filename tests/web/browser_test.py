@@ -5,9 +5,10 @@ pixel hash from the desktop's kavrin_plot_hash); step counts that broke the
 page before and a text of two million characters leave it working; the same
 large press twice, and the step count an out-of-memory report suggests,
 succeed; a long study leaves the page responsive and Cancel restores what was
-shown; the press time against the desktop's is printed; the page fits a phone's
+shown; a link to a comparison opens it with the command line's rows; the
+press time against the desktop's is printed; the page fits a phone's
 width; an axe-core audit finds nothing; the browser log stays clean.
-Usage: browser_test.py SITE PLOT_HASH KAVRIN AXE_JS [SCREENSHOT.png [PHONE.png]]"""
+Usage: browser_test.py SITE PLOT_HASH KAVRIN AXE_JS [SCREENSHOT.png [PHONE.png [COMPARE.png]]]"""
 import functools
 import http.server
 import re
@@ -242,6 +243,33 @@ def main():
         shown = driver.find_element(By.ID, 'system-title').get_attribute('textContent')
         check(shown.startswith('the built-in '), 'the system after a refused address: ' + shown)
 
+        # A link to a comparison opens it, and its rows are the command line's.
+        driver.get('about:blank')
+        driver.get(url + '#f1=y2&f2=-y1&x0=0&y10=1&y20=0&cx1=6.28&cn=40&cm=euler%2Crk4&cinv=y1%5E2%2By2%5E2')
+        WebDriverWait(driver, 60).until(lambda d: d.execute_script("return document.body.dataset.ready === 'true'"))
+        check(driver.find_element(By.ID, 'compare').is_displayed(), 'the link opens the Compare tab')
+        check(driver.find_element(By.ID, 'compare-failure').text == '',
+              'comparison: ' + driver.find_element(By.ID, 'compare-failure').text)
+        rows = driver.execute_async_script(
+            "const done = arguments[arguments.length - 1]; engine.ask('compare-csv').then((a) => done(a.csv));")
+        cli = subprocess.run([kavrin, '--f1', 'y2', '--f2', '-y1', '--x0', '0', '--y10', '1', '--y20', '0', '--x1', '6.28',
+                              '--steps', '40', '--method', 'euler,rk4', '--invariant', 'y1^2+y2^2', '--along', '-'],
+                             check=True, capture_output=True, text=True).stdout
+        check(rows == cli, 'the page\'s rows against the command line\'s: %d and %d characters' % (len(rows or ''), len(cli)))
+        notes = driver.find_element(By.ID, 'compare-notes').text
+        check('rk4' in notes and 'drift' in notes, 'the comparison\'s notes: %r' % notes)
+        for canvas in ('compare-phase', 'compare-error', 'compare-drift'):
+            inked = driver.execute_script("""
+                const c = document.getElementById(arguments[0]);
+                const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+                let n = 0; for (let i = 0; i < d.length; i += 4) if (d[i] < 100 && d[i + 1] > 100) ++n; return n;""",
+                                           canvas)
+            check(inked > 100, '%s has green ink (RK4): %d pixels' % (canvas, inked))
+        if len(screenshots) > 2:
+            driver.save_screenshot(screenshots[2])
+        driver.get('about:blank')
+        load()
+
         # The warning past the pole, decided from x1 at any N, as the command line gives it.
         for x1, n, method in (('3', '10', 6), ('2.730593733', '100', 3), ('2.730593732514523', '100', 3)):
             press(x1, n, method)
@@ -255,7 +283,7 @@ def main():
         # No accessibility violation, on either tab.
 
         driver.execute_script(open(axe).read())
-        for tab in ('tab-study', 'tab-calculation'):
+        for tab in ('tab-study', 'tab-compare', 'tab-calculation'):
             driver.find_element(By.ID, tab).click()
             violations = driver.execute_async_script(
                 "const done = arguments[arguments.length - 1];"
@@ -271,10 +299,10 @@ def main():
         driver.set_window_size(360, 800)
         load()
         press('2', '200', 3)
-        for tab in ('tab-calculation', 'tab-study'):
+        for tab in ('tab-calculation', 'tab-study', 'tab-compare'):
             driver.find_element(By.ID, tab).click()
-            if tab == 'tab-study':
-                driver.find_element(By.ID, 'run-study').click()
+            if tab != 'tab-calculation':
+                driver.find_element(By.ID, 'run-' + tab[4:]).click()
                 idle()
             wide = driver.execute_script('return [document.documentElement.scrollWidth, window.innerWidth]')
             check(wide[0] <= wide[1], 'at 360 px, %s is %d px wide in a %d px window' % (tab, wide[0], wide[1]))
