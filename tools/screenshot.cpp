@@ -1,7 +1,10 @@
 // Makes the README's screenshots, grabbed offscreen (pixel-identical to a
-// real screen): the main window after a few calculations, and with a second
-// name, the convergence study window after its default study.
+// real screen): the main window after a few calculations, with a second
+// name the convergence study window after its default study, and with a
+// third and fourth the comparison window at x1 = 1, N = 20, in the standard
+// colours and under a dark scheme.
 #include <QApplication>
+#include <QPalette>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPixmap>
@@ -9,12 +12,13 @@
 #include <QRadioButton>
 #include <cstdio>
 
+#include "ui/comparison_window.h"
 #include "ui/main_window.h"
 #include "ui/study_window.h"
 
 int main(int argc, char* argv[]) {
-  if (argc != 2 && argc != 3) {
-    std::fprintf(stderr, "usage: %s WINDOW.png [STUDY.png]\n", argv[0]);
+  if (argc < 2 || argc > 5) {
+    std::fprintf(stderr, "usage: %s WINDOW.png [STUDY.png [COMPARE.png [COMPARE-DARK.png]]]\n", argv[0]);
     return 2;
   }
   QApplication app(argc, argv);
@@ -40,7 +44,7 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "could not write %s\n", argv[1]);
     return 1;
   }
-  if (argc == 3) {
+  if (argc >= 3) {
     kavrin::StudyWindow* study = window.OpenStudy();
     study->findChild<QLineEdit*>("StudyX1")->setText("1");
     QEventLoop wait;
@@ -50,6 +54,29 @@ int main(int argc, char* argv[]) {
     QApplication::processEvents();
     if (!study->grab().save(argv[2])) {
       std::fprintf(stderr, "could not write %s\n", argv[2]);
+      return 1;
+    }
+  }
+  // The comparison window, then the same under a dark scheme.
+  for (int i = 4; i <= argc && i <= 5; ++i) {
+    if (i == 5) {
+      QPalette dark;
+      for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+        dark.setColor(role, QColor(40, 40, 40));
+      for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(role, QColor(235, 235, 235));
+      QApplication::setPalette(dark);
+    }
+    window.findChild<QLineEdit*>("Text_x1")->setText("1");
+    window.findChild<QLineEdit*>("Text_N")->setText("20");
+    kavrin::ComparisonWindow* compare = window.OpenComparison();
+    QEventLoop wait;
+    QObject::connect(compare, &kavrin::ComparisonWindow::Ended, &wait, &QEventLoop::quit);
+    compare->findChild<QPushButton*>("CompareRun")->click();
+    wait.exec();
+    QApplication::processEvents();
+    if (!compare->grab().save(argv[i - 1])) {
+      std::fprintf(stderr, "could not write %s\n", argv[i - 1]);
       return 1;
     }
   }

@@ -102,8 +102,9 @@ void IntegrateReference(Comparison& c, const StudyProgress& progress, Tally& tal
     tally.Set(0, 1);
     return;
   }
-  c.reference = problem.own != nullptr ? TypedReferencePath(*problem.own, c.xs.data(), c.xs.size(), limits)
-                                       : BuiltInReferencePath(c.xs.data(), c.xs.size(), limits);
+  const std::size_t count = static_cast<std::size_t>(c.N) + 1;
+  c.reference = problem.own != nullptr ? TypedReferencePath(*problem.own, c.h, count, limits)
+                                       : BuiltInReferencePath(c.h, count, limits);
   tally.Set(0, 1);
   if (c.reference.stop == Reference::Stop::Cancelled) return;
   if (!c.reference.complete()) {
@@ -144,7 +145,7 @@ void AppendNumber(std::string& out, double value) {
 }  // namespace
 
 std::uint64_t ComparisonBytesPerStep(std::size_t methods) {
-  return methods * SolutionTables::kBytesPerEntry + 3 * sizeof(double);
+  return methods * SolutionTables::kBytesPerEntry + 2 * sizeof(double);
 }
 
 Outcome<ComparisonRequest> ReadComparisonRequest(std::shared_ptr<const Problem> problem,
@@ -192,7 +193,6 @@ Outcome<Comparison> RunComparison(const ComparisonRequest& request, const StudyP
     return *refused;
   const auto steps = static_cast<std::size_t>(c.N);
   try {
-    c.xs.resize(steps + 1);
     for (const Method method : request.methods) {
       c.paths.emplace_back();
       c.paths.back().method = method;
@@ -202,8 +202,8 @@ Outcome<Comparison> RunComparison(const ComparisonRequest& request, const StudyP
     return OutOfMemoryFailure();
   }
   // x as every march forms it: the start, then h added step by step.
-  c.xs[0] = start.x;
-  for (std::size_t i = 1; i <= steps; ++i) c.xs[i] = c.xs[i - 1] + c.h;
+  c.last_x = start.x;
+  for (std::size_t i = 0; i < steps; ++i) c.last_x = c.last_x + c.h;
   if (c.invariant) c.invariant_start = (*c.invariant)(start.x, start.y1, start.y2);
 
   // The reference first (usually the longest), then the methods, shared
@@ -220,6 +220,16 @@ Outcome<Comparison> RunComparison(const ComparisonRequest& request, const StudyP
     }
   });
   c.cancelled = Cancelled(progress.cancel);
+  if (c.has_reference()) {
+    next = 0;
+    RunShares(static_cast<unsigned>(std::min<std::size_t>(c.paths.size(), HardwareThreads())), [&](unsigned) {
+      for (std::size_t p = next++; p < c.paths.size(); p = next++) {
+        ComparedPath& path = c.paths[p];
+        for (std::size_t i = 0; i < path.tables.filled(); ++i)
+          path.largest_error = std::max(path.largest_error, c.Error(path, i));
+      }
+    });
+  }
   return c;
 }
 
@@ -228,6 +238,12 @@ double Comparison::Error(const ComparedPath& path, std::size_t i) const {
   const double e1 = std::fabs(path.tables.y1_data()[i] - reference.y1[i]);
   const double e2 = std::fabs(path.tables.y2_data()[i] - reference.y2[i]);
   return std::max(e1, e2);
+}
+
+double Comparison::X(std::size_t i) const {
+  for (const ComparedPath& path : paths)
+    if (i < path.tables.filled()) return path.tables.x_data()[i];
+  return kNaN;
 }
 
 double Comparison::InvariantAt(const ComparedPath& path, std::size_t i) const {
@@ -250,11 +266,9 @@ std::vector<std::string> ComparisonNotes(const Comparison& c) {
   std::vector<std::string> notes;
   for (const ComparedPath& path : c.paths) {
     const std::size_t last = path.tables.filled() - 1;
-    double largest = 0;
-    for (std::size_t i = 0; c.has_reference() && i <= last; ++i) largest = std::max(largest, c.Error(path, i));
     std::string line = Padded(Info(path.method).id, 9, true);
     line += path.failure.empty() ? (c.cancelled ? "cancelled" : "reached x1") : path.failure;
-    if (c.has_reference()) line += "; largest error " + SignificantText(largest, 3);
+    if (c.has_reference()) line += "; largest error " + SignificantText(path.largest_error, 3);
     if (c.invariant) line += "; drift " + SignificantText(c.Drift(path, last), 3);
     notes.push_back(std::move(line));
   }

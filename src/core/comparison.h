@@ -45,7 +45,7 @@ struct ComparisonRequest {
 Outcome<ComparisonRequest> ReadComparisonRequest(std::shared_ptr<const Problem> problem, const ComparisonTexts& texts);
 
 // The bytes one step of a comparison keeps: each method's x, y1 and y2, and
-// the reference's y1 and y2 with the shared x.
+// the reference's y1 and y2.
 std::uint64_t ComparisonBytesPerStep(std::size_t methods);
 
 // One method's march, as a press computes it, bit for bit.
@@ -54,6 +54,7 @@ struct ComparedPath {
   SolutionTables tables;  // the start and every step up to a failure
   std::string failure;    // where the march left the numbers, or empty
   std::size_t failed_step = 0;
+  double largest_error = 0;  // over every step it took, where there is a reference
 };
 
 // The methods' paths over the same steps, the reference at every step's x,
@@ -68,7 +69,7 @@ struct Comparison {
   std::shared_ptr<const Invariant> invariant;
   double invariant_start = 0;  // H at the start
   bool cancelled = false;
-  std::vector<double> xs;      // x after i steps, as every march forms it
+  double last_x = 0;           // x after N steps, as every march forms it
   ReferencePath reference;     // at each of those x
   std::string no_reference;    // why there is no reference line, or empty
   std::vector<ComparedPath> paths;
@@ -79,6 +80,8 @@ struct Comparison {
   // H(x, y1, y2) - H at the start after i steps; NaN where H is not defined.
   double Drift(const ComparedPath& path, std::size_t i) const;
   double InvariantAt(const ComparedPath& path, std::size_t i) const;
+  // x after i steps, from a path that took them; NaN when none did.
+  double X(std::size_t i) const;
   // Where the result of double rounding lies after i steps: half an ulp of
   // the reference's larger value, relative to it (2^-53 of it).
   double RoundingFloor(std::size_t i) const;

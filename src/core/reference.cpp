@@ -143,9 +143,10 @@ Reference Solve(const Expansion& expand, const State<double>& start, double x1, 
 // is decided from powers of two alone, the same everywhere.
 template <typename Real>
 struct DenseFill {
-  const double* xs;
+  double h;
   std::size_t count;
   std::size_t* next;
+  double* x_next;  // the march's x at *next
   ReferencePath* path;
   long double direction;
 
@@ -157,12 +158,13 @@ struct DenseFill {
   void operator()(const Real& x, const Real& hl, const std::vector<Real>& a, const std::vector<Real>& b,
                   bool last) const {
     std::size_t j = *next;
+    double xj = *x_next;
     // In double-double from here on: the step's start and end, and each x's distance from the start.
     const DoubleDouble start = Split(x);
     const DoubleDouble end = Split(x + hl);
     const DoubleDouble sign(static_cast<double>(direction));
-    auto inside = [&](std::size_t i) { return last || !(sign * (DoubleDouble(xs[i]) - end) > DoubleDouble(0)); };
-    if (j >= count || !inside(j)) return;
+    auto inside = [&](double xi) { return last || !(sign * (DoubleDouble(xi) - end) > DoubleDouble(0)); };
+    if (j >= count || !inside(xj)) return;
     const double length = std::fabs(Split(hl).hi);
     const std::size_t terms = a.size();
     std::vector<DoubleDouble> wa(terms), wb(terms);
@@ -177,8 +179,8 @@ struct DenseFill {
       power *= length;
     }
     const double scale = std::max(0, std::ilogb(1 + std::max(std::fabs(wa[0].hi), std::fabs(wb[0].hi))) + 1);
-    for (; j < count && inside(j); ++j) {
-      const DoubleDouble t = DoubleDouble(xs[j]) - start;
+    for (; j < count && inside(xj); ++j, xj = xj + h) {
+      const DoubleDouble t = DoubleDouble(xj) - start;
       // t/length < 2^((e+1)/16), from its 16th power.
       double r = length > 0 ? std::fabs(t.hi) / length : 0;
       for (int i = 0; i < 4; ++i) r *= r;
@@ -202,6 +204,7 @@ struct DenseFill {
       path->y2[j] = static_cast<double>(v2);
     }
     *next = j;
+    *x_next = xj;
   }
 
   // A number as double-double: its nearest double and what that leaves.
@@ -225,27 +228,29 @@ struct AlongSettings {
 };
 
 template <typename Real, typename Expansion>
-ReferencePath SolveAlong(const Expansion& expand, const State<double>& start, const double* xs, std::size_t count,
+ReferencePath SolveAlong(const Expansion& expand, const State<double>& start, double h, std::size_t count,
                          const AlongSettings& settings, const ReferenceLimits& limits) {
   ReferencePath path;
   path.y1.assign(count, std::numeric_limits<double>::quiet_NaN());
   path.y2 = path.y1;
   if (count == 0) return path;
-  const double last = xs[count - 1];
+  double last = start.x;
+  for (std::size_t i = 1; i < count; ++i) last = last + h;
   Budget budget(limits, start.x, last, 1);
   std::size_t next = 0;
-  const DenseFill<Real> fill{xs, count, &next, &path, last < start.x ? -1.0L : 1.0L};
+  double x_next = start.x;
+  const DenseFill<Real> fill{h, count, &next, &x_next, &path, last < start.x ? -1.0L : 1.0L};
   Real y1(0), y2(0);
-  long double h = 0;
-  path.stop = Integrate<Real>(expand, start, {settings.order, settings.tolerance}, last, y1, y2, path.reached, h,
+  long double tried = 0;
+  path.stop = Integrate<Real>(expand, start, {settings.order, settings.tolerance}, last, y1, y2, path.reached, tried,
                               budget, 0, fill);
   if (path.stop != Reference::Stop::None) {
-    path.last_step = static_cast<double>(h);
+    path.last_step = static_cast<double>(tried);
     return path;
   }
   path.reached = last;
   // A march that never left its start (x1 = x0) takes no step.
-  for (; next < count && xs[next] == start.x; ++next) {
+  for (; next < count && x_next == start.x; ++next, x_next = x_next + h) {
     path.y1[next] = start.y1;
     path.y2[next] = start.y2;
   }
@@ -277,16 +282,19 @@ Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSett
                             limits);
 }
 
-ReferencePath BuiltInReferencePath(const double* xs, std::size_t count, const ReferenceLimits& limits) {
-  return SolveAlong<Quad>(BuiltInExpansion{}, BuiltInSystem::kStart, xs, count, AlongSettings{}, limits);
+ReferencePath BuiltInReferencePath(double h, std::size_t count, const ReferenceLimits& limits) {
+  return SolveAlong<Quad>(BuiltInExpansion{}, BuiltInSystem::kStart, h, count, AlongSettings{}, limits);
 }
 
-ReferencePath TypedReferencePath(const OwnSystem& system, const double* xs, std::size_t count,
+ReferencePath TypedReferencePath(const OwnSystem& system, double h, std::size_t count,
                                  const ReferenceLimits& limits) {
   // In double-double on every machine, so that every machine rounds it to
-  // the same doubles.
-  return SolveAlong<DoubleDouble>(TypedExpansionOf<DoubleDouble>(system.system.program), system.system.start, xs,
-                                  count, AlongSettings{}, limits);
+  // the same doubles. Its functions' values, where they come through long
+  // double, carry only its digits: a tolerance within their reach.
+  AlongSettings settings;
+  if (!FunctionsInQuad()) settings.tolerance = std::max(settings.tolerance, 0.01L * LDBL_EPSILON);
+  return SolveAlong<DoubleDouble>(TypedExpansionOf<DoubleDouble>(system.system.program), system.system.start, h,
+                                  count, settings, limits);
 }
 
 bool TypedSeries(const OwnSystem& system, long double x, long double y1, long double y2, int order,

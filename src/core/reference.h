@@ -64,9 +64,10 @@ struct OwnSystem;
 Reference TypedReference(const OwnSystem& system, double x1, const ReferenceSettings& settings = {},
                          const ReferenceLimits& limits = {});
 
-// The reference at every x of a march from the start (xs[0] the start's x,
-// the rest in the march's direction), by one integration of the finer
-// series to the last of them, each step's series summed at the x it covers.
+// The reference at every x of a march of `count` - 1 steps of h from the
+// start (x formed as the march forms it: h added step by step), by one
+// integration to the last of them, each step's series summed at the x it
+// covers.
 // Complete when it reached the last x; else `stop` says why, `reached` how
 // far it came, and the values beyond are NaN.
 struct ReferencePath {
@@ -77,8 +78,8 @@ struct ReferencePath {
   double last_step = 0;
   bool complete() const { return stop == Reference::Stop::None; }
 };
-ReferencePath BuiltInReferencePath(const double* xs, std::size_t count, const ReferenceLimits& limits = {});
-ReferencePath TypedReferencePath(const OwnSystem& system, const double* xs, std::size_t count,
+ReferencePath BuiltInReferencePath(double h, std::size_t count, const ReferenceLimits& limits = {});
+ReferencePath TypedReferencePath(const OwnSystem& system, double h, std::size_t count,
                                  const ReferenceLimits& limits = {});
 
 // The Taylor coefficients of y1 and y2 of an own system about (x, y1, y2),

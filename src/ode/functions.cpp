@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
 #include <type_traits>
+#include <utility>
 
 namespace kavrin {
 namespace {
@@ -16,19 +18,6 @@ Real One(std::size_t k) {
 template <typename Real>
 Real Count(std::size_t k) {
   return Real(static_cast<double>(k));
-}
-
-// A C library function at a series' first coefficient: in long double, and
-// for double-double through long double (as many digits as it carries).
-template <typename Real>
-Real At(long double (*f)(long double), const Real& v) {
-  if constexpr (std::is_same_v<Real, long double>) {
-    return f(v);
-  } else {
-    const long double value = f(ToLong(v));
-    const auto high = static_cast<double>(value);
-    return Real(high, static_cast<double>(value - high));
-  }
 }
 
 template <typename Real>
@@ -48,6 +37,57 @@ long double TanhL(long double v) { return std::tanh(v); }
 long double AsinL(long double v) { return std::asin(v); }
 long double AcosL(long double v) { return std::acos(v); }
 long double AtanL(long double v) { return std::atan(v); }
+
+// Where long double has fewer than 113 bits, the quad-precision library's
+// functions, which give double-double its first coefficients to the last bit.
+#if defined(KAVRIN_QUADMATH)
+__extension__ typedef __float128 QuadFloat;
+extern "C" {
+QuadFloat expq(QuadFloat);
+QuadFloat logq(QuadFloat);
+QuadFloat sinq(QuadFloat);
+QuadFloat cosq(QuadFloat);
+QuadFloat tanq(QuadFloat);
+QuadFloat asinq(QuadFloat);
+QuadFloat acosq(QuadFloat);
+QuadFloat atanq(QuadFloat);
+QuadFloat sinhq(QuadFloat);
+QuadFloat coshq(QuadFloat);
+QuadFloat tanhq(QuadFloat);
+}
+
+// The quad twin of a long double function.
+QuadFloat (*QuadTwin(long double (*f)(long double)))(QuadFloat) {
+  const std::pair<long double (*)(long double), QuadFloat (*)(QuadFloat)> twins[] = {
+      {ExpL, expq},   {LogL, logq},   {SinL, sinq},   {CosL, cosq},   {TanL, tanq},   {AsinL, asinq},
+      {AcosL, acosq}, {AtanL, atanq}, {SinhL, sinhq}, {CoshL, coshq}, {TanhL, tanhq}};
+  for (const auto& [wide, quad] : twins)
+    if (wide == f) return quad;
+  return nullptr;
+}
+#endif
+
+// A C library function at a series' first coefficient: in long double, and
+// for double-double in quad precision where the library has it, else
+// through long double (as many digits as it carries).
+template <typename Real>
+Real At(long double (*f)(long double), const Real& v) {
+  if constexpr (std::is_same_v<Real, long double>) {
+    return f(v);
+  } else {
+#if defined(KAVRIN_QUADMATH)
+    if (const auto quad = QuadTwin(f)) {
+      const QuadFloat value = quad(static_cast<QuadFloat>(v.hi) + v.lo);
+      const auto high = static_cast<double>(value);
+      return Real(high, static_cast<double>(value - high));
+    }
+#endif
+    const long double value = f(ToLong(v));
+    const auto high = static_cast<double>(value);
+    return Real(high, static_cast<double>(value - high));
+  }
+}
+
 
 // exp: r' = r a', so k r_k = sum j a_j r_(k-j).
 template <typename Real>
@@ -239,6 +279,14 @@ const std::array kTable = {
 }  // namespace
 
 std::span<const FunctionRow> Functions() { return kTable; }
+
+bool FunctionsInQuad() {
+#if defined(KAVRIN_QUADMATH) || LDBL_MANT_DIG >= 113
+  return true;
+#else
+  return false;
+#endif
+}
 
 const FunctionRow* FunctionNamed(std::string_view name) {
   const auto found = std::find_if(kTable.begin(), kTable.end(), [&](const FunctionRow& f) { return f.name == name; });

@@ -74,6 +74,11 @@ struct FunctionRow {
 // Every function, in the order the help lists them.
 std::span<const FunctionRow> Functions();
 
+// Whether the functions' double-double series start from values good to
+// double-double's last bit (a long double of 113 bits, or the quad library);
+// else only to long double's.
+bool FunctionsInQuad();
+
 // The row of a name, or null.
 const FunctionRow* FunctionNamed(std::string_view name);
 

@@ -436,7 +436,7 @@ class ErrorBuilder : public FramedChart {
     const std::vector<std::size_t> sampled = Sampled();
     Range x, y;
     x.Include(m_c.problem->start.x);
-    x.Include(m_c.xs.back());
+    x.Include(m_c.last_x);
     for (const ComparedPath& path : m_c.paths)
       for (const std::size_t i : Reached(sampled, path)) y.Include(std::log10(Shown(path, i)));
     for (const std::size_t i : sampled) y.Include(std::log10(m_c.RoundingFloor(i)));
@@ -450,20 +450,16 @@ class ErrorBuilder : public FramedChart {
     AxisTitles("x", "error");
     std::vector<ChartPoint> floor;
     for (const std::size_t i : sampled)
-      if (m_c.RoundingFloor(i) > 0) floor.push_back(At(m_c.xs[i], m_c.RoundingFloor(i)));
+      if (m_c.RoundingFloor(i) > 0 && std::isfinite(m_c.X(i))) floor.push_back(At(m_c.X(i), m_c.RoundingFloor(i)));
     Curve(floor, kFloorGrey, 1.2, true);
     std::vector<LegendEntry> legend;
     for (const ComparedPath& path : m_c.paths) {
       std::vector<ChartPoint> points;
-      double largest = 0;
-      for (const std::size_t i : Reached(sampled, path)) {
-        points.push_back(At(m_c.xs[i], Shown(path, i)));
-        largest = std::max(largest, m_c.Error(path, i));
-      }
+      for (const std::size_t i : Reached(sampled, path)) points.push_back(At(path.tables.x_data()[i], Shown(path, i)));
       Curve(points, Info(path.method).colour, 1.6);
       if (m_c.N <= kMarkedSteps) Markers(points, Info(path.method));
       legend.push_back(MethodEntry(
-          path, path.failure.empty() ? "largest error " + SignificantText(largest, 3) : PathEnd(m_c, path)));
+          path, path.failure.empty() ? "largest error " + SignificantText(path.largest_error, 3) : PathEnd(m_c, path)));
     }
     legend.push_back({kFloorGrey, std::nullopt, "Rounding floor of double", "2\xE2\x81\xBB\xE2\x81\xB5\xC2\xB3 of |ref|", true});
     Frame();
@@ -507,7 +503,7 @@ class DriftBuilder : public FramedChart {
     }
     Range x, y;
     x.Include(m_c.problem->start.x);
-    x.Include(m_c.xs.back());
+    x.Include(m_c.last_x);
     for (const ComparedPath& path : m_c.paths)
       for (const std::size_t i : Reached(sampled, path)) y.Include(m_c.Drift(path, i));
     y.Include(0);
@@ -525,7 +521,7 @@ class DriftBuilder : public FramedChart {
           points.clear();
           continue;
         }
-        points.push_back(At(m_c.xs[i], drift));
+        points.push_back(At(path.tables.x_data()[i], drift));
         last = drift;
       }
       Curve(points, Info(path.method).colour, 1.6);

@@ -38,7 +38,7 @@ TEST(Comparison, OscillatorDriftsByTheStabilityFunctionAndItsReferenceIsCosine) 
   const double im = h - h * h * h / 6;
   const double rk4 = re * re + im * im;
   for (std::size_t i = 0; i <= 100; ++i) {
-    const double x = c.xs[i];
+    const double x = c.paths[0].tables.x(static_cast<std::int64_t>(i));
     EXPECT_NEAR(c.reference.y1[i], std::cos(x), 4e-16) << i;
     EXPECT_NEAR(c.reference.y2[i], -std::sin(x), 4e-16) << i;
     const double di = static_cast<double>(i);
