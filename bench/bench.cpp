@@ -490,8 +490,9 @@ double PeakOfCommand(const std::vector<std::string>& arguments) {
 // the same command takes at N = 1 against the seven runs' tables.
 int ComparisonBench() {
   const std::string pictures = (std::filesystem::temp_directory_path() / "kavrin-bench-").string();
-  const std::vector<std::string> compare = {"--x1",        "1", "--invariant", "y1*y2 - x", "--phase",
-                                            pictures + "phase.png", "--along", pictures + "along.png", "--steps"};
+  const std::vector<std::string> compare = {
+      "--x1",   "1", "--invariant", "y1*y2 - x", "--phase", pictures + "phase.png", "--along", pictures + "along.png",
+      "--steps"};
   auto with_steps = [&compare](const char* n) {
     std::vector<std::string> arguments = compare;
     arguments.emplace_back(n);

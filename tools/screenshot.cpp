@@ -4,9 +4,9 @@
 // third and fourth the comparison window at x1 = 1, N = 20, in the standard
 // colours and under a dark scheme.
 #include <QApplication>
-#include <QPalette>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>

@@ -37,7 +37,7 @@ struct Page {
   Session session;
   RasterImage picture{kPaleYellow, kAxisBlack};
   std::shared_ptr<const Comparison> comparison;  // the last one, for its rows
-  std::string answer;  // the last answer handed out
+  std::string answer;                            // the last answer handed out
 };
 
 Page& ThePage() {

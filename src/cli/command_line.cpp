@@ -423,7 +423,7 @@ std::string Ending(const Options& options, const std::string& option, const std:
   const std::size_t dot = path.rfind('.');
   const std::size_t slash = path.rfind('/');
   const bool none = dot == std::string::npos || (slash != std::string::npos && slash > dot);
-  const std::string ending = none ? "" : Lower(std::string_view(path).substr(dot));
+  std::string ending = none ? "" : Lower(std::string_view(path).substr(dot));
   if (std::find(endings.begin(), endings.end(), ending) == endings.end()) {
     std::vector<std::string> named;
     for (const std::string& e : endings)
@@ -445,10 +445,10 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
   const std::string along_ending =
       options.has("along") && along != "-" ? Ending(options, "along", {".csv", ".svg", ".png", ""}) : ".csv";
   const ComparisonTexts defaults;
-  const Outcome<ComparisonRequest> request = ReadComparisonRequest(
-      session.problem(), {options.value("x1", defaults.x1), options.value("steps", defaults.N),
-                          options.value("method", defaults.methods), options.value("field-x", ""),
-                          options.value("invariant", "")});
+  const Outcome<ComparisonRequest> request =
+      ReadComparisonRequest(session.problem(), {options.value("x1", defaults.x1), options.value("steps", defaults.N),
+                                                options.value("method", defaults.methods), options.value("field-x", ""),
+                                                options.value("invariant", "")});
   if (!request.ok()) Wrong(request.failure());
   Outcome<Comparison> ran = [&] {
     TerminalProgress progress(err, "comparison");
@@ -468,8 +468,9 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
   }
   const auto csv = [&c](const OutputSink& sink) { return WriteComparisonCsv(c, sink); };
   if (options.has("along") && (along_ending == ".svg" || along_ending == ".png")) {
-    const Chart chart = c.invariant ? ErrorAndDriftChart(c, {kSavedChartSize.width, 2 * kSavedChartSize.height}, measure)
-                                    : ErrorAlongChart(c, kSavedChartSize, measure);
+    const Chart chart = c.invariant
+                            ? ErrorAndDriftChart(c, {kSavedChartSize.width, 2 * kSavedChartSize.height}, measure)
+                            : ErrorAlongChart(c, kSavedChartSize, measure);
     if (const std::optional<Failure> failure =
             SaveChart(chart, along, QString::fromLatin1(kAlongChartTitle), along_ending == ".svg"))
       return FileFailed(*failure, err);
@@ -490,12 +491,11 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 bool DrawsChart(const std::vector<std::string>& arguments) {
-  return std::any_of(arguments.begin(), arguments.end(),
-                     [](const std::string& a) {
-                       for (const char* option : {"--plot", "--phase", "--along"})
-                         if (a == option || a.rfind(std::string(option) + "=", 0) == 0) return true;
-                       return false;
-                     });
+  return std::any_of(arguments.begin(), arguments.end(), [](const std::string& a) {
+    for (const char* option : {"--plot", "--phase", "--along"})
+      if (a == option || a.rfind(std::string(option) + "=", 0) == 0) return true;
+    return false;
+  });
 }
 
 int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -507,7 +507,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     }
     const bool study = options.compare || options.has("plot");
     const bool along = options.has("phase") || options.has("along");
-    if (along && study) WrongOption("--phase and --along compare along the way; they do not go with --compare or --plot");
+    if (along && study)
+      WrongOption("--phase and --along compare along the way; they do not go with --compare or --plot");
     if (along && options.has("table"))
       WrongOption("--table writes one calculation's solution; it does not go with --phase or --along");
     for (const char* option : {"invariant", "field-x"})

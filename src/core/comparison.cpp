@@ -69,8 +69,7 @@ void MarchPath(const Comparison& c, ComparedPath& path, std::size_t steps, const
     const std::size_t chunk = std::min(kChunk, steps - done);
     const MarchArrays<double> arrays{t.x_data() + done, t.y1_data() + done, t.y2_data() + done};
     const std::size_t failed = WithSystem(*c.problem, [&](const auto& equations) {
-      return WithStep(path.method,
-                      [&](auto step) { return March<decltype(step)>(equations, arrays, chunk, c.h); });
+      return WithStep(path.method, [&](auto step) { return March<decltype(step)>(equations, arrays, chunk, c.h); });
     });
     if (failed != 0) {
       const std::size_t at = done + failed;
@@ -113,9 +112,7 @@ void IntegrateReference(Comparison& c, const StudyProgress& progress, Tally& tal
   }
 }
 
-std::string MegabytesText(std::uint64_t bytes) {
-  return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
-}
+std::string MegabytesText(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
 
 // The tables fit in what the machine can provide, or the failure says how
 // many steps would.
@@ -126,7 +123,8 @@ std::optional<Failure> RefuseBeyondMemory(const ComparisonRequest& request, std:
   const std::uint64_t limit = std::min<std::uint64_t>(usable, SolutionTables::kMaxBytes);
   if (entries <= limit / per_step) return std::nullopt;
   const std::uint64_t most = limit / per_step > 1 ? limit / per_step - 1 : 0;
-  const std::string methods = std::to_string(request.methods.size()) + (request.methods.size() == 1 ? " method" : " methods");
+  const std::string methods =
+      std::to_string(request.methods.size()) + (request.methods.size() == 1 ? " method" : " methods");
   return Failure{FailureKind::OutOfMemory,
                  {Field::Steps},
                  {},
@@ -148,8 +146,7 @@ std::uint64_t ComparisonBytesPerStep(std::size_t methods) {
   return methods * SolutionTables::kBytesPerEntry + 2 * sizeof(double);
 }
 
-Outcome<ComparisonRequest> ReadComparisonRequest(std::shared_ptr<const Problem> problem,
-                                                 const ComparisonTexts& texts) {
+Outcome<ComparisonRequest> ReadComparisonRequest(std::shared_ptr<const Problem> problem, const ComparisonTexts& texts) {
   ComparisonRequest request;
   request.problem = problem ? std::move(problem) : BuiltInProblem();
   if (Caught([&] { request.x1 = ReadNumber(texts.x1); }))

@@ -69,9 +69,9 @@ struct Comparison {
   std::shared_ptr<const Invariant> invariant;
   double invariant_start = 0;  // H at the start
   bool cancelled = false;
-  double last_x = 0;           // x after N steps, as every march forms it
-  ReferencePath reference;     // at each of those x
-  std::string no_reference;    // why there is no reference line, or empty
+  double last_x = 0;         // x after N steps, as every march forms it
+  ReferencePath reference;   // at each of those x
+  std::string no_reference;  // why there is no reference line, or empty
   std::vector<ComparedPath> paths;
 
   bool has_reference() const { return no_reference.empty() && !cancelled; }

@@ -353,9 +353,7 @@ std::string ExampleInvariant(const SystemTexts& texts) {
   return {};
 }
 
-double Invariant::operator()(double x, double y1, double y2) const {
-  return compiled(x, y1, y2).d1;
-}
+double Invariant::operator()(double x, double y1, double y2) const { return compiled(x, y1, y2).d1; }
 
 Outcome<std::shared_ptr<const Invariant>> ReadInvariant(const std::string& text) {
   auto invariant = std::make_shared<Invariant>();

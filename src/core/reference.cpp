@@ -286,15 +286,14 @@ ReferencePath BuiltInReferencePath(double h, std::size_t count, const ReferenceL
   return SolveAlong<Quad>(BuiltInExpansion{}, BuiltInSystem::kStart, h, count, AlongSettings{}, limits);
 }
 
-ReferencePath TypedReferencePath(const OwnSystem& system, double h, std::size_t count,
-                                 const ReferenceLimits& limits) {
+ReferencePath TypedReferencePath(const OwnSystem& system, double h, std::size_t count, const ReferenceLimits& limits) {
   // In double-double on every machine, so that every machine rounds it to
   // the same doubles. Its functions' values, where they come through long
   // double, carry only its digits: a tolerance within their reach.
   AlongSettings settings;
   if (!FunctionsInQuad()) settings.tolerance = std::max(settings.tolerance, 0.01L * LDBL_EPSILON);
-  return SolveAlong<DoubleDouble>(TypedExpansionOf<DoubleDouble>(system.system.program), system.system.start, h,
-                                  count, settings, limits);
+  return SolveAlong<DoubleDouble>(TypedExpansionOf<DoubleDouble>(system.system.program), system.system.start, h, count,
+                                  settings, limits);
 }
 
 bool TypedSeries(const OwnSystem& system, long double x, long double y1, long double y2, int order,

@@ -179,8 +179,7 @@ bool TimeAll(Study& study, const StudyProgress& progress, Tally& tally) {
 
 }  // namespace
 
-Failure MarchFailure(const Problem& problem, Method method, const State<double>& before, double h,
-                     std::size_t step) {
+Failure MarchFailure(const Problem& problem, Method method, const State<double>& before, double h, std::size_t step) {
   const std::optional<Fault> fault =
       problem.own != nullptr ? StepFault(*problem.own, method, before, h) : std::optional<Fault>();
   const bool domain = fault && fault->kind != FailureKind::Overflow;

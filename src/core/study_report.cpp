@@ -144,8 +144,8 @@ std::string NoReferenceText(const Study& study) {
                          study.reference.last_step, "the runs have no error to measure");
 }
 
-std::string NoReferenceText(const Problem& problem, double x1, Reference::Stop stop, double reached_x,
-                            double last_step, std::string_view consequence) {
+std::string NoReferenceText(const Problem& problem, double x1, Reference::Stop stop, double reached_x, double last_step,
+                            std::string_view consequence) {
   const std::string x1_text = RoundTripText(x1);
   const std::string so = ", so " + std::string(consequence) + ".";
   if (const std::optional<Bracket> pole = problem.SingularityBefore(x1)) {

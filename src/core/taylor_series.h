@@ -303,5 +303,4 @@ class Budget {
   std::uint64_t m_used = 0;
 };
 
-
 }  // namespace kavrin::taylor

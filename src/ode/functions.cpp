@@ -59,7 +59,7 @@ QuadFloat tanhq(QuadFloat);
 // The quad twin of a long double function.
 QuadFloat (*QuadTwin(long double (*f)(long double)))(QuadFloat) {
   const std::pair<long double (*)(long double), QuadFloat (*)(QuadFloat)> twins[] = {
-      {ExpL, expq},   {LogL, logq},   {SinL, sinq},   {CosL, cosq},   {TanL, tanq},   {AsinL, asinq},
+      {ExpL, expq},   {LogL, logq},   {SinL, sinq},   {CosL, cosq},   {TanL, tanq},  {AsinL, asinq},
       {AcosL, acosq}, {AtanL, atanq}, {SinhL, sinhq}, {CoshL, coshq}, {TanhL, tanhq}};
   for (const auto& [wide, quad] : twins)
     if (wide == f) return quad;
@@ -87,7 +87,6 @@ Real At(long double (*f)(long double), const Real& v) {
     return Real(high, static_cast<double>(value - high));
   }
 }
-
 
 // exp: r' = r a', so k r_k = sum j a_j r_(k-j).
 template <typename Real>

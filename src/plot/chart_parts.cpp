@@ -4,8 +4,7 @@
 
 namespace kavrin {
 
-ChartShape Text(ChartRole role, ChartPoint at, std::string text, double size, TextAnchor anchor,
-                Rgb colour) {
+ChartShape Text(ChartRole role, ChartPoint at, std::string text, double size, TextAnchor anchor, Rgb colour) {
   ChartShape s;
   s.kind = ChartShape::Kind::Text;
   s.role = role;
@@ -87,7 +86,6 @@ ChartShape MethodMarker(const MethodInfo& info, ChartPoint at, ChartRole role) {
   marker.fill = info.colour;
   return marker;
 }
-
 
 ChartShape BackgroundShape(const Chart& chart) {
   ChartShape background;

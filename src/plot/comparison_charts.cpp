@@ -121,14 +121,14 @@ class FramedChart {
   void Begin(const std::string& title, std::size_t legend_rows, const std::string& note) {
     const double left = FrameLeft();
     const double right = FrameRight();
-    m_note = note.empty() ? std::vector<std::string>()
-                          : Wrap(m_layout, note, m_wide ? 252 - 8 : right - left, kNoteSize);
+    m_note =
+        note.empty() ? std::vector<std::string>() : Wrap(m_layout, note, m_wide ? 252 - 8 : right - left, kNoteSize);
     const double rows = static_cast<double>(legend_rows);
     const double note_height = static_cast<double>(m_note.size()) * 16;
     const double below = m_wide ? 0 : rows * 34 + note_height + 14;
     m_chart.frame = {left, 50, right, Height() - 62 - below};
-    m_layout.Add(m_layout.Fit(Text(ChartRole::Title, {Width() / 2, 30}, title, kTitleSize, TextAnchor::Middle),
-                              Width() - 16));
+    m_layout.Add(
+        m_layout.Fit(Text(ChartRole::Title, {Width() / 2, 30}, title, kTitleSize, TextAnchor::Middle), Width() - 16));
   }
 
   void SetScales(const Range& x, const Range& y, bool log_y) {
@@ -168,8 +168,8 @@ class FramedChart {
     for (std::size_t i = 0; i < up.values.size(); ++i) {
       const double py = f.bottom - (up.values[i] - m_y.low) / m_y.span() * (f.bottom - f.top);
       m_chart.shapes.push_back(Line(ChartRole::Grid, {f.left, py}, {f.right, py}, Rgb{200, 200, 200}, 0.8));
-      ChartShape label = Text(ChartRole::TickLabel, {f.left - 8, py + 5}, m_log_y ? "10" : up.labels[i], kLabelSize,
-                              TextAnchor::End);
+      ChartShape label =
+          Text(ChartRole::TickLabel, {f.left - 8, py + 5}, m_log_y ? "10" : up.labels[i], kLabelSize, TextAnchor::End);
       if (m_log_y) label.superscript = up.labels[i];
       up_labels.push_back(label);
     }
@@ -183,8 +183,8 @@ class FramedChart {
 
   void AxisTitles(const std::string& across, const std::string& up) {
     const ChartBox& f = m_chart.frame;
-    m_layout.Add(Text(ChartRole::AxisTitle, {(f.left + f.right) / 2, f.bottom + 42}, across, kLabelSize,
-                      TextAnchor::Middle));
+    m_layout.Add(
+        Text(ChartRole::AxisTitle, {(f.left + f.right) / 2, f.bottom + 42}, across, kLabelSize, TextAnchor::Middle));
     ChartShape title =
         Text(ChartRole::AxisTitle, {m_wide ? 22.0 : 14.0, (f.top + f.bottom) / 2}, up, kLabelSize, TextAnchor::Middle);
     title.upright = true;
@@ -302,14 +302,13 @@ class PhaseBuilder : public FramedChart {
 
   Chart Build() {
     const bool everywhere = !DependsOnX(*m_c.problem);
-    std::string note = everywhere
-                                 ? "Grey segments: the direction of (f1, f2). The system does not depend on x, so the "
-                                   "field holds at every x."
-                                 : "Grey segments: the direction of (f1, f2) at x = " + RoundTripText(m_c.field_x) +
-                                       "; at another x it differs.";
+    std::string note = everywhere ? "Grey segments: the direction of (f1, f2). The system does not depend on x, so the "
+                                    "field holds at every x."
+                                  : "Grey segments: the direction of (f1, f2) at x = " + RoundTripText(m_c.field_x) +
+                                        "; at another x it differs.";
     if (!m_c.has_reference() && !m_c.no_reference.empty()) note += " " + m_c.no_reference;
-    Begin("Phase plane, x from " + RoundTripText(m_c.problem->start.x) + " to " + RoundTripText(m_c.x1) + ", N = " +
-              WholeText(m_c.N),
+    Begin("Phase plane, x from " + RoundTripText(m_c.problem->start.x) + " to " + RoundTripText(m_c.x1) +
+              ", N = " + WholeText(m_c.N),
           m_c.paths.size() + 1, note);
     const std::vector<std::size_t> sampled = Sampled();
     FindRanges(sampled);
@@ -327,6 +326,7 @@ class PhaseBuilder : public FramedChart {
     }
     if (m_c.has_reference()) {
       std::vector<ChartPoint> points;
+      points.reserve(sampled.size());
       for (const std::size_t i : sampled) points.push_back(At(m_c.reference.y1[i], m_c.reference.y2[i]));
       Curve(points, kReferenceColour, 1.6, true);
       legend.push_back({kReferenceColour, std::nullopt, "Reference (exact)", "", true});
@@ -393,8 +393,8 @@ class PhaseBuilder : public FramedChart {
           if (!std::isfinite(length) || length == 0) continue;
           const double ux = dx / length * half;
           const double uy = dy / length * half;
-          m_chart.shapes.push_back(Line(ChartRole::Guide, {centre.x - ux, centre.y - uy},
-                                        {centre.x + ux, centre.y + uy}, kFieldGrey, 1.1));
+          m_chart.shapes.push_back(
+              Line(ChartRole::Guide, {centre.x - ux, centre.y - uy}, {centre.x + ux, centre.y + uy}, kFieldGrey, 1.1));
         }
       }
       return 0;
@@ -416,7 +416,8 @@ class PhaseBuilder : public FramedChart {
     mark.fill = kWhite;
     m_chart.shapes.push_back(mark);
     ChartShape label = Text(ChartRole::Note, {p.x + 9, p.y - 8}, "start", kNoteSize);
-    if (m_layout.Box(label).right > m_chart.frame.right - 2) label = Text(ChartRole::Note, {p.x - 9, p.y - 8}, "start", kNoteSize, TextAnchor::End);
+    if (m_layout.Box(label).right > m_chart.frame.right - 2)
+      label = Text(ChartRole::Note, {p.x - 9, p.y - 8}, "start", kNoteSize, TextAnchor::End);
     m_layout.Add(label);
   }
 };
@@ -437,6 +438,7 @@ class ErrorBuilder : public FramedChart {
     Range x, y;
     x.Include(m_c.problem->start.x);
     x.Include(m_c.last_x);
+    x.Include(m_c.x1);
     for (const ComparedPath& path : m_c.paths)
       for (const std::size_t i : Reached(sampled, path)) y.Include(std::log10(Shown(path, i)));
     for (const std::size_t i : sampled) y.Include(std::log10(m_c.RoundingFloor(i)));
@@ -461,7 +463,8 @@ class ErrorBuilder : public FramedChart {
       legend.push_back(MethodEntry(
           path, path.failure.empty() ? "largest error " + SignificantText(path.largest_error, 3) : PathEnd(m_c, path)));
     }
-    legend.push_back({kFloorGrey, std::nullopt, "Rounding floor of double", "2\xE2\x81\xBB\xE2\x81\xB5\xC2\xB3 of |ref|", true});
+    legend.push_back(
+        {kFloorGrey, std::nullopt, "Rounding floor of double", "2\xE2\x81\xBB\xE2\x81\xB5\xC2\xB3 of |ref|", true});
     Frame();
     Legend(legend);
     return std::move(m_chart);
@@ -482,7 +485,8 @@ class DriftBuilder : public FramedChart {
   using FramedChart::FramedChart;
 
   Chart Build() {
-    const std::string title = m_c.invariant ? "Drift of H = " + m_c.invariant->text : std::string("Drift of an invariant");
+    const std::string title =
+        m_c.invariant ? "Drift of H = " + m_c.invariant->text : std::string("Drift of an invariant");
     const std::vector<std::size_t> sampled = Sampled();
     std::size_t undefined = 0, drawn = 0;
     for (const ComparedPath& path : m_c.paths) {
@@ -491,19 +495,20 @@ class DriftBuilder : public FramedChart {
         if (m_c.invariant && std::isnan(m_c.Drift(path, i))) ++undefined;
       }
     }
-    const std::string note =
-        undefined == 0 ? std::string()
-                       : "H has no value at " + std::to_string(undefined) + " of the " + std::to_string(drawn) +
-                             " points drawn: they are left out.";
+    const std::string note = undefined == 0 ? std::string()
+                                            : "H has no value at " + std::to_string(undefined) + " of the " +
+                                                  std::to_string(drawn) + " points drawn: they are left out.";
     Begin(title, m_c.paths.size(), note);
     if (!m_c.invariant) {
-      Message("No invariant: enter a quantity H(x, y1, y2) that the exact solution keeps constant to see how each "
-              "method lets it drift.");
+      Message(
+          "No invariant: enter a quantity H(x, y1, y2) that the exact solution keeps constant to see how each "
+          "method lets it drift.");
       return std::move(m_chart);
     }
     Range x, y;
     x.Include(m_c.problem->start.x);
     x.Include(m_c.last_x);
+    x.Include(m_c.x1);
     for (const ComparedPath& path : m_c.paths)
       for (const std::size_t i : Reached(sampled, path)) y.Include(m_c.Drift(path, i));
     y.Include(0);
@@ -525,8 +530,8 @@ class DriftBuilder : public FramedChart {
         last = drift;
       }
       Curve(points, Info(path.method).colour, 1.6);
-      legend.push_back(MethodEntry(path, path.failure.empty() ? "drift at x1 " + SignificantText(last, 3)
-                                                              : PathEnd(m_c, path)));
+      legend.push_back(
+          MethodEntry(path, path.failure.empty() ? "drift at x1 " + SignificantText(last, 3) : PathEnd(m_c, path)));
     }
     Frame();
     Legend(legend);
@@ -543,8 +548,8 @@ std::vector<std::size_t> SampledSteps(std::size_t steps, std::size_t columns) {
     return sampled;
   }
   for (std::size_t k = 0; k <= columns; ++k)
-    sampled.push_back(static_cast<std::size_t>(static_cast<double>(k) * static_cast<double>(steps) /
-                                               static_cast<double>(columns)));
+    sampled.push_back(
+        static_cast<std::size_t>(static_cast<double>(k) * static_cast<double>(steps) / static_cast<double>(columns)));
   sampled.back() = steps;
   return sampled;
 }

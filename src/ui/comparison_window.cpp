@@ -215,7 +215,7 @@ void ComparisonWindow::Run() {
   }
 }
 
-void ComparisonWindow::Finish(std::shared_ptr<Outcome<Comparison>> outcome) {
+void ComparisonWindow::Finish(const std::shared_ptr<Outcome<Comparison>>& outcome) {
   if (m_thread.joinable()) m_thread.join();
   SetRunning(false);
   m_progress->reset();
@@ -268,9 +268,9 @@ void ComparisonWindow::SaveRows() {
 void ComparisonWindow::SaveChart() {
   if (!m_comparison) return;
   const ChartTab& tab = kTabs[std::max(0, m_tabs->currentIndex())];
-  const QString path = m_choose_file(QStringLiteral("Save chart as"),
-                                     QStringLiteral("SVG drawing (*.svg);;PNG image (*.png)"),
-                                     QString::fromLatin1(tab.file));
+  const QString path =
+      m_choose_file(QStringLiteral("Save chart as"), QStringLiteral("SVG drawing (*.svg);;PNG image (*.png)"),
+                    QString::fromLatin1(tab.file));
   if (path.isEmpty()) return;
   const PictureType type = PictureTypeOf(path);
   if (type == PictureType::None) {

@@ -63,7 +63,7 @@ class ComparisonWindow : public QWidget {
   QWidget* BuildNotes();
   QWidget* BuildCharts();
   ComparisonTexts Texts() const;
-  void Finish(std::shared_ptr<Outcome<Comparison>> outcome);
+  void Finish(const std::shared_ptr<Outcome<Comparison>>& outcome);
   void ShowComparison();
   void Stop();
   void SetRunning(bool running);

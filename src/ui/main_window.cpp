@@ -23,9 +23,9 @@
 #include "plot/graphic.h"
 #include "plot/svg_surface.h"
 #include "ui/about_window.h"
+#include "ui/comparison_window.h"
 #include "ui/picture_box.h"
 #include "ui/saving.h"
-#include "ui/comparison_window.h"
 #include "ui/study_window.h"
 #include "ui/system_dialog.h"
 

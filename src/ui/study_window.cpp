@@ -246,9 +246,8 @@ void StudyWindow::ShowStudy() {
   QStringList notes;
   for (const std::string& note : StudyNotes(*m_study)) notes << QString::fromStdString(note);
   m_notes->setText(notes.join(QLatin1Char('\n')));
-  m_chart->Show([study = m_study](ChartSize size, const TextWidth& measure) {
-    return StudyChart(*study, size, measure);
-  });
+  m_chart->Show(
+      [study = m_study](ChartSize size, const TextWidth& measure) { return StudyChart(*study, size, measure); });
 }
 
 void StudyWindow::Finish(std::shared_ptr<Study> study) {

@@ -266,8 +266,8 @@ class ResultsTest : public QObject {
     QFile rows(chosen);
     QVERIFY(rows.open(QIODevice::ReadOnly));
     std::ostringstream out, err;
-    QCOMPARE(RunCommandLine({"--along", "-", "--x1", "1", "--steps", "30", "--method", "euler,euler-ep,euler-mp,rk4,rkf,rk4g",
-                             "--invariant", "y1*y2"},
+    QCOMPARE(RunCommandLine({"--along", "-", "--x1", "1", "--steps", "30", "--method",
+                             "euler,euler-ep,euler-mp,rk4,rkf,rk4g", "--invariant", "y1*y2"},
                             out, err),
              0);
     QCOMPARE(rows.readAll().toStdString(), out.str());

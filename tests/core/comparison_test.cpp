@@ -86,7 +86,8 @@ TEST(Comparison, RefusesWhatItCannotDoAndNamesTheField) {
   EXPECT_EQ(failure({"1", "10,20", "rk4", "", ""}).where.field, Field::Steps);
   EXPECT_EQ(failure({"1", "20", "rk4", "1e999", ""}).where.field, Field::FieldX);
 
-  const ComparisonRequest request = ReadComparisonRequest(BuiltInProblem(), {"1", "1000000", AllMethodIds(), "", ""}).value();
+  const ComparisonRequest request =
+      ReadComparisonRequest(BuiltInProblem(), {"1", "1000000", AllMethodIds(), "", ""}).value();
   const Outcome<Comparison> refused = RunComparison(request, {}, [] { return std::uint64_t{100} << 20; });
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.failure().kind, FailureKind::OutOfMemory);

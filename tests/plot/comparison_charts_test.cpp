@@ -22,12 +22,12 @@ Comparison Compared(std::shared_ptr<const Problem> problem, const ComparisonText
 struct Inverse {
   const Chart& chart;
   double X(double px) const {
-    return chart.data.left + (px - chart.frame.left) / (chart.frame.right - chart.frame.left) *
-                                 (chart.data.right - chart.data.left);
+    return chart.data.left +
+           (px - chart.frame.left) / (chart.frame.right - chart.frame.left) * (chart.data.right - chart.data.left);
   }
   double Y(double py) const {
-    return chart.data.bottom + (chart.frame.bottom - py) / (chart.frame.bottom - chart.frame.top) *
-                                   (chart.data.top - chart.data.bottom);
+    return chart.data.bottom +
+           (chart.frame.bottom - py) / (chart.frame.bottom - chart.frame.top) * (chart.data.top - chart.data.bottom);
   }
   ChartPoint At(double x, double y) const {
     const ChartBox& f = chart.frame;
@@ -96,8 +96,9 @@ TEST(ComparisonCharts, KeepTheirTextsInsideWithAndWithoutAReference) {
   const Comparison without = Compared(BuiltInProblem(), {"3", "30", AllMethodIds(), "", ""});
   for (const Comparison* c : {&with, &without}) {
     for (const ChartSize size : {ChartSize{900, 600}, ChartSize{360, 720}}) {
-      for (const Chart& chart : {PhaseChart(*c, size, EstimatedTextWidth), ErrorAlongChart(*c, size, EstimatedTextWidth),
-                                 DriftChart(*c, size, EstimatedTextWidth)}) {
+      for (const Chart& chart :
+           {PhaseChart(*c, size, EstimatedTextWidth), ErrorAlongChart(*c, size, EstimatedTextWidth),
+            DriftChart(*c, size, EstimatedTextWidth)}) {
         for (const ChartShape& s : chart.shapes) {
           if (s.kind != ChartShape::Kind::Text) continue;
           const ChartBox box = TextBox(s, EstimatedTextWidth);
