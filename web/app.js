@@ -81,6 +81,7 @@ let hello = null;  // the methods, examples, axes, defaults and labels
 let accepted = null;  // the texts of the problem the worker's session holds
 let busy = false;
 let compared = null;  // the settings of the comparison on show
+let comparedProblem = null;  // the problem it was worked out for
 
 function setBusy(on) {
   busy = on;
@@ -341,6 +342,13 @@ function fillCompare(given) {
   }
 }
 
+// The comparison request of these settings, its charts as wide as the page has room for.
+function compareRequest(settings) {
+  return {x1: settings.cx1, n: settings.cn, fieldX: settings.cfx, invariant: settings.cinv,
+          methods: settings.cm ? settings.cm.split(',') : [],
+          width: $('compare').clientWidth || hello.chartSize.width};
+}
+
 async function runComparison() {
   if (busy) return;
   setBusy(true);
@@ -348,13 +356,12 @@ async function runComparison() {
   const bar = $('compare-progress');
   const settings = compareSettings();
   try {
-    const answer = await engine.ask('compare', {x1: settings.cx1, n: settings.cn, fieldX: settings.cfx,
-                                                invariant: settings.cinv, methods: settings.cm ? settings.cm.split(',') : [],
-                                                width: $('compare').clientWidth || hello.chartSize.width},
+    const answer = await engine.ask('compare', compareRequest(settings),
                                     (count, total) => { bar.max = total; bar.value = count; });
     $('compare-failure').textContent = answer.failure ? answer.failure.message : '';
     if (!answer.failure) {
       compared = settings;
+      comparedProblem = JSON.stringify(accepted);
       $('compare-notes').replaceChildren(...answer.notes.map((note) => {
         const item = document.createElement('li');
         item.textContent = note;
@@ -375,7 +382,20 @@ async function runComparison() {
 
 // The rows of the comparison on show, as the command line writes them.
 async function downloadRows() {
-  const answer = await engine.ask('compare-csv');
+  let answer = await engine.ask('compare-csv');
+  // A worker started since (after a Cancel) has not got it: it works it out
+  // again, for the problem it was worked out for.
+  if (answer.failure && compared && comparedProblem === JSON.stringify(accepted)) {
+    setBusy(true);
+    try {
+      await engine.ask('compare', compareRequest(compared));
+      answer = await engine.ask('compare-csv');
+    } catch (error) {
+      answer = {failure: {message: stoppedText(error)}};
+    } finally {
+      setBusy(false);
+    }
+  }
   if (answer.failure) {
     $('compare-failure').textContent = answer.failure.message;
     return;
