@@ -154,18 +154,24 @@ Outcome<ComparisonRequest> ReadComparisonRequest(std::shared_ptr<const Problem> 
   if (!std::isfinite(request.x1 - request.problem->start.x))
     return WrongText(Field::StudyX1, "x1 = " + PlainRoundTripText(request.x1) +
                                          " lies too far from x0: their distance is too large to compute with.");
-  const Outcome<std::vector<double>> steps = ReadStepList(texts.N);
-  if (!steps.ok()) return steps.failure();
-  if (steps.value().size() != 1)
+  if (texts.N.find(',') != std::string::npos || texts.N.find("..") != std::string::npos)
     return WrongText(Field::Steps, QuotedInput(texts.N) + " is a list: a comparison takes one number of steps N.");
-  request.N = steps.value().front();
+  const Outcome<double> steps = ReadStepCount(texts.N, "a comparison");
+  if (!steps.ok()) return steps.failure();
+  request.N = steps.value();
   Outcome<std::vector<Method>> methods = ReadMethodList(texts.methods);
   if (!methods.ok()) return methods.failure();
   request.methods = std::move(methods.value());
   request.field_x = request.problem->start.x;
-  if (!Trimmed(texts.field_x).empty() &&
-      Caught([&] { request.field_x = ReadNumber(texts.field_x, "the field's x", Field::FieldX); }))
-    return WrongText(Field::FieldX, QuotedInput(texts.field_x) + " is too large to compute with.");
+  if (!Trimmed(texts.field_x).empty()) {
+    // A new input, read strictly: what it shows is what it is.
+    if (Caught([&] { request.field_x = ReadNumber(texts.field_x, "the field's x", Field::FieldX); }))
+      return WrongText(Field::FieldX, QuotedInput(texts.field_x) + " is too large to compute with.");
+    if (!IsPlainNumber(Trimmed(texts.field_x)))
+      return WrongText(Field::FieldX, "the field's x " + QuotedInput(texts.field_x) +
+                                          " is not a plain number. Enter digits with \".\" as the decimal point, "
+                                          "and an exponent if need be: 0.5, -2, 1e-3; or nothing for x0.");
+  }
   if (!Trimmed(texts.invariant).empty()) {
     Outcome<std::shared_ptr<const Invariant>> invariant = ReadInvariant(texts.invariant);
     if (!invariant.ok()) return invariant.failure();
@@ -266,7 +272,10 @@ std::vector<std::string> ComparisonNotes(const Comparison& c) {
     std::string line = Padded(Info(path.method).id, 9, true);
     line += path.failure.empty() ? (c.cancelled ? "cancelled" : "reached x1") : path.failure;
     if (c.has_reference()) line += "; largest error " + SignificantText(path.largest_error, 3);
-    if (c.invariant) line += "; drift " + SignificantText(c.Drift(path, last), 3);
+    if (c.invariant) {
+      const double drift = c.Drift(path, last);
+      line += std::isnan(drift) ? std::string("; H has no value there") : "; drift " + SignificantText(drift, 3);
+    }
     notes.push_back(std::move(line));
   }
   if (!c.no_reference.empty()) notes.push_back(c.no_reference);

@@ -29,19 +29,25 @@ std::vector<std::string_view> Split(std::string_view text) {
   }
 }
 
-// One step count of a study, or why it is none.
-Outcome<double> StepCount(std::string_view part) {
+}  // namespace
+
+Outcome<double> ReadStepCount(std::string_view part, std::string_view taker) {
   const std::string quoted = QuotedInput(part);
-  const std::string too_large =
-      quoted + " is too large: a study takes at most " + std::to_string(kMaxSteps) + " steps.";
+  const std::string takes = " " + std::string(taker) + " takes ";
+  const std::string too_large = quoted + " is too large:" + takes + "at most " + std::to_string(kMaxSteps) + " steps.";
   double n = 0;
   if (Caught([&] { n = ReadNumber(part, "the step count"); })) return Wrong(Field::Steps, too_large);
   const std::string as = IsPlainNumber(part) ? std::string() : " reads as " + PlainRoundTripText(n) + " and";
-  if (n < 1) return Wrong(Field::Steps, quoted + as + " is less than 1: a study takes 1 step or more.");
+  if (n < 1) return Wrong(Field::Steps, quoted + as + " is less than 1:" + takes + "1 step or more.");
   if (n != std::floor(n)) return Wrong(Field::Steps, quoted + as + " is not a whole number of steps.");
   if (n > static_cast<double>(kMaxSteps)) return Wrong(Field::Steps, too_large);
   return n;
 }
+
+namespace {
+
+// One step count of a study, or why it is none.
+Outcome<double> StepCount(std::string_view part) { return ReadStepCount(part, "a study"); }
 
 // The steps of a doubling range "first..last".
 Outcome<std::vector<double>> StepRange(std::string_view text, std::size_t dots) {

@@ -39,6 +39,10 @@ inline constexpr char kStepListHelp[] = "a list such as 20,40,80 or a doubling r
 // most kMaxStepCounts.
 Outcome<std::vector<double>> ReadStepList(std::string_view text);
 
+// One step count, read as the window reads N: a whole number from 1 to the
+// most steps a calculation takes; the report names what takes it ("a study").
+Outcome<double> ReadStepCount(std::string_view text, std::string_view taker);
+
 // What a study's chart sets the error against, by its name.
 Outcome<Against> ReadAxis(std::string_view name);
 
