@@ -84,7 +84,8 @@ TEST(Comparison, RefusesWhatItCannotDoAndNamesTheField) {
   EXPECT_EQ(invariant.where.field, Field::Invariant);
   EXPECT_EQ(invariant.where.column, 4);
   EXPECT_EQ(failure({"1", "10,20", "rk4", "", ""}).where.field, Field::Steps);
-  EXPECT_EQ(failure({"1", "20", "rk4", "1e999", ""}).where.field, Field::FieldX);
+  for (const char* field_x : {"1e999", "abc", "0,5"})
+    EXPECT_EQ(failure({"1", "20", "rk4", field_x, ""}).where.field, Field::FieldX) << field_x;
 
   const ComparisonRequest request =
       ReadComparisonRequest(BuiltInProblem(), {"1", "1000000", AllMethodIds(), "", ""}).value();
