@@ -2,6 +2,7 @@
 
 #include "ode/method_row.h"
 #include "ode/system.h"
+#include "ode/tableau.h"
 
 namespace kavrin {
 
@@ -10,6 +11,8 @@ namespace kavrin {
 struct EulerEP {
   static constexpr MethodRow kRow{"euler-ep", "Euler (End points)", "Euler End-Point Method", 2,
                                   2,          {230, 159, 0},        MarkerShape::Square};
+  // Its Butcher tableau.
+  static Tableau Butcher() { return Tableau::Explicit({0, 1}, {{1}}, {0.5, 0.5}); }
 
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
@@ -26,6 +29,8 @@ struct EulerEP {
 struct EulerMP {
   static constexpr MethodRow kRow{"euler-mp", "Euler (Mid point)", "Euler Mid-Point Method", 2,
                                   2,          {86, 180, 233},      MarkerShape::TriangleUp};
+  // Its Butcher tableau.
+  static Tableau Butcher() { return Tableau::Explicit({0, 0.5}, {{0.5}}, {0, 1}); }
 
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {

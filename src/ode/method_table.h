@@ -14,6 +14,7 @@
 #include "ode/rkf.h"
 #include "ode/rkm.h"
 #include "ode/system.h"
+#include "ode/tableau.h"
 
 namespace kavrin {
 
@@ -68,6 +69,17 @@ decltype(auto) VisitStep(std::size_t index, Visitor&& visit, StepList<First, Res
 template <typename Visitor>
 decltype(auto) WithStep(Method method, Visitor&& visit) {
   return detail::VisitStep<0>(static_cast<std::size_t>(method), std::forward<Visitor>(visit), MethodSteps{});
+}
+
+// A method's Butcher tableau, from its step type.
+inline const Tableau& ButcherTableau(Method method) {
+  static const auto tableaux = [] {
+    std::array<Tableau, kMethodCount> all{};
+    for (std::size_t i = 0; i < kMethodCount; ++i)
+      all[i] = WithStep(Method{static_cast<std::uint8_t>(i)}, [](auto step) { return decltype(step)::Butcher(); });
+    return all;
+  }();
+  return tableaux[static_cast<std::size_t>(method)];
 }
 
 // One step of the built-in system in double, for tests and tools.

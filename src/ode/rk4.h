@@ -2,6 +2,7 @@
 
 #include "ode/method_row.h"
 #include "ode/system.h"
+#include "ode/tableau.h"
 
 namespace kavrin {
 
@@ -11,6 +12,10 @@ namespace kavrin {
 struct RK4 {
   static constexpr MethodRow kRow{"rk4", "Runge-Kutta 4", "Runge-Kutta-4 Method", 4,
                                   4,     {0, 158, 115},   MarkerShape::Diamond};
+  // Its Butcher tableau.
+  static Tableau Butcher() {
+    return Tableau::Explicit({0, 0.5, 0.5, 1}, {{0.5}, {0, 0.5}, {0, 0, 1}}, {1.0 / 6, 1.0 / 3, 1.0 / 3, 1.0 / 6});
+  }
 
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {

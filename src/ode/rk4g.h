@@ -4,6 +4,7 @@
 
 #include "ode/method_row.h"
 #include "ode/system.h"
+#include "ode/tableau.h"
 
 namespace kavrin {
 
@@ -14,6 +15,12 @@ namespace kavrin {
 struct RK4G {
   static constexpr MethodRow kRow{"rk4g", "Runge-Kutta-Gill", "Runge-Kutta-Gill Method", 4,
                                   4,      {204, 121, 167},    MarkerShape::Cross};
+  // Its Butcher tableau, with r = 1/sqrt(2) as the step forms it.
+  static Tableau Butcher() {
+    const double r = 1 / std::sqrt(2.0);
+    return Tableau::Explicit({0, 0.5, 0.5, 1}, {{0.5}, {-0.5 + r, 1 - r}, {0, -r, 1 + r}},
+                             {1.0 / 6, (2 * (1 - r)) / 6, (2 * (1 + r)) / 6, 1.0 / 6});
+  }
 
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {

@@ -2,6 +2,7 @@
 
 #include "ode/method_row.h"
 #include "ode/system.h"
+#include "ode/tableau.h"
 
 namespace kavrin {
 
@@ -12,6 +13,18 @@ namespace kavrin {
 struct RKF {
   static constexpr MethodRow kRow{"rkf", "Runge-Kutta-Fehlberg", "Runge-Kutta-Fehlberg Method", 5,
                                   6,     {0, 114, 178},          MarkerShape::TriangleDown};
+  // Its Butcher tableau: the fifth-order weights it steps with, and the
+  // fourth-order ones of Fehlberg's pair as the second weights.
+  static Tableau Butcher() {
+    return Tableau::Explicit({0, 0.25, 3.0 / 8, 12.0 / 13, 1, 0.5},
+                             {{0.25},
+                              {3.0 / 32, 9.0 / 32},
+                              {1932.0 / 2197, -7200.0 / 2197, 7296.0 / 2197},
+                              {439.0 / 216, -8, 3680.0 / 513, -845.0 / 4104},
+                              {-8.0 / 27, 2, -3544.0 / 2565, 1859.0 / 4104, -11.0 / 40}},
+                             {16.0 / 135, 0, 6656.0 / 12825, 28561.0 / 56430, -9.0 / 50, 2.0 / 55},
+                             {25.0 / 216, 0, 1408.0 / 2565, 2197.0 / 4104, -0.2, 0});
+  }
 
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {

@@ -2,6 +2,7 @@
 
 #include "ode/method_row.h"
 #include "ode/system.h"
+#include "ode/tableau.h"
 
 namespace kavrin {
 
@@ -11,6 +12,14 @@ namespace kavrin {
 struct RKM {
   static constexpr MethodRow kRow{"rkm",        "Runge-Kutta-Merson", "Runge-Kutta-Merson Method", 4, 5,
                                   {213, 94, 0}, MarkerShape::Plus};
+  // Its Butcher tableau; the second weights are Merson's embedded solution,
+  // whose difference from the first is his error estimate
+  // (2*K1 - 9*K3 + 8*K4 - K5)/30.
+  static Tableau Butcher() {
+    return Tableau::Explicit({0, 1.0 / 3, 1.0 / 3, 0.5, 1},
+                             {{1.0 / 3}, {1.0 / 6, 1.0 / 6}, {0.125, 0, 0.375}, {0.5, 0, -1.5, 2}},
+                             {1.0 / 6, 0, 0, 2.0 / 3, 1.0 / 6}, {0.1, 0, 0.3, 0.4, 0.2});
+  }
 
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
