@@ -39,7 +39,7 @@ TEST_P(TableauTest, AgreesWithItsStep) {
   ASSERT_TRUE(t.explicit_method());
   const std::vector<double> r = StabilityPolynomial(t);
   for (const double h : {0.1, 0.7, 1.0}) {
-    for (const std::pair<double, double> rates : {std::pair{-3.0, 1.0}, std::pair{-0.5, 2.5}}) {
+    for (const std::pair<double, double>& rates : {std::pair{-3.0, 1.0}, std::pair{-0.5, 2.5}}) {
       const double l1 = rates.first, l2 = rates.second;
       const State<double> next = WithStep(info.method, [&](auto step) {
         return decltype(step)::Step(Linear{l1, l2}, State<double>{0, 1, 1}, h);
