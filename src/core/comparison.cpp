@@ -167,10 +167,11 @@ Outcome<ComparisonRequest> ReadComparisonRequest(std::shared_ptr<const Problem> 
     // A new input, read strictly: what it shows is what it is.
     if (Caught([&] { request.field_x = ReadNumber(texts.field_x, "the field's x", Field::FieldX); }))
       return WrongText(Field::FieldX, QuotedInput(texts.field_x) + " is too large to compute with.");
-    if (!IsPlainNumber(Trimmed(texts.field_x)))
+    if (!IsPlainNumber(Trimmed(texts.field_x))) {
       return WrongText(Field::FieldX, "the field's x " + QuotedInput(texts.field_x) +
                                           " is not a plain number. Enter digits with \".\" as the decimal point, "
                                           "and an exponent if need be: 0.5, -2, 1e-3; or nothing for x0.");
+    }
   }
   if (!Trimmed(texts.invariant).empty()) {
     Outcome<std::shared_ptr<const Invariant>> invariant = ReadInvariant(texts.invariant);

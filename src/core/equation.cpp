@@ -54,6 +54,9 @@ class Parser {
   Parser(std::string_view text, Program& program, std::uint8_t equation)
       : m_text(text), m_program(program), m_equation(equation) {}
 
+  // Reads a constant expression: no x, y1 or y2.
+  void ConstantOnly() { m_constant = true; }
+
   std::uint16_t Equation() {
     RefuseControlCharacters();
     Skip();
@@ -263,9 +266,10 @@ class Parser {
     while (end < m_text.size() && InName(m_text[end])) ++end;
     const std::string name(m_text.substr(at, end - at));
     m_pos = end;
-    if (name == "x") return 0;
-    if (name == "y1") return 1;
-    if (name == "y2") return 2;
+    if (name == "x" || name == "y1" || name == "y2") {
+      if (m_constant) Throw("a number is asked for here, not the variable " + Excerpt(name), at);
+      return name == "x" ? 0 : name == "y1" ? 1 : 2;
+    }
     if (name == "pi") return Constant(static_cast<double>(kPi), kPi, at, kPiLow);
     if (name == "e") return Constant(static_cast<double>(kE), kE, at, kELow);
     const FunctionRow* row = FunctionNamed(name);
@@ -312,6 +316,7 @@ class Parser {
   std::string_view m_text;
   Program& m_program;
   std::uint8_t m_equation;
+  bool m_constant = false;
   std::size_t m_pos = 0;
   int m_depth = -1;  // the top level is 0
 };
@@ -370,6 +375,24 @@ Outcome<std::shared_ptr<const Invariant>> ReadInvariant(const std::string& text)
     return EquationFailure(Field::Invariant, error.text, error.column);
   }
   return std::shared_ptr<const Invariant>(std::move(invariant));
+}
+
+Outcome<double> ReadConstant(std::string_view text, Field field) {
+  Program program;
+  if (text.size() > kMaxEquationLength)
+    return EquationFailure(field, "the number is longer than " + std::to_string(kMaxEquationLength) + " characters", 0);
+  try {
+    Parser parser(text, program, 0);
+    parser.ConstantOnly();
+    const std::uint16_t slot = parser.Equation();
+    program.f1 = slot;
+    program.f2 = slot;
+  } catch (const ParseError& error) {
+    return EquationFailure(field, error.text, error.column);
+  }
+  const double value = TypedSystem{std::move(program), {}}(0.0, 0.0, 0.0).d1;
+  if (!std::isfinite(value)) return EquationFailure(field, Excerpt(Trimmed(text)) + " has no finite value", 1);
+  return value;
 }
 
 std::string EquationLanguageHelp() {

@@ -74,6 +74,11 @@ std::string EquationLanguageHelp();
 // start value: "unknown name 'z' at column 7".
 Outcome<std::shared_ptr<const OwnSystem>> ReadSystem(const SystemTexts& texts);
 
+// A constant expression of the language (numbers, operators, functions, pi
+// and e; no x, y1 or y2) and its value in double; a wrong text, or one
+// without a finite value, is a failure of `field` with its column.
+Outcome<double> ReadConstant(std::string_view text, Field field);
+
 // What went wrong where a step of an own system left the numbers: the first
 // operation whose result is not finite though its operands are. A function
 // outside its domain (by its row) is a domain error; a division by zero is

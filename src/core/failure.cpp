@@ -35,6 +35,8 @@ std::string_view PlainFieldName(Field field) {
       return "invariant";
     case Field::FieldX:
       return "field x";
+    case Field::Tableau:
+      return "tableau";
     default:
       break;
   }

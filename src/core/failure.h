@@ -50,6 +50,7 @@ enum class Field : std::uint8_t {
   File,       // a file to write
   Invariant,  // the comparison's invariant H(x, y1, y2)
   FieldX,     // where the comparison's direction field is taken
+  Tableau,    // a method typed as a Butcher tableau
 };
 
 // Where it went wrong: the field, the column of an equation, the step of a
