@@ -104,7 +104,7 @@ struct LegendEntry {
 class FramedChart {
  public:
   FramedChart(const Comparison& c, ChartSize size, const TextWidth& measure)
-      : m_c(c), m_layout(m_chart, measure), m_wide(size.width >= 640) {
+      : m_c(c), m_layout(m_chart, measure), m_wide(Beside(size)) {
     m_chart.width = size.width;
     m_chart.height = size.height;
     m_chart.font_family = kChartFont;
@@ -112,6 +112,10 @@ class FramedChart {
   }
 
  protected:
+  // The legend beside the frame: on a wide chart, and on a short one (a large
+  // font in a small window), where below it would leave no frame.
+  static bool Beside(ChartSize size) { return size.width >= 640 || (size.height < 480 && size.width >= 480); }
+
   double Width() const { return m_chart.width; }
   double Height() const { return m_chart.height; }
 
@@ -126,7 +130,8 @@ class FramedChart {
     const double rows = static_cast<double>(legend_rows);
     const double note_height = static_cast<double>(m_note.size()) * 16;
     const double below = m_wide ? 0 : rows * 34 + note_height + 14;
-    m_chart.frame = {left, 50, right, Height() - 62 - below};
+    // A chart too small for its legend keeps a frame of some height; the legend runs off it.
+    m_chart.frame = {left, 50, right, std::max(Height() - 62 - below, 110.0)};
     m_layout.Add(
         m_layout.Fit(Text(ChartRole::Title, {Width() / 2, 30}, title, kTitleSize, TextAnchor::Middle), Width() - 16));
   }
