@@ -176,7 +176,7 @@ std::size_t Calculation::MarchSteps(const State<double>& start, std::size_t step
     toucher.emplace(starts, steps + 1);
   }
   return WithSystem(problem, [&](const auto& equations) {
-    return WithStep(method, [&](auto step) { return March<decltype(step)>(equations, arrays, steps, h); });
+    return WithStep(method, [&](auto step) { return March(step, equations, arrays, steps, h); });
   });
 }
 

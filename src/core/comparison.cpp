@@ -69,7 +69,7 @@ void MarchPath(const Comparison& c, ComparedPath& path, std::size_t steps, const
     const std::size_t chunk = std::min(kChunk, steps - done);
     const MarchArrays<double> arrays{t.x_data() + done, t.y1_data() + done, t.y2_data() + done};
     const std::size_t failed = WithSystem(*c.problem, [&](const auto& equations) {
-      return WithStep(path.method, [&](auto step) { return March<decltype(step)>(equations, arrays, chunk, c.h); });
+      return WithStep(path.method, [&](auto step) { return March(step, equations, arrays, chunk, c.h); });
     });
     if (failed != 0) {
       const std::size_t at = done + failed;

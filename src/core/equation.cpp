@@ -492,7 +492,7 @@ struct Watcher {
 std::optional<Fault> StepFault(const OwnSystem& system, Method method, const State<double>& start, double h) {
   std::optional<Fault> fault;
   const Watcher watcher{system.system.program, fault};
-  WithStep(method, [&](auto step) { return decltype(step)::Step(watcher, start, h); });
+  WithStep(method, [&](auto step) { return step.Step(watcher, start, h); });
   return fault;
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/calculation.h"
+#include "core/methods.h"
 #include "core/number_text.h"
 #include "core/text.h"
 
@@ -76,17 +77,15 @@ Outcome<std::vector<Method>> ReadMethodList(std::string_view text, bool many) {
   if (Trimmed(text).empty()) return Wrong(Field::Methods, "Choose at least one method.");
   std::vector<Method> methods;
   for (const std::string_view part : Split(text)) {
-    const std::string name = Lower(Trimmed(part));
-    const auto known = std::find_if(kMethods.begin(), kMethods.end(), [&](const MethodInfo& info) {
-      return name == Lower(info.id) || name == Lower(info.result_name);
-    });
-    if (known == kMethods.end()) {
+    const std::optional<Method> known = FindMethod(part);
+    if (!known) {
       std::vector<std::string_view> ids;
-      ids.reserve(kMethods.size());
-      for (const MethodInfo& info : kMethods) ids.push_back(info.id);
+      for (const Method method : KnownMethods()) ids.push_back(Info(method).id);
+      for (const ShippedTableau& shipped : ShippedTableaux())
+        if (std::find(ids.begin(), ids.end(), shipped.id) == ids.end()) ids.push_back(shipped.id);
       return Wrong(Field::Methods, "unknown method " + Excerpt(Trimmed(part)) + " (use " + Choices(ids) + ")");
     }
-    if (std::find(methods.begin(), methods.end(), known->method) == methods.end()) methods.push_back(known->method);
+    if (std::find(methods.begin(), methods.end(), *known) == methods.end()) methods.push_back(*known);
   }
   if (!many && methods.size() != 1) return Wrong(Field::Methods, "one calculation takes one method");
   return methods;

@@ -35,7 +35,7 @@ template <typename Real>
 MarchEnd MarchTo(const Problem& problem, Method method, State<Real>& state, std::size_t steps, Real h,
                  const std::atomic<bool>* cancel) {
   return WithSystem(problem, [&](const auto& equations) {
-    return WithStep(method, [&](auto step) { return MarchToEnd<decltype(step)>(equations, state, steps, h, cancel); });
+    return WithStep(method, [&](auto step) { return MarchToEnd(step, equations, state, steps, h, cancel); });
   });
 }
 

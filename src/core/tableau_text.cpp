@@ -85,6 +85,97 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
+// An entry as an exact fraction: numbers (digits with a point and an
+// exponent), + - * / and parentheses; anything else (a name, ^) is not.
+class ExactReader {
+ public:
+  explicit ExactReader(std::string_view text) : m_text(text) {}
+  Rational Read() {
+    const Rational value = Sum();
+    Blanks();
+    return m_at == m_text.size() ? value : Rational::Invalid();
+  }
+
+ private:
+  void Blanks() {
+    while (m_at < m_text.size() && IsBlank(m_text[m_at])) ++m_at;
+  }
+  bool Take(char c) {
+    Blanks();
+    if (m_at < m_text.size() && m_text[m_at] == c) {
+      ++m_at;
+      return true;
+    }
+    return false;
+  }
+  Rational Sum() {
+    Rational value = Product();
+    for (;;) {
+      if (Take('+')) {
+        value = value + Product();
+      } else if (Take('-')) {
+        value = value - Product();
+      } else {
+        return value;
+      }
+    }
+  }
+  Rational Product() {
+    Rational value = Unary();
+    for (;;) {
+      if (Take('*')) {
+        value = value * Unary();
+      } else if (Take('/')) {
+        value = value / Unary();
+      } else {
+        return value;
+      }
+    }
+  }
+  Rational Unary() {
+    if (Take('-')) return -Unary();
+    if (Take('+')) return Unary();
+    if (Take('(')) {
+      const Rational value = Sum();
+      return Take(')') ? value : Rational::Invalid();
+    }
+    return Number();
+  }
+  Rational Number() {
+    Blanks();
+    Rational value(0);
+    Rational scale(1);
+    bool digits = false;
+    bool point = false;
+    for (; m_at < m_text.size(); ++m_at) {
+      const char c = m_text[m_at];
+      if (c == '.' && !point) {
+        point = true;
+      } else if (c >= '0' && c <= '9') {
+        digits = true;
+        value = value * Rational(10) + Rational(c - '0');
+        if (point) scale = scale * Rational(10);
+      } else {
+        break;
+      }
+    }
+    if (!digits) return Rational::Invalid();
+    if (m_at < m_text.size() && (m_text[m_at] == 'e' || m_text[m_at] == 'E')) {
+      ++m_at;
+      const bool negative = Take('-');
+      if (!negative) Take('+');
+      int exponent = 0;
+      for (; m_at < m_text.size() && m_text[m_at] >= '0' && m_text[m_at] <= '9' && exponent < 100; ++m_at)
+        exponent = exponent * 10 + (m_text[m_at] - '0');
+      for (int k = 0; k < exponent; ++k) (negative ? scale : value) = (negative ? scale : value) * Rational(10);
+    }
+    return value / scale;
+  }
+
+  std::string_view m_text;
+  std::size_t m_at = 0;
+};
+
 class Reader {
  public:
   Outcome<TypedTableau> Read(std::string_view text) {
@@ -142,6 +233,8 @@ class Reader {
       double value = 0;
       if (std::optional<Failure> failure = Value(line, entry, number, value)) return failure;
       row.entries.push_back(value);
+      row.exact.push_back(ExactReader(entry.text).Read());
+      m_exact = m_exact && row.exact.back().valid();
     }
     (m_ruled ? m_weights : m_rows).push_back(std::move(row));
     if (m_rows.size() > kMaxStages)
@@ -163,6 +256,7 @@ class Reader {
     TypedTableau typed;
     typed.name = m_name;
     Tableau& t = typed.tableau;
+    ExactTableau exact;
     t.stages = m_rows.size();
     for (std::size_t i = 0; i < t.stages; ++i) {
       const Row& row = m_rows[i];
@@ -173,6 +267,7 @@ class Reader {
       double sum = 0;
       for (std::size_t j = 0; j < row.entries.size(); ++j) {
         t.a[i][j] = row.entries[j];
+        exact.a[i][j] = row.exact[j];
         sum += row.entries[j];
       }
       if (std::fabs(sum - row.node) > 1e-12 * (1 + std::fabs(row.node))) {
@@ -187,8 +282,11 @@ class Reader {
         return TableauFailure(row.line, std::to_string(row.entries.size()) + " weights, but the tableau has " +
                                             std::to_string(t.stages) + " stages");
       std::copy(row.entries.begin(), row.entries.end(), (w == 0 ? t.b : t.second).begin());
+      std::copy(row.exact.begin(), row.exact.end(), (w == 0 ? exact.b : exact.second).begin());
     }
     t.embedded = m_weights.size() == 2;
+    exact.stages = t.stages;
+    if (m_exact) typed.exact = exact;
     return typed;
   }
 
@@ -196,10 +294,12 @@ class Reader {
     std::size_t line = 0;
     double node = 0;
     std::vector<double> entries;
+    std::vector<Rational> exact;
   };
   std::string m_name;
   bool m_named = false;
   bool m_ruled = false;
+  bool m_exact = true;
   std::vector<Row> m_rows;
   std::vector<Row> m_weights;
 };

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/failure.h"
+#include "ode/order_conditions.h"
 #include "ode/tableau.h"
 
 namespace kavrin {
@@ -27,6 +29,9 @@ namespace kavrin {
 struct TypedTableau {
   std::string name;  // from the first comment line; empty without one
   Tableau tableau;
+  // The entries as fractions, when every one was typed as a number or a
+  // fraction of numbers (1/3, -0.25, (1 + 2)/7).
+  std::optional<ExactTableau> exact;
   // Rows whose node is not the sum of their entries: a warning, not a refusal.
   std::vector<std::string> warnings;
 };

@@ -27,17 +27,18 @@ struct MarchArrays {
   Real* y2;
 };
 
-// Marches `steps` steps of `Method` from entry 0, filling entries 1..steps;
+// Marches `steps` steps of `method` from entry 0, filling entries 1..steps;
 // x advances by repeated addition of h. Returns the step that overflowed
 // (its entry and those after it left unwritten), or 0.
 template <typename Method, typename System, typename Real>
-std::size_t March(const System& system, const MarchArrays<Real>& arrays, std::size_t steps, Real h) {
+std::size_t March(const Method& method, const System& system, const MarchArrays<Real>& arrays, std::size_t steps,
+                  Real h) {
   Real* const xs = arrays.x;
   Real* const y1s = arrays.y1;
   Real* const y2s = arrays.y2;
   State<Real> s{xs[0], y1s[0], y2s[0]};
   for (std::size_t i = 1; i <= steps; ++i) {
-    const State<Real> next = Method::Step(system, s, h);
+    const State<Real> next = method.Step(system, s, h);
     if (!AllFinite(next)) [[unlikely]]
       return i;
     xs[i] = next.x;
@@ -59,14 +60,14 @@ struct MarchEnd {
 // stores in its last entry (or the start of the step that overflowed). With
 // `cancel`, the flag is read every 2^16 steps and a set flag ends the march.
 template <typename Method, typename System, typename Real>
-MarchEnd MarchToEnd(const System& system, State<Real>& state, std::size_t steps, Real h,
+MarchEnd MarchToEnd(const Method& method, const System& system, State<Real>& state, std::size_t steps, Real h,
                     const std::atomic<bool>* cancel = nullptr) {
   constexpr std::size_t kChunk = std::size_t{1} << 16;
   State<Real> s = state;
   for (std::size_t done = 0; done < steps;) {
     const std::size_t end = steps - done > kChunk ? done + kChunk : steps;
     for (std::size_t i = done + 1; i <= end; ++i) {
-      const State<Real> next = Method::Step(system, s, h);
+      const State<Real> next = method.Step(system, s, h);
       if (!AllFinite(next)) [[unlikely]] {
         state = s;
         return {i, false};

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <optional>
+#include <string>
+#include <vector>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -15,6 +19,7 @@
 #include "ode/rkm.h"
 #include "ode/system.h"
 #include "ode/tableau.h"
+#include "ode/tableau_step.h"
 
 namespace kavrin {
 
@@ -31,8 +36,12 @@ using MethodSteps = StepList<Euler, EulerEP, EulerMP, RK4, RKF, RKM, RK4G>;
 inline constexpr std::size_t kMethodCount = MethodSteps::kCount;
 
 // A method by its place in the list. The seven of the window's option
-// buttons have names; a method added after them is Method{7}, and so on.
+// buttons have names; a method added after them is Method{7}, and so on, and
+// the methods added while the program runs (tableaux) follow the list.
 enum class Method : std::uint8_t { Euler, EulerEP, EulerMP, RK4, RKF, RKM, RK4G };
+
+// The most methods the program knows at once, the list's and the added.
+inline constexpr std::size_t kMaxMethods = 256;
 
 struct MethodInfo : MethodRow {
   Method method;
@@ -49,7 +58,34 @@ constexpr std::array<MethodInfo, sizeof...(Steps)> Rows(StepList<Steps...>) {
 // The rows in the list's order.
 inline constexpr std::array<MethodInfo, kMethodCount> kMethods = detail::Rows(MethodSteps{});
 
-constexpr const MethodInfo& Info(Method method) { return kMethods[static_cast<std::size_t>(method)]; }
+// A method added while the program runs: an explicit tableau with its name
+// and checked order. The strings its row points into live as long as the
+// program.
+struct AddedMethod {
+  std::string id;
+  std::string name;
+  std::string text;  // the tableau as it was typed, for links and files
+  Tableau tableau;
+  MethodInfo info;
+};
+
+// Adds an explicit tableau as a method (or finds the same one added before)
+// and returns it; nullopt when kMaxMethods are known. Safe to call while
+// other threads run methods; an added method is never removed, and a later
+// one of the same id takes that id over.
+std::optional<Method> AddMethod(const std::string& id, const std::string& name, const std::string& text,
+                                const Tableau& tableau, int order);
+// The added method of `method`, or nullptr for one of the list.
+const AddedMethod* Added(Method method);
+// Every method known now: the list's, then the added (a replaced one left out).
+std::vector<Method> KnownMethods();
+
+inline const MethodInfo& Info(Method method) {
+  const auto i = static_cast<std::size_t>(method);
+  if (i < kMethodCount) return kMethods[i];
+  const AddedMethod* added = Added(method);
+  return added != nullptr ? added->info : kMethods.back();
+}
 
 namespace detail {
 template <std::size_t I, typename Visitor, typename First, typename... Rest>
@@ -63,28 +99,38 @@ decltype(auto) VisitStep(std::size_t index, Visitor&& visit, StepList<First, Res
 }
 }  // namespace detail
 
-// Calls visit with the step type of `method` (Euler{}, RK4{}, ...), so that a
-// march over any system and number type is instantiated per method: one
-// choice per run, none per step. A place beyond the list visits its last row.
+// Calls visit with the step of `method` (Euler{}, RK4{}, ..., or a
+// TableauStep for an added method), so that a march over any system and
+// number type is instantiated per method: one choice per run, none per step.
+// An unknown place visits the list's last row.
 template <typename Visitor>
 decltype(auto) WithStep(Method method, Visitor&& visit) {
-  return detail::VisitStep<0>(static_cast<std::size_t>(method), std::forward<Visitor>(visit), MethodSteps{});
+  const auto i = static_cast<std::size_t>(method);
+  if (i >= kMethodCount) {
+    if (const AddedMethod* added = Added(method)) return visit(TableauStep{&added->tableau});
+  }
+  return detail::VisitStep<0>(i, std::forward<Visitor>(visit), MethodSteps{});
 }
 
-// A method's Butcher tableau, from its step type.
+// A method's Butcher tableau, from its step type or as it was added.
 inline const Tableau& ButcherTableau(Method method) {
   static const auto tableaux = [] {
     std::array<Tableau, kMethodCount> all{};
-    for (std::size_t i = 0; i < kMethodCount; ++i)
-      all[i] = WithStep(Method{static_cast<std::uint8_t>(i)}, [](auto step) { return decltype(step)::Butcher(); });
+    for (std::size_t i = 0; i < kMethodCount; ++i) {
+      all[i] = detail::VisitStep<0>(i, [](auto step) { return decltype(step)::Butcher(); }, MethodSteps{});
+    }
     return all;
   }();
-  return tableaux[static_cast<std::size_t>(method)];
+  const auto i = static_cast<std::size_t>(method);
+  if (i >= kMethodCount) {
+    if (const AddedMethod* added = Added(method)) return added->tableau;
+  }
+  return tableaux[std::min(i, kMethodCount - 1)];
 }
 
 // One step of the built-in system in double, for tests and tools.
 inline State<double> StepOnce(Method method, const State<double>& s, double h) {
-  return WithStep(method, [&](auto step) { return decltype(step)::Step(BuiltInSystem{}, s, h); });
+  return WithStep(method, [&](auto step) { return step.Step(BuiltInSystem{}, s, h); });
 }
 
 }  // namespace kavrin

@@ -175,7 +175,7 @@ struct OneStage {
 double StageWeight(Method method, int stage) {
   int calls = 0;
   return WithStep(method, [&](auto step) {
-    return decltype(step)::Step(OneStage{stage, &calls}, State<double>{0, 0, 0}, 1.0).y1;
+    return step.Step(OneStage{stage, &calls}, State<double>{0, 0, 0}, 1.0).y1;
   });
 }
 

@@ -42,7 +42,7 @@ TEST_P(TableauTest, AgreesWithItsStep) {
     for (const std::pair<double, double>& rates : {std::pair{-3.0, 1.0}, std::pair{-0.5, 2.5}}) {
       const double l1 = rates.first, l2 = rates.second;
       const State<double> next = WithStep(info.method, [&](auto step) {
-        return decltype(step)::Step(Linear{l1, l2}, State<double>{0, 1, 1}, h);
+        return step.Step(Linear{l1, l2}, State<double>{0, 1, 1}, h);
       });
       EXPECT_NEAR(next.y1, Stability(r, {h * l1, 0}).real(), 1e-14 * (1 + std::fabs(next.y1))) << info.id << h;
       EXPECT_NEAR(next.y2, Stability(r, {h * l2, 0}).real(), 1e-14 * (1 + std::fabs(next.y2))) << info.id << h;
@@ -58,7 +58,7 @@ TEST_P(TableauTest, AgreesWithItsStep) {
       bac2 += t.b[i] * ac2;
     }
     const State<double> q = WithStep(info.method, [&](auto step) {
-      return decltype(step)::Step(Quadrature{}, State<double>{0, 0, 0}, h);
+      return step.Step(Quadrature{}, State<double>{0, 0, 0}, h);
     });
     EXPECT_NEAR(q.y2, h * h * h * bc2, 1e-15) << info.id << h;
     EXPECT_NEAR(q.y1, h * h * bc + h * h * h * h * bac2, 1e-15) << info.id << h;
