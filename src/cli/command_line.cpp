@@ -13,14 +13,17 @@
 
 #include "core/comparison.h"
 #include "core/files.h"
+#include "core/methods.h"
 #include "core/number_text.h"
 #include "core/requests.h"
 #include "core/session.h"
 #include "core/solution_csv.h"
+#include "core/stability.h"
 #include "core/study_report.h"
 #include "core/text.h"
 #include "platform/output_file.h"
 #include "plot/comparison_charts.h"
+#include "plot/stability_chart.h"
 #include "plot/study_chart.h"
 #include "render/chart_painter.h"
 
@@ -81,6 +84,18 @@ std::vector<OptionHelp> OptionTable() {
        "draw the error along x (and the invariant's drift under it) to FILE.svg or FILE.png."},
       {"invariant", "<expr>", "H(x, y1, y2), which the exact solution keeps constant: its drift along the way."},
       {"field-x", "<x>", "The x at which the phase plane's direction field is taken (default x0)."},
+      {"stability", "",
+       "For the --method list (default all) and the system along its reference to --x1 with --steps N: each "
+       "method's stability intervals, the first x where h·λ (λ the Jacobian's eigenvalues) leaves its region "
+       "and the smallest N that keeps it inside; --format text, csv or markdown; --plot FILE.svg or FILE.png "
+       "draws the regions with h·λ; --table FILE writes λ along the path as CSV."},
+      {"tableau", "<FILE>",
+       "Add the explicit method typed as a Butcher tableau in FILE; its id is the file's name without its "
+       "extension (kutta38.tableau: kutta38). Repeatable; the study and the comparison then include it."},
+      {"check-tableau", "<FILE>",
+       "Check the tableau in FILE: explicit or not, its order (and its embedded weights'), the first order "
+       "condition that fails, its stability function and intervals. Exit 0 with an order, 1 without, 2 when "
+       "it cannot be read."},
   };
 }
 
@@ -190,7 +205,9 @@ std::string_view OptionName(Field field) {
 // The options as given: each value the last one given for its name.
 struct Options {
   std::map<std::string, std::string> values;
+  std::vector<std::string> tableaux;  // --tableau, each in turn
   bool compare = false;
+  bool stability = false;
   bool help = false;
   bool version = false;
 
@@ -213,9 +230,9 @@ void ParseLong(const std::vector<std::string>& arguments, std::size_t& i, Option
   const std::string& argument = arguments[i];
   const std::size_t equals = argument.find('=');
   const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-  if (name == "compare") {
-    if (equals != std::string::npos) WrongOption("--compare takes no value");
-    options.compare = true;
+  if (name == "compare" || name == "stability") {
+    if (equals != std::string::npos) WrongOption("--" + name + " takes no value");
+    (name == "compare" ? options.compare : options.stability) = true;
   } else if (TakesValue(name)) {
     if (equals != std::string::npos) {
       options.values[name] = argument.substr(equals + 1);
@@ -224,6 +241,7 @@ void ParseLong(const std::vector<std::string>& arguments, std::size_t& i, Option
     } else {
       WrongOption("--" + name + " needs a value");
     }
+    if (name == "tableau") options.tableaux.push_back(options.values[name]);
   } else {
     WrongOption("unknown option " + Excerpt(argument.substr(0, equals)));
   }
@@ -275,6 +293,13 @@ void UseSystem(const Options& options, Session& session) {
           session.Accept({options.values.at("f1"), options.values.at("f2"), options.value("x0", builtin.x0),
                           options.value("y10", builtin.y10), options.value("y20", builtin.y20)}))
     Wrong(*failure);
+}
+
+// --method, or the default list with the tableaux of --tableau after it.
+std::string MethodsOption(const Options& options, std::string list) {
+  if (options.has("method")) return options.values.at("method");
+  for (const std::string& path : options.tableaux) list += "," + IdFromFileName(path);
+  return list;
 }
 
 // The solution as CSV, 2^16 rows at a time so that the tables are never
@@ -332,7 +357,7 @@ StudyRequest StudyAsked(const Options& options, const Session& session) {
   const StudyTexts defaults;
   const Outcome<StudyRequest> request =
       session.ReadStudy({options.value("x1", defaults.x1), options.value("steps", defaults.steps),
-                         options.value("method", defaults.methods), options.value("against", defaults.against)});
+                         MethodsOption(options, defaults.methods), options.value("against", defaults.against)});
   if (!request.ok()) Wrong(request.failure());
   return request.value();
 }
@@ -447,7 +472,7 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
   const ComparisonTexts defaults;
   const Outcome<ComparisonRequest> request =
       ReadComparisonRequest(session.problem(), {options.value("x1", defaults.x1), options.value("steps", defaults.N),
-                                                options.value("method", defaults.methods), options.value("field-x", ""),
+                                                MethodsOption(options, defaults.methods), options.value("field-x", ""),
                                                 options.value("invariant", "")});
   if (!request.ok()) Wrong(request.failure());
   Outcome<Comparison> ran = [&] {
@@ -488,11 +513,82 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
   return out.flush() ? 0 : StandardOutputFailed(out, err);
 }
 
+// --stability: the report, the chart and the eigenvalues along the path.
+int Stability(const Options& options, std::ostream& out, std::ostream& err) {
+  for (const char* option : {"phase", "along", "invariant", "field-x", "against"})
+    if (options.has(option)) WrongOption(std::string("--") + option + " does not go with --stability");
+  if (options.compare) WrongOption("--compare does not go with --stability");
+  Session session;
+  UseSystem(options, session);
+  const Outcome<ReportFormat> format = ReadReportFormat(options.value("format", "text"));
+  if (!format.ok()) Wrong(format.failure());
+  const std::string chart_ending = options.has("plot") ? Ending(options, "plot", {".svg", ".png"}) : "";
+  const ComparisonTexts defaults;
+  const Outcome<ComparisonRequest> request =
+      ReadComparisonRequest(session.problem(), {options.value("x1", defaults.x1), options.value("steps", defaults.N),
+                                                MethodsOption(options, defaults.methods), "", ""});
+  if (!request.ok()) Wrong(request.failure());
+  const Outcome<StabilityStudy> ran = RunStability(request.value());
+  if (!ran.ok()) {
+    err << kProgram << ": " << Describe(ran.failure(), OptionName) << '\n';
+    return 1;
+  }
+  const StabilityStudy& s = ran.value();
+  if (options.has("plot")) {
+    if (const std::optional<Failure> failure =
+            SaveChart(StabilityChart(s, kSavedChartSize, PainterTextWidth(kChartFont)), options.values.at("plot"),
+                      QString::fromLatin1(kStabilityChartTitle), chart_ending == ".svg"))
+      return FileFailed(*failure, err);
+  }
+  if (options.has("table")) {
+    const std::string& table = options.values.at("table");
+    if (table == "-") {
+      out << EigenvalueCsv(s);
+      return out.flush() ? 0 : StandardOutputFailed(out, err);
+    }
+    if (const std::optional<Failure> failure = WriteFile(table, EigenvalueCsv(s))) return FileFailed(*failure, err);
+  }
+  out << StabilityReport(s, format.value());
+  return out.flush() ? 0 : StandardOutputFailed(out, err);
+}
+
+// --check-tableau: the analysis, and whether the tableau has an order.
+int CheckTableau(const Options& options, std::ostream& out, std::ostream& err) {
+  if (options.values.size() > 1 || options.compare)
+    WrongOption("--check-tableau goes alone: it checks a tableau and runs nothing");
+  const std::string& path = options.values.at("check-tableau");
+  const Outcome<std::string> text = ReadTextFile(path, kMaxTableauLength);
+  if (!text.ok()) {
+    err << kProgram << ": " << text.failure().text << '\n';
+    return 2;
+  }
+  const Outcome<TypedTableau> typed = ReadTableau(text.value());
+  if (!typed.ok()) {
+    err << kProgram << ": " << path << ": " << typed.failure().text << '\n';
+    return 2;
+  }
+  const TableauAnalysis analysis = AnalyseTableau(typed.value());
+  for (const std::string& line : AnalysisLines(typed.value(), analysis)) out << line << '\n';
+  if (!out.flush()) return StandardOutputFailed(out, err);
+  return analysis.order.order >= 1 ? 0 : 1;
+}
+
+// --tableau: each file added as a method; a file that cannot be read or
+// added is a wrong option.
+void AddTableaux(const Options& options) {
+  for (const std::string& path : options.tableaux) {
+    const Outcome<std::string> text = ReadTextFile(path, kMaxTableauLength);
+    if (!text.ok()) WrongOption("--tableau: " + text.failure().text);
+    const Outcome<Method> added = AddTableauMethod(IdFromFileName(path), text.value());
+    if (!added.ok()) WrongOption("--tableau " + path + ": " + added.failure().text);
+  }
+}
+
 }  // namespace
 
 bool DrawsChart(const std::vector<std::string>& arguments) {
   return std::any_of(arguments.begin(), arguments.end(), [](const std::string& a) {
-    for (const char* option : {"--plot", "--phase", "--along"})
+    for (const char* option : {"--plot", "--phase", "--along", "--stability"})
       if (a == option || a.rfind(std::string(option) + "=", 0) == 0) return true;
     return false;
   });
@@ -505,6 +601,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
       out << (options.help ? HelpText() : "Kavrin " + std::string(KAVRIN_VERSION) + "\n");
       return out.flush() ? 0 : StandardOutputFailed(out, err);
     }
+    if (options.has("check-tableau")) return CheckTableau(options, out, err);
+    AddTableaux(options);
+    if (options.stability) return Stability(options, out, err);
     const bool study = options.compare || options.has("plot");
     const bool along = options.has("phase") || options.has("along");
     if (along && study)

@@ -16,6 +16,10 @@ namespace kavrin {
 std::optional<Failure> WriteFile(const std::string& path, const std::function<bool(const OutputSink&)>& produce);
 std::optional<Failure> WriteFile(const std::string& path, std::string_view bytes);
 
+// A text file read whole, at most `limit` bytes: a failure names the file
+// and the reason ("cannot read k.tableau: No such file or directory").
+Outcome<std::string> ReadTextFile(const std::string& path, std::size_t limit);
+
 // The failure of standard output, with its reason when `buffer` knows it.
 Failure StandardOutputFailed(const std::streambuf* buffer);
 

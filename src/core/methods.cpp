@@ -64,9 +64,9 @@ std::string PolynomialText(const std::vector<std::string>& terms) {
 std::string OrderLine(const char* what, const OrderResult& result) {
   std::string line = std::string(what) + ": " + std::to_string(result.order);
   if (result.order >= kMaxCheckedOrder) line += " or more";
-  line += result.exact ? " (every condition checked exactly, in fractions)"
-                       : " (conditions checked in double, to " + SignificantText(kOrderTolerance, 1) +
-                             " of their terms' size)";
+  line += result.exact
+              ? " (every condition checked exactly, in fractions)"
+              : " (conditions checked in double, to " + SignificantText(kOrderTolerance, 1) + " of their terms' size)";
   return line;
 }
 
@@ -144,7 +144,8 @@ Outcome<Method> AddTableauMethod(std::string_view id, std::string_view text) {
     return wrong("the method's id " + Excerpt(id) + " is not 1 to 40 letters, digits, '-' or '_'");
   for (const MethodInfo& info : kMethods) {
     if (Lower(info.id) == Lower(id))
-      return wrong("the id '" + std::string(id) + "' is the built-in " + std::string(info.caption) + "'s; rename the file");
+      return wrong("the id '" + std::string(id) + "' is the built-in " + std::string(info.caption) +
+                   "'s; rename the file");
   }
   Outcome<TypedTableau> typed = ReadTableau(text);
   if (!typed.ok()) return typed.failure();

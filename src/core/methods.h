@@ -19,8 +19,8 @@ namespace kavrin {
 struct TableauAnalysis {
   bool explicit_method = false;
   OrderResult order;
-  std::optional<OrderResult> embedded;  // with a second weights line
-  std::vector<double> stability;        // R(z)'s coefficients from z^0 (explicit only)
+  std::optional<OrderResult> embedded;      // with a second weights line
+  std::vector<double> stability;            // R(z)'s coefficients from z^0 (explicit only)
   std::vector<std::string> stability_text;  // the same as fractions where exact
   StabilityIntervals intervals;
 };

@@ -8,11 +8,11 @@ namespace kavrin {
 namespace {
 
 // Colours and markers for added methods, apart from the list's seven.
-constexpr std::array<Rgb, 6> kAddedColours{{{148, 103, 189}, {140, 86, 75}, {227, 119, 194},
-                                            {127, 127, 127}, {188, 189, 34}, {23, 190, 207}}};
-constexpr std::array<MarkerShape, 7> kAddedMarkers{MarkerShape::Cross,   MarkerShape::Plus,        MarkerShape::Diamond,
-                                                   MarkerShape::Circle,  MarkerShape::TriangleDown, MarkerShape::Square,
-                                                   MarkerShape::TriangleUp};
+constexpr std::array<Rgb, 6> kAddedColours{
+    {{148, 103, 189}, {140, 86, 75}, {227, 119, 194}, {127, 127, 127}, {188, 189, 34}, {23, 190, 207}}};
+constexpr std::array<MarkerShape, 7> kAddedMarkers{
+    MarkerShape::Cross,        MarkerShape::Plus,   MarkerShape::Diamond,   MarkerShape::Circle,
+    MarkerShape::TriangleDown, MarkerShape::Square, MarkerShape::TriangleUp};
 
 // Filled once each, then published by the count: a reader that sees the
 // count sees every slot below it whole.

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
-#include <string>
-#include <vector>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "ode/euler.h"
 #include "ode/euler_variants.h"
@@ -117,7 +117,8 @@ inline const Tableau& ButcherTableau(Method method) {
   static const auto tableaux = [] {
     std::array<Tableau, kMethodCount> all{};
     for (std::size_t i = 0; i < kMethodCount; ++i) {
-      all[i] = detail::VisitStep<0>(i, [](auto step) { return decltype(step)::Butcher(); }, MethodSteps{});
+      all[i] = detail::VisitStep<0>(
+          i, [](auto step) { return decltype(step)::Butcher(); }, MethodSteps{});
     }
     return all;
   }();

@@ -95,7 +95,8 @@ OrderResult CheckOrder(const Tableau& tableau, const ExactTableau* exact, bool s
   const std::size_t s = tableau.stages;
   if (exact != nullptr) {
     std::vector<std::array<Rational, kMaxStages>> phi;
-    Weights<Rational>(s, [&](std::size_t i, std::size_t j) -> const Rational& { return exact->a[i][j]; }, trees, phi);
+    Weights<Rational>(
+        s, [&](std::size_t i, std::size_t j) -> const Rational& { return exact->a[i][j]; }, trees, phi);
     const std::array<Rational, kMaxStages>& b = second ? exact->second : exact->b;
     bool valid = true;
     for (std::size_t t = 0; t < trees.size() && valid; ++t) {
@@ -112,8 +113,10 @@ OrderResult CheckOrder(const Tableau& tableau, const ExactTableau* exact, bool s
   // In double: each condition against the size of its terms.
   std::vector<std::array<double, kMaxStages>> phi;
   std::vector<std::array<double, kMaxStages>> size;
-  Weights<double>(s, [&](std::size_t i, std::size_t j) { return tableau.a[i][j]; }, trees, phi);
-  Weights<double>(s, [&](std::size_t i, std::size_t j) { return std::fabs(tableau.a[i][j]); }, trees, size);
+  Weights<double>(
+      s, [&](std::size_t i, std::size_t j) { return tableau.a[i][j]; }, trees, phi);
+  Weights<double>(
+      s, [&](std::size_t i, std::size_t j) { return std::fabs(tableau.a[i][j]); }, trees, size);
   const std::array<double, kMaxStages>& b = second ? tableau.second : tableau.b;
   for (std::size_t t = 0; t < trees.size(); ++t) {
     double left = 0;

@@ -48,7 +48,7 @@ struct FailedCondition {
 };
 
 struct OrderResult {
-  int order = 0;  // every condition of order <= this holds (kMaxCheckedOrder at most)
+  int order = 0;                           // every condition of order <= this holds (kMaxCheckedOrder at most)
   std::optional<FailedCondition> failure;  // the first that does not, by order
   bool exact = false;                      // checked in rational arithmetic
 };

@@ -90,8 +90,7 @@ TEST(OrderConditions, APerturbedCoefficientNamesTheCondition) {
   // Kutta's rule with a_32 = 1 changed to 9/10 (and a_31 so that the row
   // still sums to c_3): every condition up to order 2 and b.c^2 still hold,
   // b.A.c = 3/8 * 9/10 * 1/3 + 1/8 * 1/3 no longer does.
-  const Outcome<TypedTableau> typed =
-      ReadTableau("0|\n1/3|1/3\n2/3|-7/30 9/10\n1|1 -1 1\n---\n|1/8 3/8 3/8 1/8\n");
+  const Outcome<TypedTableau> typed = ReadTableau("0|\n1/3|1/3\n2/3|-7/30 9/10\n1|1 -1 1\n---\n|1/8 3/8 3/8 1/8\n");
   ASSERT_TRUE(typed.ok());
   const TableauAnalysis analysis = AnalyseTableau(typed.value());
   EXPECT_EQ(analysis.order.order, 2);

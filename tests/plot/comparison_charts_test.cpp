@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <vector>
 
 #include "core/session.h"
 #include "plot/comparison_charts.h"
+#include "plot/stability_chart.h"
 
 namespace kavrin {
 namespace {
@@ -91,14 +93,43 @@ TEST(PhaseChart, FieldSegmentsFollowTheEquationsAndPathsAreThePressTablesAtTheSa
 
 // Every text lies inside its chart, for a comparison with a reference and
 // an invariant, and for one past the pole without either, wide and narrow.
+// The outlines lie on |R(z)| = 1 (Euler's circle |1 + z| = 1 and RK4's
+// curve), in equal units both ways.
+TEST(StabilityChart, OutlinesLieOnTheRegionsBoundaries) {
+  const StabilityStudy s =
+      RunStability(ReadComparisonRequest(BuiltInProblem(), {"1", "10", "euler,rk4", "", ""}).value()).value();
+  const Chart chart = StabilityChart(s, {900, 600}, EstimatedTextWidth);
+  const Inverse inverse{chart};
+  const double across = (chart.data.right - chart.data.left) / (chart.frame.right - chart.frame.left);
+  const double up = (chart.data.top - chart.data.bottom) / (chart.frame.bottom - chart.frame.top);
+  EXPECT_NEAR(across / up, 1, 1e-9);
+  std::size_t euler = 0, rk4 = 0;
+  for (const ChartShape& shape : chart.shapes) {
+    if (shape.role != ChartRole::Curve || shape.kind != ChartShape::Kind::Line) continue;
+    const bool is_euler = shape.stroke == Info(Method::Euler).colour;
+    ASSERT_TRUE(is_euler || shape.stroke == Info(Method::RK4).colour);
+    for (const ChartPoint& p : shape.points) {
+      const std::complex<double> z(inverse.X(p.x), inverse.Y(p.y));
+      const std::vector<double>& r = s.methods[is_euler ? 0 : 1].polynomial;
+      EXPECT_NEAR(std::abs(Stability(r, z)), 1, 0.02) << z;
+    }
+    ++(is_euler ? euler : rk4);
+  }
+  // A segment per 2-pixel cell along each boundary: Euler's circle is about 2π/across/2 of them.
+  EXPECT_GT(euler, 100u);
+  EXPECT_GT(rk4, euler);
+}
+
 TEST(ComparisonCharts, KeepTheirTextsInsideWithAndWithoutAReference) {
   const Comparison with = Compared(BuiltInProblem(), {"2", "30", AllMethodIds(), "", "y1*y2"});
   const Comparison without = Compared(BuiltInProblem(), {"3", "30", AllMethodIds(), "", ""});
+  const StabilityStudy stability =
+      RunStability(ReadComparisonRequest(BuiltInProblem(), {"2.7", "10", AllMethodIds(), "", ""}).value()).value();
   for (const Comparison* c : {&with, &without}) {
     for (const ChartSize size : {ChartSize{900, 600}, ChartSize{360, 720}}) {
       for (const Chart& chart :
            {PhaseChart(*c, size, EstimatedTextWidth), ErrorAlongChart(*c, size, EstimatedTextWidth),
-            DriftChart(*c, size, EstimatedTextWidth)}) {
+            DriftChart(*c, size, EstimatedTextWidth), StabilityChart(stability, size, EstimatedTextWidth)}) {
         for (const ChartShape& s : chart.shapes) {
           if (s.kind != ChartShape::Kind::Text) continue;
           const ChartBox box = TextBox(s, EstimatedTextWidth);
