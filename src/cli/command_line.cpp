@@ -60,7 +60,8 @@ std::vector<OptionHelp> OptionTable() {
            "); with --compare a list 20,40,80 or a doubling range " + kDefaultStudySteps + " (the default)."},
       {"method", "<name>",
        "Method (default " + std::string(kMethods.front().id) +
-           "); with --compare a list such as rk4,rkf (default all " + CountText(kMethodCount) + ")."},
+           "); with --compare a list such as rk4,rkf (default the " + CountText(kWindowMethodCount) +
+           " explicit ones)."},
       {"table", "<FILE>", "Write the whole solution as CSV to FILE (- for standard output)."},
       {"compare", "", "Run the convergence study of the chosen methods."},
       {"format", "<format>", "The study's table: text (default), csv or markdown."},

@@ -191,6 +191,7 @@ void Calculation::ThrowMarchFailure(std::size_t failed, double h, Method method,
   const Where where{Field::None, 0, static_cast<std::int64_t>(failed), before.x};
   const std::string in_step =
       "in step " + std::to_string(failed) + ", which starts at x = " + PlainRoundTripText(before.x);
+  if (std::optional<Failure> newton = NewtonFailure(problem, method, before, h, failed)) throw *newton;
   // An own system's step is looked at again to tell what left the numbers.
   const std::optional<Fault> fault =
       problem.own != nullptr ? StepFault(*problem.own, method, before, h) : std::optional<Fault>();

@@ -348,6 +348,8 @@ const std::vector<SystemExample>& SystemExamples() {
        "0.1*y1 - 0.4*log(y1) + 0.4*y2 - 1.1*log(y2)"},
       {"Pendulum", {"y2", "-sin(y1)", "0", "1", "0"}, "y2^2/2 - cos(y1)"},
       {"Van der Pol (\xCE\xBC = 1)", {"y2", "(1 - y1^2)*y2 - y1", "0", "2", "0"}},
+      // y1 = cos(x), y2 = (cos(x) + sin(x))/2, y1 pulled onto cos(x) at rate 10^6.
+      {"Stiff (rate 10\xE2\x81\xB6)", {"-1e6*(y1 - cos(x)) - sin(x)", "y1 - y2", "0", "1", "0.5"}},
   };
   return examples;
 }

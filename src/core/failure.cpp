@@ -14,6 +14,8 @@ std::string_view FailureName(FailureKind kind) {
       return "Out of memory";
     case FailureKind::Domain:
       return "Domain error";
+    case FailureKind::NoConvergence:
+      return "No convergence";
     case FailureKind::WrongInput:
     case FailureKind::Output:
       break;

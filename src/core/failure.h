@@ -29,6 +29,8 @@ enum class FailureKind {
   WrongInput,
   // A file or standard output that cannot be written.
   Output,
+  // An implicit method's Newton iteration did not converge in a step.
+  NoConvergence,
 };
 
 // The inputs a failure can concern, so that a face can point at the one it

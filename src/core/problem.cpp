@@ -76,4 +76,18 @@ std::string SingularityText(const Bracket& singularity, double x1) {
   return "x \xE2\x89\x88 " + TextApartFrom(near, x1);
 }
 
+std::optional<Failure> NewtonFailure(const Problem& problem, Method method, const State<double>& before, double h,
+                                     std::size_t step) {
+  if (method != Method::BackwardEuler && method != Method::ImplicitMidpoint) return std::nullopt;
+  const double c = method == Method::BackwardEuler ? 1 : 0.5;
+  const bool converges = WithSystem(problem, [&](const auto& system) { return NewtonConverges(system, before, h, c); });
+  if (converges) return std::nullopt;
+  return Failure{FailureKind::NoConvergence,
+                 {Field::None, 0, static_cast<std::int64_t>(step), before.x},
+                 {},
+                 "Newton's method did not converge in step " + std::to_string(step) +
+                     ", which starts at x = " + PlainRoundTripText(before.x) + ".",
+                 "Use more steps."};
+}
+
 }  // namespace kavrin

@@ -6,6 +6,7 @@
 
 #include "core/equation.h"
 #include "core/failure.h"
+#include "ode/method_table.h"
 #include "ode/system.h"
 
 namespace kavrin {
@@ -69,5 +70,10 @@ decltype(auto) WithSystem(const Problem& problem, F&& f) {
 // A singularity named beside the target point, with digits enough to tell
 // the two apart: "x ≈ 2.7306".
 std::string SingularityText(const Bracket& singularity, double x1);
+
+// The failure of an implicit method's step whose Newton iteration does not
+// converge, or nullopt (any other method, or a step that does converge).
+std::optional<Failure> NewtonFailure(const Problem& problem, Method method, const State<double>& before, double h,
+                                     std::size_t step);
 
 }  // namespace kavrin

@@ -296,16 +296,6 @@ ReferencePath TypedReferencePath(const OwnSystem& system, double h, std::size_t 
                                   settings, limits);
 }
 
-bool TypedJacobian(const OwnSystem& system, double x, double y1, double y2, std::array<double, 4>& jacobian) {
-  TypedExpansionOf<DoubleDouble> expansion(system.system.program);
-  DoubleDouble d11, d21, d12, d22;
-  if (!expansion.Partials(DoubleDouble(x), DoubleDouble(y1), DoubleDouble(y2), 1, d11, d21) ||
-      !expansion.Partials(DoubleDouble(x), DoubleDouble(y1), DoubleDouble(y2), 2, d12, d22))
-    return false;
-  jacobian = {d11.hi, d12.hi, d21.hi, d22.hi};
-  return true;
-}
-
 bool TypedSeries(const OwnSystem& system, long double x, long double y1, long double y2, int order,
                  std::vector<long double>& a, std::vector<long double>& b) {
   return TypedExpansion(system.system.program)(x, y1, y2, order, a, b);

@@ -83,11 +83,6 @@ ReferencePath BuiltInReferencePath(double h, std::size_t count, const ReferenceL
 ReferencePath TypedReferencePath(const OwnSystem& system, double h, std::size_t count,
                                  const ReferenceLimits& limits = {});
 
-// The Jacobian of an own system at (x, y1, y2), [[df1/dy1, df1/dy2],
-// [df2/dy1, df2/dy2]], by automatic differentiation in double-double; false
-// where it is not defined.
-bool TypedJacobian(const OwnSystem& system, double x, double y1, double y2, std::array<double, 4>& jacobian);
-
 // The Taylor coefficients of y1 and y2 of an own system about (x, y1, y2),
 // 0 to `order`, which the reference sums; false where the series cannot be
 // formed there (a function outside its domain, a division by zero).

@@ -93,7 +93,7 @@ Outcome<std::vector<Method>> ReadMethodList(std::string_view text, bool many) {
 
 std::string AllMethodIds() {
   std::string ids;
-  for (const MethodInfo& info : kMethods) ids.append(ids.empty() ? "" : ",").append(info.id);
+  for (std::size_t i = 0; i < kWindowMethodCount; ++i) ids.append(ids.empty() ? "" : ",").append(kMethods[i].id);
   return ids;
 }
 

@@ -24,12 +24,13 @@ bool Jacobian(const Problem& problem, double x, double y1, double y2, std::array
     j = {y2, y1, 1, x};
     return true;
   }
-  return TypedJacobian(*problem.own, x, y1, y2, j);
+  j = problem.own->system.Jacobian(x, y1, y2);
+  return std::all_of(j.begin(), j.end(), [](double v) { return std::isfinite(v); });
 }
 
 // The first r in (0, limit] along the unit direction u where the region
 // ends, to about 1e-15 of limit; +inf when it holds the whole segment.
-double FirstExit(const std::vector<double>& polynomial, std::complex<double> u, double limit) {
+double FirstExit(const StabilityFunction& polynomial, std::complex<double> u, double limit) {
   constexpr int kScan = 64;
   double inside = 0;
   for (int k = 1; k <= kScan; ++k) {
@@ -53,21 +54,22 @@ bool Held(const std::complex<double>& lambda) { return lambda.real() <= 0 && lam
 MethodStability AgainstPath(Method method, const StabilityStudy& study) {
   MethodStability m;
   m.method = method;
-  m.polynomial = StabilityPolynomial(ButcherTableau(method));
-  m.intervals = AxisIntervals(m.polynomial);
-  const double degree = static_cast<double>(m.polynomial.size() - 1);
-  const double reach = 2 * degree * degree + 4;  // beyond every explicit region of this degree
+  m.function = StabilityOf(ButcherTableau(method));
+  m.intervals = AxisIntervals(m.function);
+  // Beyond every explicit region of this degree; an implicit method's far out.
+  const double degree = static_cast<double>(m.function.numerator.size() - 1);
+  const double reach = m.function.polynomial() ? 2 * degree * degree + 4 : 1e12;
   double h_max = HUGE_VAL;
   for (const EigenPoint& p : study.path) {
     for (const std::complex<double>& lambda : {p.lambda1, p.lambda2}) {
       if (!Held(lambda)) continue;
-      if (!m.leaves_at && !InRegion(m.polynomial, study.h * lambda)) m.leaves_at = p.x;
+      if (!m.leaves_at && !InRegion(m.function, study.h * lambda)) m.leaves_at = p.x;
       const double size = std::abs(lambda);
       // On the imaginary axis the region's interval there holds; along it an
       // exit found in R's rounding would only be |R| touching 1.
       const double exit = std::fabs(lambda.real()) <= 1e-12 * size
                               ? (m.intervals.imaginary > 0 ? m.intervals.imaginary : 0)
-                              : FirstExit(m.polynomial, lambda / size, std::min(reach, h_max * size));
+                              : FirstExit(m.function, lambda / size, std::min(reach, h_max * size));
       if (exit < HUGE_VAL) h_max = std::min(h_max, exit < kNoExit ? 0 : exit / size);
     }
   }
@@ -87,9 +89,11 @@ std::string Lambda(const std::complex<double>& l) {
 }
 
 std::string RealInterval(const MethodStability& m) {
+  if (m.intervals.real == HUGE_VAL) return "-∞ to 0";
   return m.intervals.real > 0 ? SignificantText(-m.intervals.real, 10) + " to 0" : "only 0";
 }
 std::string ImaginaryInterval(const MethodStability& m) {
+  if (m.intervals.imaginary == HUGE_VAL) return "±∞";
   return m.intervals.imaginary > 0 ? "±" + SignificantText(m.intervals.imaginary, 10) : "only 0";
 }
 std::string Leaves(const MethodStability& m) {
@@ -130,8 +134,8 @@ std::pair<std::complex<double>, std::complex<double>> Eigenvalues(double a, doub
   return {{half_trace, root}, {half_trace, -root}};
 }
 
-bool InRegion(const std::vector<double>& polynomial, std::complex<double> z) {
-  return std::norm(Stability(polynomial, z)) <= 1 + kRegionSlack;
+bool InRegion(const StabilityFunction& function, std::complex<double> z) {
+  return std::norm(Stability(function, z)) <= 1 + kRegionSlack;
 }
 
 Outcome<StabilityStudy> RunStability(const ComparisonRequest& request) {
@@ -150,6 +154,7 @@ Outcome<StabilityStudy> RunStability(const ComparisonRequest& request) {
   for (std::size_t i = 0; i < path.y1.size(); ++i) {
     const double x = i == count ? s.x1 : x0 + static_cast<double>(i) * h;
     std::array<double, 4> j{};
+    if (!std::isfinite(path.y1[i]) || !std::isfinite(path.y2[i])) break;  // where the reference stopped
     if (!Jacobian(*s.problem, x, path.y1[i], path.y2[i], j)) {
       s.path_end = "The Jacobian is not defined at x = " + SignificantText(x, 10) + ": the path ends there.";
       break;

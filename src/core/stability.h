@@ -33,7 +33,7 @@ std::pair<std::complex<double>, std::complex<double>> Eigenvalues(double a, doub
 // such h·lambda inside along the whole path (0 when none does).
 struct MethodStability {
   Method method = Method::Euler;
-  std::vector<double> polynomial;
+  StabilityFunction function;
   StabilityIntervals intervals;
   std::optional<double> leaves_at;
   double smallest_N = 0;
@@ -53,7 +53,7 @@ struct StabilityStudy {
 inline constexpr std::size_t kStabilityPoints = 4000;
 
 // Whether z lies in the region |R(z)| <= 1 of a stability polynomial.
-bool InRegion(const std::vector<double>& polynomial, std::complex<double> z);
+bool InRegion(const StabilityFunction& function, std::complex<double> z);
 
 // The eigenvalues along the reference from x0 to x1 and each method against
 // them, for the methods, x1 and N of `request`.

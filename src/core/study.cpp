@@ -42,7 +42,9 @@ MarchEnd MarchTo(const Problem& problem, Method method, State<Real>& state, std:
 // Marks a run whose march left the numbers, and says where.
 void MarkFailed(StudyRun& run, const Problem& problem, const State<double>& before, std::size_t step) {
   const Failure failure = MarchFailure(problem, run.method, before, run.h, step);
-  run.mark = failure.kind == FailureKind::Overflow ? Mark::Overflow : Mark::Domain;
+  run.mark = failure.kind == FailureKind::Overflow        ? Mark::Overflow
+             : failure.kind == FailureKind::NoConvergence ? Mark::NoConvergence
+                                                          : Mark::Domain;
   run.failure = Describe(failure);
 }
 
@@ -180,6 +182,7 @@ bool TimeAll(Study& study, const StudyProgress& progress, Tally& tally) {
 }  // namespace
 
 Failure MarchFailure(const Problem& problem, Method method, const State<double>& before, double h, std::size_t step) {
+  if (std::optional<Failure> newton = NewtonFailure(problem, method, before, h, step)) return *newton;
   const std::optional<Fault> fault =
       problem.own != nullptr ? StepFault(*problem.own, method, before, h) : std::optional<Fault>();
   const bool domain = fault && fault->kind != FailureKind::Overflow;

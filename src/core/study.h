@@ -19,13 +19,14 @@ namespace kavrin {
 
 // What a row of the study is.
 enum class Mark {
-  Pending,      // not measured yet
-  First,        // truncation dominates; no smaller N before it to take an order against
-  Ok,           // truncation dominates, and so it did at the N before: an order
-  RoundOff,     // rounding dominates the error, or truncation is within the reference's reach
-  Overflow,     // the run left the range of numbers; `failure` says where
-  Domain,       // a function of an own system's equations left its domain; `failure` says where
-  NoReference,  // there is no reference to measure against
+  Pending,        // not measured yet
+  First,          // truncation dominates; no smaller N before it to take an order against
+  Ok,             // truncation dominates, and so it did at the N before: an order
+  RoundOff,       // rounding dominates the error, or truncation is within the reference's reach
+  Overflow,       // the run left the range of numbers; `failure` says where
+  Domain,         // a function of an own system's equations left its domain; `failure` says where
+  NoConvergence,  // an implicit method's Newton iteration did not converge in a step
+  NoReference,    // there is no reference to measure against
 };
 
 // One run of the study: a method with N steps to x1, the values the window
@@ -51,7 +52,7 @@ struct StudyRun {
   // Evaluations of the system: the method's stages times N.
   double evaluations() const { return Info(method).stages * N; }
   bool measured() const { return mark == Mark::First || mark == Mark::Ok || mark == Mark::RoundOff; }
-  bool failed() const { return mark == Mark::Overflow || mark == Mark::Domain; }
+  bool failed() const { return mark == Mark::Overflow || mark == Mark::Domain || mark == Mark::NoConvergence; }
 };
 
 // What the study's chart sets the error against.

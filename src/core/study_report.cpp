@@ -105,6 +105,8 @@ std::string_view MarkName(Mark mark) {
       return "overflow";
     case Mark::Domain:
       return "domain-error";
+    case Mark::NoConvergence:
+      return "no-convergence";
     case Mark::NoReference:
       return "no-reference";
     case Mark::First:
@@ -166,15 +168,18 @@ std::string FailedRunsSummary(const Study& study) {
   };
   const auto overflows = count(Mark::Overflow);
   const auto domain = count(Mark::Domain);
-  if (overflows + domain == 0) return {};
+  const auto newton = count(Mark::NoConvergence);
+  if (overflows + domain + newton == 0) return {};
   const auto plural = [](std::ptrdiff_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
   };
-  std::string summary = std::to_string(overflows + domain) + " of " +
+  std::string summary = std::to_string(overflows + domain + newton) + " of " +
                         plural(static_cast<std::ptrdiff_t>(study.runs.size()), "run", "runs") + " failed: ";
   if (overflows > 0) summary += plural(overflows, "overflow", "overflows");
   if (overflows > 0 && domain > 0) summary += ", ";
   if (domain > 0) summary += plural(domain, "domain error", "domain errors");
+  if (newton > 0)
+    summary += std::string(overflows + domain > 0 ? ", " : "") + plural(newton, "Newton failure", "Newton failures");
   return summary;
 }
 

@@ -138,27 +138,6 @@ class TypedExpansionOf {
     return true;
   }
 
-  // The partial derivatives of f1 and f2 in y_j (j = 1 or 2) at (x, y1, y2):
-  // every slot as a series in y_j alone, to first order. False where a
-  // function or a division is not defined there.
-  bool Partials(Real x, Real y1, Real y2, int j, Real& d1, Real& d2) {
-    const std::size_t slots = m_program.slot_count();
-    m_c.assign(slots, std::vector<Real>(2, Real(0)));
-    m_aux.assign(slots, std::vector<Real>(2, Real(0)));
-    m_aux2.assign(slots, std::vector<Real>(2, Real(0)));
-    m_sign.assign(slots, 0);
-    m_c[0][0] = x;
-    m_c[1][0] = y1;
-    m_c[2][0] = y2;
-    m_c[j == 1 ? 1 : 2][1] = Real(1);
-    for (std::size_t k = 0; k < 2; ++k)
-      for (std::size_t i = 0; i < m_program.code.size(); ++i)
-        if (!Coefficient(i, k)) return false;
-    d1 = m_c[m_program.f1][1];
-    d2 = m_c[m_program.f2][1];
-    return IsFiniteNumber(d1) && IsFiniteNumber(d2);
-  }
-
   // The longest step up to h over which no argument of a function with a
   // kink (abs) changes sign: where one does, the step ends at the change
   // (found by bisection), and the next series starts there with the new sign.

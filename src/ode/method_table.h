@@ -12,6 +12,7 @@
 
 #include "ode/euler.h"
 #include "ode/euler_variants.h"
+#include "ode/implicit.h"
 #include "ode/method_row.h"
 #include "ode/rk4.h"
 #include "ode/rk4g.h"
@@ -31,14 +32,17 @@ struct StepList {
 // The step methods, one row each, in the order of the window's option
 // buttons. Each step type carries what the faces show of it (kRow); a method
 // is known everywhere by its place in this list.
-using MethodSteps = StepList<Euler, EulerEP, EulerMP, RK4, RKF, RKM, RK4G>;
+using MethodSteps = StepList<Euler, EulerEP, EulerMP, RK4, RKF, RKM, RK4G, BackwardEuler, ImplicitMidpoint>;
 
 inline constexpr std::size_t kMethodCount = MethodSteps::kCount;
+// The first seven are the window's option buttons, and what "all methods"
+// means by default; the implicit ones after them are chosen by name.
+inline constexpr std::size_t kWindowMethodCount = 7;
 
 // A method by its place in the list. The seven of the window's option
 // buttons have names; a method added after them is Method{7}, and so on, and
 // the methods added while the program runs (tableaux) follow the list.
-enum class Method : std::uint8_t { Euler, EulerEP, EulerMP, RK4, RKF, RKM, RK4G };
+enum class Method : std::uint8_t { Euler, EulerEP, EulerMP, RK4, RKF, RKM, RK4G, BackwardEuler, ImplicitMidpoint };
 
 // The most methods the program knows at once, the list's and the added.
 inline constexpr std::size_t kMaxMethods = 256;

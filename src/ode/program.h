@@ -122,6 +122,9 @@ struct TypedSystem {
     }
     return {values[program.f1], values[program.f2]};
   }
+
+  // Its Jacobian by automatic differentiation (ode/jacobian.cpp).
+  std::array<double, 4> Jacobian(double x, double y1, double y2) const;
 };
 
 }  // namespace kavrin

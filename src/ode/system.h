@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cfloat>
 #include <string_view>
 
@@ -66,6 +67,9 @@ struct BuiltInSystem {
   Derivatives<Real> operator()(Real x, Real y1, Real y2) const {
     return {f1(x, y1, y2), f2(x, y1, y2)};
   }
+
+  // [[df1/dy1, df1/dy2], [df2/dy1, df2/dy2]] = [[y2, y1], [1, x]].
+  static std::array<double, 4> Jacobian(double x, double y1, double y2) { return {y2, y1, 1, x}; }
 };
 
 // The increments of one stage: K = h*f1, L = h*f2 at the same point. Every

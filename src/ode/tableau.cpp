@@ -102,6 +102,45 @@ std::vector<double> ImaginaryExcess(const std::vector<double>& gamma) {
 
 }  // namespace
 
+StabilityFunction StabilityOf(const Tableau& t) {
+  StabilityFunction f;
+  if (t.explicit_method()) {
+    f.numerator = StabilityPolynomial(t);
+  } else if (t.stages == 1) {
+    f.numerator = {1, t.b[0] - t.a[0][0]};
+    f.denominator = {1, -t.a[0][0]};
+  }
+  return f;
+}
+
+std::complex<double> Stability(const StabilityFunction& f, std::complex<double> z) {
+  const std::complex<double> top = Stability(f.numerator, z);
+  return f.polynomial() ? top : top / Stability(f.denominator, z);
+}
+
+StabilityIntervals AxisIntervals(const StabilityFunction& f) {
+  if (f.polynomial()) return AxisIntervals(f.numerator);
+  // A rational function: along each half-axis on a geometric scale to 1e12,
+  // then bisected; the whole half-axis when it never leaves.
+  auto reach = [&](std::complex<double> direction) {
+    double inside = 0;
+    for (double t = 1e-6; t <= 1e12; t *= 1.1) {
+      if (std::norm(Stability(f, t * direction)) <= 1 + 1e-12) {
+        inside = t;
+        continue;
+      }
+      double out = t;
+      for (int i = 0; i < 80 && out - inside > 1e-14 * out; ++i) {
+        const double middle = (inside + out) / 2;
+        (std::norm(Stability(f, middle * direction)) <= 1 + 1e-12 ? inside : out) = middle;
+      }
+      return inside;
+    }
+    return HUGE_VAL;
+  };
+  return {reach({-1, 0}), reach({0, 1})};
+}
+
 StabilityIntervals AxisIntervals(const std::vector<double>& polynomial) {
   StabilityIntervals intervals;
   intervals.real = Boundary([&](double x) { return std::fabs(Stability(polynomial, {-x, 0}).real()) > 1; });

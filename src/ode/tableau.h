@@ -38,6 +38,19 @@ std::vector<double> StabilityPolynomial(const Tableau& tableau);
 // R at a point of the complex plane.
 std::complex<double> Stability(const std::vector<double>& polynomial, std::complex<double> z);
 
+// A stability function as the ratio of two polynomials (coefficients from
+// z^0): an explicit method's has denominator 1; a one-stage implicit
+// method's, (1 + (b - a) z) / (1 - a z). Empty for tableaux of more
+// implicit stages, which are not run.
+struct StabilityFunction {
+  std::vector<double> numerator;
+  std::vector<double> denominator{1};
+  bool known() const { return !numerator.empty(); }
+  bool polynomial() const { return denominator.size() == 1 && denominator[0] == 1; }
+};
+StabilityFunction StabilityOf(const Tableau& tableau);
+std::complex<double> Stability(const StabilityFunction& function, std::complex<double> z);
+
 // Where the stability region |R(z)| <= 1 meets the axes from the origin:
 // [-real, 0] on the negative real axis and [-imaginary, imaginary] on the
 // imaginary one (0 when it holds no more than the origin there), each to
@@ -46,6 +59,8 @@ struct StabilityIntervals {
   double real = 0;
   double imaginary = 0;
 };
+// Either may be HUGE_VAL: the whole half-axis (an A-stable method).
 StabilityIntervals AxisIntervals(const std::vector<double>& polynomial);
+StabilityIntervals AxisIntervals(const StabilityFunction& function);
 
 }  // namespace kavrin

@@ -77,6 +77,7 @@ class StabilityBuilder : public FramedChart {
     double reach = 2.5;
     double up = 2;
     for (const MethodStability& m : m_s.methods) {
+      if (!m.function.polynomial()) continue;  // an implicit method's region is unbounded
       reach = std::max({reach, m.intervals.real * 1.15, m.intervals.imaginary * 1.15});
       up = std::max({up, m.intervals.real, m.intervals.imaginary * 1.2});
     }
@@ -102,7 +103,7 @@ class StabilityBuilder : public FramedChart {
               {cy - per_pixel * height / 2, cy + per_pixel * height / 2}, false);
   }
 
-  RegionGrid Region(const std::vector<double>& polynomial) const {
+  RegionGrid Region(const StabilityFunction& function) const {
     const ChartBox& f = m_chart.frame;
     RegionGrid g;
     g.columns = static_cast<std::size_t>(std::ceil((f.right - f.left) / kCell));
@@ -113,7 +114,7 @@ class StabilityBuilder : public FramedChart {
     for (std::size_t r = 0; r <= g.rows; ++r) {
       for (std::size_t c = 0; c <= g.columns; ++c) {
         const std::complex<double> z(m_x.low + static_cast<double>(c) * dx, m_y.high - static_cast<double>(r) * dy);
-        g.value[r * (g.columns + 1) + c] = std::norm(Stability(polynomial, z)) - 1;
+        g.value[r * (g.columns + 1) + c] = std::norm(Stability(function, z)) - 1;
       }
     }
     for (std::size_t r = 0; r < g.rows; ++r)
@@ -179,20 +180,23 @@ class StabilityBuilder : public FramedChart {
   // The first method before the i-th with the same stability function (the
   // same region), or -1.
   int SameAsEarlier(std::size_t i) const {
-    const std::vector<double>& p = m_s.methods[i].polynomial;
+    auto near = [](const std::vector<double>& p, const std::vector<double>& q) {
+      if (p.size() != q.size()) return false;
+      for (std::size_t j = 0; j < p.size(); ++j)
+        if (std::fabs(p[j] - q[j]) > 1e-14 * std::fabs(q[j])) return false;
+      return true;
+    };
+    const StabilityFunction& p = m_s.methods[i].function;
     for (std::size_t k = 0; k < i; ++k) {
-      const std::vector<double>& q = m_s.methods[k].polynomial;
-      if (p.size() != q.size()) continue;
-      bool same = true;
-      for (std::size_t j = 0; j < p.size() && same; ++j) same = std::fabs(p[j] - q[j]) <= 1e-14 * std::fabs(q[j]);
-      if (same) return static_cast<int>(k);
+      const StabilityFunction& q = m_s.methods[k].function;
+      if (near(p.numerator, q.numerator) && near(p.denominator, q.denominator)) return static_cast<int>(k);
     }
     return -1;
   }
 
   void Regions() {
     std::vector<RegionGrid> grids;
-    for (const MethodStability& m : m_s.methods) grids.push_back(Region(m.polynomial));
+    for (const MethodStability& m : m_s.methods) grids.push_back(Region(m.function));
     std::vector<std::size_t> order(grids.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),

@@ -46,9 +46,8 @@ class StudyChartBuilder {
     m_chart.width = size.width;
     m_chart.height = size.height;
     m_chart.font_family = kChartFont;
-    for (const MethodInfo& info : kMethods)
-      if (std::any_of(study.runs.begin(), study.runs.end(), [&](const StudyRun& r) { return r.method == info.method; }))
-        m_methods.push_back(info.method);
+    for (const StudyRun& run : study.runs)
+      if (std::find(m_methods.begin(), m_methods.end(), run.method) == m_methods.end()) m_methods.push_back(run.method);
   }
 
   Chart Build() {

@@ -91,7 +91,7 @@ QLayout* ComparisonWindow::BuildInputs(const QString& x1, const QString& N) {
   for (std::size_t i = 0; i < kMethodCount; ++i) {
     auto* box = new QCheckBox(FromUtf8(kMethods[i].caption), this);
     box->setObjectName(QStringLiteral("CompareMethod_") + FromUtf8(kMethods[i].id));
-    box->setChecked(true);
+    box->setChecked(i < kWindowMethodCount);
     methods->addWidget(box, static_cast<int>(i % 4), static_cast<int>(i / 4));
     m_method_boxes.push_back(box);
   }

@@ -219,7 +219,9 @@ TEST_F(CalculationTest, TablesTheMachineCannotProvideAreOutOfMemoryBeforeAllocat
 
 TEST_F(CalculationTest, OverflowInTheMarchKeepsTheCompletedSteps) {
   calc.Calculate(Texts("0.1", "1"), Method::Euler, ".");
-  for (const MethodInfo& info : kMethods) {
+  // The explicit methods; the implicit ones take such steps (see the implicit test).
+  for (std::size_t m = 0; m < kWindowMethodCount; ++m) {
+    const MethodInfo& info = kMethods[m];
     try {
       calc.Calculate(Texts("10000", "10"), info.method, ".");
       ADD_FAILURE() << info.result_name << " did not overflow";

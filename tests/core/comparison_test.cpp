@@ -53,7 +53,7 @@ TEST(Comparison, OscillatorDriftsByTheStabilityFunctionAndItsReferenceIsCosine) 
 TEST(Comparison, PathsAreThePressTablesAndStopWhereThePressFails) {
   for (const char* x1 : {"2", "3"}) {
     const Comparison c = Compared(BuiltInProblem(), {x1, "40", AllMethodIds(), "", ""});
-    ASSERT_EQ(c.paths.size(), kMethodCount);
+    ASSERT_EQ(c.paths.size(), kWindowMethodCount);
     EXPECT_EQ(c.has_reference(), std::string(x1) == "2") << c.no_reference;
     for (const ComparedPath& path : c.paths) {
       Session session;
@@ -95,8 +95,8 @@ TEST(Comparison, RefusesWhatItCannotDoAndNamesTheField) {
   // The largest N it names fits.
   const std::string advice = refused.failure().advice;
   const std::uint64_t most = std::stoull(advice.substr(advice.find("at most ") + 8));
-  EXPECT_LE((most + 1) * ComparisonBytesPerStep(kMethodCount), std::uint64_t{36} << 20);
-  EXPECT_GT((most + 2) * ComparisonBytesPerStep(kMethodCount), std::uint64_t{36} << 20);
+  EXPECT_LE((most + 1) * ComparisonBytesPerStep(kWindowMethodCount), std::uint64_t{36} << 20);
+  EXPECT_GT((most + 2) * ComparisonBytesPerStep(kWindowMethodCount), std::uint64_t{36} << 20);
 }
 
 TEST(Comparison, CsvHasARowPerStepOfEveryPathAndLeavesUnknownsEmpty) {

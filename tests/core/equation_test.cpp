@@ -41,8 +41,18 @@ TEST(OwnSystem, TheBuiltInSystemTypedMarchesBitForBit) {
   Calculation own{[] { return std::uint64_t{1} << 40; }};
   for (const MethodInfo& info : kMethods) {
     for (const auto& [x1, N] : {std::pair{"1", "10"}, std::pair{"2", "200"}, std::pair{"-1.3", "77"}}) {
-      builtin.Calculate(PressTexts(*BuiltInProblem(), x1, N), info.method, ".");
-      own.Calculate(PressTexts(*typed, x1, N), info.method, ".", *typed);
+      // Backward Euler fails before the pole behind, the same way in both.
+      const auto failure = [&](Calculation& calculation, const Problem& problem) {
+        try {
+          calculation.Calculate(PressTexts(problem, x1, N), info.method, ".", problem);
+          return std::string();
+        } catch (const Failure& f) {
+          return Describe(f);
+        }
+      };
+      const std::string builtin_failure = failure(builtin, *BuiltInProblem());
+      EXPECT_EQ(failure(own, *typed), builtin_failure) << info.id << " " << x1;
+      if (!builtin_failure.empty()) continue;
       const auto last = static_cast<std::int64_t>(std::stod(N));
       EXPECT_EQ(own.tables().y1(last), builtin.tables().y1(last)) << info.id << " " << x1;
       EXPECT_EQ(own.tables().y2(last), builtin.tables().y2(last)) << info.id << " " << x1;

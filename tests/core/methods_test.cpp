@@ -3,9 +3,11 @@
 // tableau added as a method, run like the built-in ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
+#include "core/calculation.h"
 #include "core/methods.h"
 #include "ode/march.h"
 
@@ -142,6 +144,46 @@ TEST(AddedMethods, ATableauRunsAsAMethodAndIsRefusedWhereItCannot) {
   const std::optional<Method> dopri = FindMethod("dopri54");
   ASSERT_TRUE(dopri);
   EXPECT_EQ(Info(*dopri).order, 5);
+}
+
+// The implicit methods as a press runs them: the midpoint rule keeps the
+// oscillator's energy to rounding where RK4 loses it; backward Euler holds
+// the stiff example with 100 steps where no explicit method stays bounded
+// with 10^5; and Newton's failure is reported as such.
+TEST(ImplicitMethods, KeepWhatTheyShouldAndSayWhenNewtonFails) {
+  Calculation press{[] { return std::uint64_t{1} << 40; }};
+  const std::shared_ptr<const Problem> oscillator = ReadProblem({"y2", "-y1", "0", "1", "0"}).value();
+  auto energy = [&](Method method) {
+    press.Calculate(PressTexts(*oscillator, "10000", "100000"), method, ".", *oscillator);
+    const double y1 = press.tables().y1(100000), y2 = press.tables().y2(100000);
+    return y1 * y1 + y2 * y2 - 1;
+  };
+  EXPECT_LT(std::fabs(energy(Method::ImplicitMidpoint)), 1e-12);
+  EXPECT_GT(std::fabs(energy(Method::RK4)), 1e-4);
+
+  const auto stiff = std::find_if(SystemExamples().begin(), SystemExamples().end(),
+                                  [](const SystemExample& e) { return std::string(e.name).rfind("Stiff", 0) == 0; });
+  ASSERT_NE(stiff, SystemExamples().end());
+  const std::shared_ptr<const Problem> problem = ReadProblem(stiff->texts).value();
+  press.Calculate(PressTexts(*problem, "1", "100"), Method::BackwardEuler, ".", *problem);
+  EXPECT_NEAR(press.tables().y1(100), std::cos(1.0), 0.01 * std::cos(1.0));
+  const double y2 = (std::cos(1.0) + std::sin(1.0)) / 2;
+  EXPECT_NEAR(press.tables().y2(100), y2, 0.01 * y2);
+  for (std::size_t m = 0; m < kWindowMethodCount; ++m) {
+    EXPECT_THROW(press.Calculate(PressTexts(*problem, "1", "100000"), kMethods[m].method, ".", *problem), Failure)
+        << kMethods[m].id;
+  }
+
+  // Backward Euler before the built-in system's pole behind.
+  try {
+    press.Calculate(PressTexts(*BuiltInProblem(), "-1.3", "77"), Method::BackwardEuler, ".");
+    ADD_FAILURE() << "Newton converged";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind, FailureKind::NoConvergence);
+    EXPECT_EQ(Describe(failure),
+              "No convergence: Newton's method did not converge in step 73, which starts at x = "
+              "-1.2155844155844149. Use more steps.");
+  }
 }
 
 }  // namespace

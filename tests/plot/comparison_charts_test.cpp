@@ -110,7 +110,7 @@ TEST(StabilityChart, OutlinesLieOnTheRegionsBoundaries) {
     ASSERT_TRUE(is_euler || shape.stroke == Info(Method::RK4).colour);
     for (const ChartPoint& p : shape.points) {
       const std::complex<double> z(inverse.X(p.x), inverse.Y(p.y));
-      const std::vector<double>& r = s.methods[is_euler ? 0 : 1].polynomial;
+      const StabilityFunction& r = s.methods[is_euler ? 0 : 1].function;
       EXPECT_NEAR(std::abs(Stability(r, z)), 1, 0.02) << z;
     }
     ++(is_euler ? euler : rk4);
