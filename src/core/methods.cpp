@@ -130,6 +130,51 @@ std::vector<std::string> AnalysisLines(const TypedTableau& typed, const TableauA
 
 const std::vector<ShippedTableau>& ShippedTableaux() { return ShippedTableauList(); }
 
+std::string TableauText(const std::string& name, const Tableau& t) {
+  std::vector<std::vector<std::string>> rows;
+  for (std::size_t i = 0; i < t.stages; ++i) {
+    std::vector<std::string> row{RoundTripText(t.c[i])};
+    std::size_t last = 0;
+    for (std::size_t j = 0; j < t.stages; ++j)
+      if (t.a[i][j] != 0) last = j + 1;
+    for (std::size_t j = 0; j < last; ++j) row.push_back(RoundTripText(t.a[i][j]));
+    rows.push_back(std::move(row));
+  }
+  std::vector<std::vector<std::string>> weights{{""}};
+  for (std::size_t j = 0; j < t.stages; ++j) weights[0].push_back(RoundTripText(t.b[j]));
+  if (t.embedded) {
+    weights.push_back({""});
+    for (std::size_t j = 0; j < t.stages; ++j) weights[1].push_back(RoundTripText(t.second[j]));
+  }
+  std::vector<std::size_t> widths;
+  for (const auto* block : {&rows, &weights}) {
+    for (const auto& row : *block) {
+      for (std::size_t k = 0; k < row.size(); ++k) {
+        if (widths.size() <= k) widths.push_back(0);
+        widths[k] = std::max(widths[k], row[k].size());
+      }
+    }
+  }
+  auto line = [&](const std::vector<std::string>& row) {
+    std::string text = Padded(row[0], widths[0], true) + " |";
+    for (std::size_t k = 1; k < row.size(); ++k) text += " " + Padded(row[k], widths[k], true);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text + "\n";
+  };
+  std::string text = "# " + name + "\n";
+  for (const auto& row : rows) text += line(row);
+  std::size_t total = 0;
+  for (std::size_t k = 1; k < widths.size(); ++k) total += widths[k] + 1;
+  text += std::string(widths[0] + 1, '-') + "+" + std::string(std::max<std::size_t>(total, 4), '-') + "\n";
+  for (const auto& row : weights) text += line(row);
+  return text;
+}
+
+std::string MethodTableauText(Method method) {
+  if (const AddedMethod* added = Added(method)) return added->text;
+  return TableauText(std::string(Info(method).result_name), ButcherTableau(method));
+}
+
 std::string IdFromFileName(std::string_view path) {
   const std::size_t slash = path.find_last_of("/\\");
   if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
@@ -160,13 +205,19 @@ Outcome<Method> AddTableauMethod(std::string_view id, std::string_view text) {
   return *method;
 }
 
-std::optional<Method> FindMethod(std::string_view id) {
+std::optional<Method> KnownMethod(std::string_view id) {
   const std::string name = Lower(Trimmed(id));
   const std::vector<Method> known = KnownMethods();
   for (auto m = known.rbegin(); m != known.rend(); ++m) {
     const MethodInfo& info = Info(*m);
     if (name == Lower(info.id) || name == Lower(info.result_name)) return *m;
   }
+  return std::nullopt;
+}
+
+std::optional<Method> FindMethod(std::string_view id) {
+  if (const std::optional<Method> known = KnownMethod(id)) return known;
+  const std::string name = Lower(Trimmed(id));
   for (const ShippedTableau& shipped : ShippedTableaux()) {
     if (name != shipped.id) continue;
     Outcome<Method> added = AddTableauMethod(shipped.id, shipped.text);

@@ -42,11 +42,21 @@ const std::vector<ShippedTableau>& ShippedTableaux();
 // is not explicit or has no order.
 Outcome<Method> AddTableauMethod(std::string_view id, std::string_view text);
 
+// A tableau in the layout ReadTableau reads, its entries in their shortest
+// round-trip form, named by a first comment line.
+std::string TableauText(const std::string& name, const Tableau& tableau);
+
+// The tableau of a method as text: an added one's as it was typed, else its
+// coefficients written out.
+std::string MethodTableauText(Method method);
+
 // An id made from a file's name: the name without its folder and extension.
 std::string IdFromFileName(std::string_view path);
 
-// A method by id: one of the list, one added, or a shipped tableau (added
-// on first use); nullopt when none has that id.
+// A method by id (or result name): one of the list, one added, or a
+// shipped tableau (added on first use); nullopt when none has that id.
 std::optional<Method> FindMethod(std::string_view id);
+// The same among the methods known now, adding none.
+std::optional<Method> KnownMethod(std::string_view id);
 
 }  // namespace kavrin

@@ -138,7 +138,7 @@ bool InRegion(const StabilityFunction& function, std::complex<double> z) {
   return std::norm(Stability(function, z)) <= 1 + kRegionSlack;
 }
 
-Outcome<StabilityStudy> RunStability(const ComparisonRequest& request) {
+Outcome<StabilityStudy> RunStability(const ComparisonRequest& request, const std::atomic<bool>* cancel) {
   StabilityStudy s;
   s.problem = request.problem ? request.problem : BuiltInProblem();
   s.x1 = request.x1;
@@ -149,8 +149,10 @@ Outcome<StabilityStudy> RunStability(const ComparisonRequest& request) {
   // are properties of the path, not of the steps.
   const auto count = kStabilityPoints;
   const double h = (s.x1 - x0) / static_cast<double>(count);
-  const ReferencePath path =
-      s.problem->built_in() ? BuiltInReferencePath(h, count + 1) : TypedReferencePath(*s.problem->own, h, count + 1);
+  ReferenceLimits limits;
+  limits.cancel = cancel;
+  const ReferencePath path = s.problem->built_in() ? BuiltInReferencePath(h, count + 1, limits)
+                                                   : TypedReferencePath(*s.problem->own, h, count + 1, limits);
   for (std::size_t i = 0; i < path.y1.size(); ++i) {
     const double x = i == count ? s.x1 : x0 + static_cast<double>(i) * h;
     std::array<double, 4> j{};

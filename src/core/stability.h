@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <complex>
 #include <functional>
 #include <memory>
@@ -57,7 +58,8 @@ bool InRegion(const StabilityFunction& function, std::complex<double> z);
 
 // The eigenvalues along the reference from x0 to x1 and each method against
 // them, for the methods, x1 and N of `request`.
-Outcome<StabilityStudy> RunStability(const ComparisonRequest& request);
+// A set `cancel` ends the reference where it is (the path then ends there).
+Outcome<StabilityStudy> RunStability(const ComparisonRequest& request, const std::atomic<bool>* cancel = nullptr);
 
 // The report: the eigenvalues at the ends, then a row per method with its
 // intervals, where h·lambda leaves its region and the smallest N.

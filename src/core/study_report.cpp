@@ -201,7 +201,10 @@ std::vector<std::string> StudyNotes(const Study& study) {
 
 std::string OrderText(const Study& study, Method method) {
   const std::optional<double> order = FittedOrder(study, method);
-  return order ? "order " + FixedText(*order, 2, ".") : "no order: fewer than two rows dominated by truncation";
+  // A typed tableau's order from its order conditions, beside what was observed.
+  const std::string claimed = Added(method) != nullptr ? " (tableau: " + std::to_string(Info(method).order) + ")" : "";
+  return (order ? "order " + FixedText(*order, 2, ".") : "no order: fewer than two rows dominated by truncation") +
+         claimed;
 }
 
 Outcome<ReportFormat> ReadReportFormat(std::string_view name) {

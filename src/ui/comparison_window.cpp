@@ -88,9 +88,13 @@ QLayout* ComparisonWindow::BuildInputs(const QString& x1, const QString& N) {
   inputs->addRow(QStringLiteral("Field at x ="), m_field_x_edit);
   inputs->addRow(QStringLiteral("Invariant H ="), m_invariant_edit);
   auto* methods = new QGridLayout;
-  for (std::size_t i = 0; i < kMethodCount; ++i) {
-    auto* box = new QCheckBox(FromUtf8(kMethods[i].caption), this);
-    box->setObjectName(QStringLiteral("CompareMethod_") + FromUtf8(kMethods[i].id));
+  // Every method known when the window opens: the nine and the tableaux added.
+  const std::vector<Method> known = KnownMethods();
+  for (std::size_t i = 0; i < known.size(); ++i) {
+    const MethodInfo& info = Info(known[i]);
+    auto* box = new QCheckBox(FromUtf8(info.caption), this);
+    box->setObjectName(QStringLiteral("CompareMethod_") + FromUtf8(info.id));
+    box->setProperty("method", FromUtf8(info.id));
     box->setChecked(i < kWindowMethodCount);
     methods->addWidget(box, static_cast<int>(i % 4), static_cast<int>(i / 4));
     m_method_boxes.push_back(box);
@@ -173,7 +177,10 @@ ComparisonTexts ComparisonWindow::Texts() const {
   texts.invariant = m_invariant_edit->text().toStdString();
   texts.methods.clear();
   for (std::size_t i = 0; i < m_method_boxes.size(); ++i)
-    if (m_method_boxes[i]->isChecked()) texts.methods.append(texts.methods.empty() ? "" : ",").append(kMethods[i].id);
+    if (m_method_boxes[i]->isChecked()) {
+      texts.methods.append(texts.methods.empty() ? "" : ",")
+          .append(m_method_boxes[i]->property("method").toString().toStdString());
+    }
   return texts;
 }
 

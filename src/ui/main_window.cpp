@@ -24,6 +24,7 @@
 #include "plot/svg_surface.h"
 #include "ui/about_window.h"
 #include "ui/comparison_window.h"
+#include "ui/methods_window.h"
 #include "ui/picture_box.h"
 #include "ui/saving.h"
 #include "ui/study_window.h"
@@ -194,6 +195,9 @@ void MainWindow::BuildMenus() {
   QAction* compare = results->addAction(QStringLiteral("Compare methods\u2026"));
   compare->setObjectName(QStringLiteral("Mn_Compare"));
   connect(compare, &QAction::triggered, this, [this] { OpenComparison(); });
+  QAction* methods = results->addAction(QStringLiteral("Methods and stability\u2026"));
+  methods->setObjectName(QStringLiteral("Mn_Methods"));
+  connect(methods, &QAction::triggered, this, [this] { OpenMethods(); });
   // "System", third, acts at once: it opens its dialog.
   QAction* system = menuBar()->addAction(QStringLiteral("System"));
   system->setObjectName(QStringLiteral("Mn_System"));
@@ -412,11 +416,21 @@ ComparisonWindow* MainWindow::OpenComparison() {
   return window;
 }
 
+MethodsWindow* MainWindow::OpenMethods() {
+  auto* window = new MethodsWindow(m_x1_edit->text(), m_steps_edit->text(), m_session.problem(),
+                                   static_cast<int>(m_methods_windows.size()) + 1);
+  m_methods_windows.emplace_back(window);
+  window->show();
+  return window;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (m_about) m_about->close();
   for (const QPointer<StudyWindow>& study : m_studies)
     if (study) study->close();
   for (const QPointer<ComparisonWindow>& window : m_comparisons)
+    if (window) window->close();
+  for (const QPointer<MethodsWindow>& window : m_methods_windows)
     if (window) window->close();
   QMainWindow::closeEvent(event);
 }

@@ -22,6 +22,7 @@ class AboutWindow;
 class PictureBox;
 class StudyWindow;
 class ComparisonWindow;
+class MethodsWindow;
 class SystemDialog;
 
 // The main window: the initial conditions, the target point and step count,
@@ -68,6 +69,7 @@ class MainWindow : public QMainWindow {
   StudyWindow* OpenStudy();
   // A new window comparing the methods along the way, from x1 and N as shown.
   ComparisonWindow* OpenComparison();
+  MethodsWindow* OpenMethods();
   // The menu entry "System": a dialog to type an own system or go back to
   // the built-in one; returns it, open (not modal to the program).
   SystemDialog* ChooseSystem();
@@ -95,6 +97,7 @@ class MainWindow : public QMainWindow {
   QPointer<AboutWindow> m_about;
   std::vector<QPointer<StudyWindow>> m_studies;
   std::vector<QPointer<ComparisonWindow>> m_comparisons;
+  std::vector<QPointer<MethodsWindow>> m_methods_windows;
 
   // The tables' generation that the picture on show was drawn from; SVG is
   // drawn from the tables, so only while they are still those.

@@ -106,9 +106,13 @@ void StudyWindow::BuildInputs(QHBoxLayout* top, const QString& x1) {
   m_against->setAccessibleName(QStringLiteral("What the chart sets the error against"));
   inputs->addRow(QStringLiteral("Error against"), m_against);
   auto* methods = new QGridLayout;
-  for (std::size_t i = 0; i < kMethodCount; ++i) {
-    auto* box = new QCheckBox(FromUtf8(kMethods[i].caption), this);
-    box->setObjectName(QStringLiteral("StudyMethod_") + FromUtf8(kMethods[i].id));
+  // Every method known when the window opens: the nine and the tableaux added.
+  const std::vector<Method> known = KnownMethods();
+  for (std::size_t i = 0; i < known.size(); ++i) {
+    const MethodInfo& info = Info(known[i]);
+    auto* box = new QCheckBox(FromUtf8(info.caption), this);
+    box->setObjectName(QStringLiteral("StudyMethod_") + FromUtf8(info.id));
+    box->setProperty("method", FromUtf8(info.id));
     box->setChecked(i < kWindowMethodCount);
     methods->addWidget(box, static_cast<int>(i % 4), static_cast<int>(i / 4));
     m_method_boxes.push_back(box);
@@ -181,7 +185,10 @@ void StudyWindow::Run() {
   texts.steps = m_steps_edit->text().toStdString();
   texts.methods.clear();
   for (std::size_t i = 0; i < m_method_boxes.size(); ++i)
-    if (m_method_boxes[i]->isChecked()) texts.methods.append(texts.methods.empty() ? "" : ",").append(kMethods[i].id);
+    if (m_method_boxes[i]->isChecked()) {
+      texts.methods.append(texts.methods.empty() ? "" : ",")
+          .append(m_method_boxes[i]->property("method").toString().toStdString());
+    }
   texts.against = m_against->currentData().toString().toStdString();
   const Outcome<StudyRequest> request = ReadStudyRequest(m_problem, texts);
   if (!request.ok()) {

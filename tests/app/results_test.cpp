@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +22,7 @@
 #include "offscreen_messages.h"
 #include "ui/comparison_window.h"
 #include "ui/main_window.h"
+#include "ui/methods_window.h"
 #include "ui/saving.h"
 #include "ui/study_window.h"
 #include "ui/system_dialog.h"
@@ -283,6 +285,52 @@ class ResultsTest : public QObject {
     QCOMPARE(compare->comparison()->N, 30.0);  // the cancelled run left the last one on show
     QVERIFY(reports.isEmpty());
     compare->close();
+  }
+
+  // A tableau typed in the window is the one in a file: the same analysis as
+  // --check-tableau, and, added as a method, the same stability report as
+  // --stability --tableau; the study window opened afterwards lists it.
+  void tableauTypedInTheWindowIsTheFilesOne() {
+    Get<QLineEdit>(window, "Text_x1")->setText("2.7");
+    Get<QLineEdit>(window, "Text_N")->setText("10");
+    Trigger("Mn_Methods");
+    MethodsWindow* methods = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* m = qobject_cast<MethodsWindow*>(w)) methods = m;
+    QVERIFY(methods != nullptr);
+    methods->set_error_reporter([this](const QString& message) { reports << message; });
+    const char* text = "# Mine\n0|\n2/3|2/3\n---\n|1/4 3/4\n";
+    Get<QPlainTextEdit>(methods, "TableauEdit")->setPlainText(QString::fromUtf8(text));
+    Get<QPushButton>(methods, "TableauCheck")->click();
+    const QString file = dir.filePath("mine.tableau");
+    QFile out_file(file);
+    QVERIFY(out_file.open(QIODevice::WriteOnly));
+    out_file.write(text);
+    out_file.close();
+    std::ostringstream check, err;
+    QCOMPARE(RunCommandLine({"--check-tableau", file.toStdString()}, check, err), 0);
+    QCOMPARE(Get<QPlainTextEdit>(methods, "TableauAnalysis")->toPlainText().toStdString() + "\n", check.str());
+
+    Get<QLineEdit>(methods, "TableauId")->setText("mine");
+    Get<QPushButton>(methods, "TableauAdd")->click();
+    auto* list = Get<QListWidget>(methods, "MethodsList");
+    for (int row = 0; row < list->count(); ++row)
+      list->item(row)->setCheckState(row == 3 || list->item(row)->text() == "Mine" ? Qt::Checked : Qt::Unchecked);
+    QSignalSpy ended(methods, &MethodsWindow::Ended);
+    Get<QPushButton>(methods, "MethodsRun")->click();
+    QVERIFY(ended.wait(30000));
+    QVERIFY(methods->study() != nullptr);
+    std::ostringstream report;
+    QCOMPARE(RunCommandLine({"--stability", "--tableau", file.toStdString(), "--x1", "2.7", "--steps", "10", "--method",
+                             "rk4,mine"},
+                            report, err),
+             0);
+    QCOMPARE(Get<QLabel>(methods, "StabilityReport")->text().toStdString(), report.str());
+    QVERIFY(reports.isEmpty());
+    methods->close();
+    StudyWindow* study = window->OpenStudy();
+    QVERIFY(study->findChild<QCheckBox*>("StudyMethod_mine") != nullptr);
+    study->close();
   }
 
   void cancelAndCloseDuringARun() {
