@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +24,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -31,10 +33,13 @@
 #include "cli/command_line.h"
 #include "core/calculation.h"
 #include "core/equation.h"
+#include "core/methods.h"
+#include "core/stability.h"
 #include "core/study.h"
 #include "ode/method_table.h"
 #include "peers.h"
 #include "plot/graphic.h"
+#include "plot/stability_chart.h"
 #include "ui/main_window.h"
 #include "ui/picture_box.h"
 #include "ui/study_window.h"
@@ -220,12 +225,15 @@ std::string CpuModel() {
 
 const char* Verdict(bool met) { return met ? "met" : "NOT MET"; }
 
+// The seven explicit methods of the window, which the tables below compare.
+std::span<const kavrin::MethodInfo> Seven() { return {kavrin::kMethods.data(), kavrin::kWindowMethodCount}; }
+
 // The convergence study up to N = 10^7 (doubling from 10), all seven methods.
 kavrin::StudyRequest BigStudy(unsigned threads) {
   kavrin::StudyRequest options;
   options.x1 = 1;
   for (double n = 10; n <= 1e7; n *= 2) options.steps.push_back(n);
-  for (const kavrin::MethodInfo& info : kavrin::kMethods) options.methods.push_back(info.method);
+  for (const kavrin::MethodInfo& info : Seven()) options.methods.push_back(info.method);
   options.threads = threads;
   return options;
 }
@@ -276,7 +284,7 @@ void Register() {
     b->Arg(kMillion)->Arg(kTenMillion);
     b->Iterations(2);
   };
-  for (const kavrin::MethodInfo& info : kavrin::kMethods) {
+  for (const kavrin::MethodInfo& info : Seven()) {
     const std::string id(info.id);
     configure(RegisterBenchmark(("march_" + id).c_str(), KavrinMarch, info.method));
     configure(RegisterBenchmark(("bare_" + id).c_str(), kBareLoops[static_cast<std::size_t>(info.method)]));
@@ -501,7 +509,7 @@ int ComparisonBench() {
   std::string quoted;
   for (const std::string& a : with_steps("1e6")) quoted += "'" + a + "' ";
   double seven = 0;
-  for (const kavrin::MethodInfo& info : kavrin::kMethods)
+  for (const kavrin::MethodInfo& info : Seven())
     seven += CommandMs("--x1 1 --steps 1e6 --method " + std::string(info.id), 5);
   const double comparison = CommandMs(quoted, 5);
   const double peak = PeakOfCommand(with_steps("1e6")) - PeakOfCommand(with_steps("1"));
@@ -517,7 +525,75 @@ int ComparisonBench() {
   return 0;
 }
 
+// Median milliseconds of `runs` calls of f.
+template <typename F>
+double MedianMs(int runs, F&& f) {
+  std::vector<double> ms;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  return ms[ms.size() / 2];
+}
+
+// Methods as data: the order conditions to order 8 of a 16-stage tableau
+// (exactly, in fractions, and in double), the stability chart at 900 x 600,
+// and an implicit step against an RK4 step on the built-in system.
+int MethodsBench() {
+  std::string text = "# sixteen stages\n";
+  for (int i = 0; i < 16; ++i) {
+    text += std::to_string(i) + "/16 |";
+    for (int j = 0; j < i; ++j) text += " 1/16";
+    text += "\n";
+  }
+  text += "---\n|";
+  for (int j = 0; j < 16; ++j) text += " 1/16";
+  text += "\n";
+  const kavrin::TypedTableau typed = kavrin::ReadTableau(text).value();
+  kavrin::OrderResult exact, inexact;
+  const double exact_ms = MedianMs(11, [&] { exact = kavrin::CheckOrder(typed.tableau, &*typed.exact, false); });
+  const double double_ms = MedianMs(11, [&] { inexact = kavrin::CheckOrder(typed.tableau, nullptr, false); });
+  std::printf("%-52s %8.2f ms  goal < 50   %s  (order %d, %s)\n", "order conditions to 8, 16 stages, in fractions",
+              exact_ms, Verdict(exact_ms < 50), exact.order, exact.exact ? "exact" : "fell back to double");
+  std::printf("%-52s %8.2f ms  goal < 50   %s  (order %d)\n", "order conditions to 8, 16 stages, in double", double_ms,
+              Verdict(double_ms < 50), inexact.order);
+  const kavrin::ComparisonRequest request =
+      kavrin::ReadComparisonRequest(kavrin::BuiltInProblem(), {"2.7", "10", kavrin::AllMethodIds(), "", ""}).value();
+  const kavrin::StabilityStudy study = kavrin::RunStability(request).value();
+  const double chart_ms = MedianMs(11, [&] {
+    benchmark::DoNotOptimize(kavrin::StabilityChart(study, {900, 600}, kavrin::EstimatedTextWidth));
+  });
+  std::printf("%-52s %8.2f ms  goal < 100  %s\n", "stability chart of the seven, 900 x 600", chart_ms,
+              Verdict(chart_ms < 100));
+  const double study_ms = MedianMs(5, [&] { benchmark::DoNotOptimize(kavrin::RunStability(request)); });
+  std::printf("%-52s %8.2f ms\n", "the eigenvalues along the reference and the seven", study_ms);
+  constexpr std::size_t kSteps = 1000000;
+  auto per_step = [](kavrin::Method method) {
+    return MedianMs(5,
+                    [method] {
+                      kavrin::State<double> s = kavrin::BuiltInSystem::kStart;
+                      kavrin::WithStep(method, [&](auto step) {
+                        return kavrin::MarchToEnd(step, kavrin::BuiltInSystem{}, s, kSteps, 1.0 / kSteps);
+                      });
+                      benchmark::DoNotOptimize(s);
+                    }) *
+           1e6 / kSteps;
+  };
+  const double rk4 = per_step(kavrin::Method::RK4);
+  std::printf("%-52s %8.2f ns\n", "RK4 step, built-in system", rk4);
+  for (const kavrin::Method method : {kavrin::Method::BackwardEuler, kavrin::Method::ImplicitMidpoint}) {
+    const double ns = per_step(method);
+    std::printf("%-52s %8.2f ns  ratio %.2f  goal <= 10  %s\n",
+                (std::string(kavrin::Info(method).result_name) + " step").c_str(), ns, ns / rk4,
+                Verdict(ns / rk4 <= 10));
+  }
+  return 0;
+}
+
 int main(int argc, char* argv[]) {
+  if (argc == 2 && std::strcmp(argv[1], "--methods") == 0) return MethodsBench();
   if (argc == 2 && std::strcmp(argv[1], "--comparison") == 0) return ComparisonBench();
   if (argc == 2 && std::strcmp(argv[1], "--peak-memory-study") == 0) return PeakMemoryOfTheStudy();
   if (argc == 2 && std::strcmp(argv[1], "--boost-1e8") == 0) return BoostAllocateAndMarch();
@@ -557,7 +633,7 @@ int main(int argc, char* argv[]) {
   std::printf("%-30s %12s %12s %14s %11s\n", "march (Numerical, tables)", "N = 10^6", "N = 10^7", "bare loop 10^7",
               "march/bare");
   double worst_overhead = 0;
-  for (const kavrin::MethodInfo& info : kavrin::kMethods) {
+  for (const kavrin::MethodInfo& info : Seven()) {
     const std::string id(info.id);
     const double march = c.PerStep("march_" + id + TM);
     const double bare = c.PerStep("bare_" + id + TM);

@@ -1,7 +1,7 @@
 // Prints the FNV-1a hash of the picture the desktop draws for one
 // calculation (x1, N, the method's place in the table) at 317 x 245 pixels,
 // as 0xAARRGGBB: the browser page's test compares its canvas with it. With
-// --captions, prints the methods' captions, one a line, in their order.
+// --captions, prints the captions of the window's seven methods, one a line, in their order.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +13,10 @@
 
 int main(int argc, char* argv[]) {
   if (argc == 2 && std::string_view(argv[1]) == "--captions") {
-    for (const kavrin::MethodInfo& info : kavrin::kMethods)
+    for (std::size_t i = 0; i < kavrin::kWindowMethodCount; ++i) {
+      const kavrin::MethodInfo& info = kavrin::kMethods[i];
       std::printf("%.*s\n", static_cast<int>(info.caption.size()), info.caption.data());
+    }
     return 0;
   }
   if (argc != 4) {

@@ -88,20 +88,33 @@ function setBusy(on) {
   $('calculate').disabled = on;
   $('run-study').disabled = on;
   $('run-compare').disabled = on;
+  $('run-stability').disabled = on;
   $('compare-csv').disabled = on || !compared;
 }
 
+// The calculation offers the window's seven; the study, the comparison and
+// the stability chart every method, the seven checked at first.
 function methodChoices(container, type, name) {
   hello.methods.forEach((method, i) => {
-    const choice = document.createElement('label');
-    const input = document.createElement('input');
-    input.type = type;
-    input.name = name;
-    input.value = method.id;
-    input.checked = type === 'checkbox' || i === 0;
-    choice.append(input, ' ' + method.caption);
-    container.append(choice);
+    if (type === 'radio' && !method.standard) return;
+    addMethodChoice(container, type, name, method, type === 'checkbox' ? method.standard : i === 0);
   });
+}
+
+function addMethodChoice(container, type, name, method, checked) {
+  const known = [...container.querySelectorAll('input')].find((input) => input.value === method.id);
+  if (known) {
+    known.checked = checked;
+    return;
+  }
+  const choice = document.createElement('label');
+  const input = document.createElement('input');
+  input.type = type;
+  input.name = name;
+  input.value = method.id;
+  input.checked = checked;
+  choice.append(input, ' ' + method.caption);
+  container.append(choice);
 }
 
 // Tabs: click, or the arrow keys between them.
@@ -407,6 +420,60 @@ async function downloadRows() {
   setTimeout(() => URL.revokeObjectURL(link.href), 1000);
 }
 
+// Methods as data: a tableau checked and added as a method (kept, so that a
+// fresh worker gets it too, and put in the address), and the stability chart.
+let ownTableau = null;  // {tid, tb}: the last tableau added
+
+async function checkTableau() {
+  const answer = await engine.ask('tableau-check', {text: $('tableau-text').value});
+  $('tableau-failure').textContent = answer.failure ? answer.failure.message : '';
+  $('tableau-analysis').textContent = answer.failure ? '' : answer.lines.join('\n');
+}
+
+async function addTableau(id, text) {
+  const answer = await engine.ask('tableau-add', {method: id, text});
+  $('tableau-failure').textContent = answer.failure ? answer.failure.message : '';
+  if (answer.failure) return false;
+  $('tableau-analysis').textContent = answer.lines.join('\n');
+  ownTableau = {tid: id, tb: text};
+  for (const [container, name] of [['study-methods', 'study-method'], ['compare-methods', 'compare-method'],
+                                   ['stability-methods', 'stability-method']])
+    addMethodChoice($(container), 'checkbox', name, answer.method, true);
+  if (![...$('tableau-of').options].some((o) => o.value === id)) $('tableau-of').append(new Option(answer.method.caption, id));
+  writeAddress();
+  return true;
+}
+
+async function showTableauOf(id) {
+  const shipped = hello.tableaux.find((t) => t.id === id);
+  const answer = shipped ? {text: shipped.text} : await engine.ask('method-tableau', {method: id});
+  if (answer.failure) return;
+  $('tableau-text').value = answer.text;
+  if (shipped) $('tableau-id').value = id;
+  await checkTableau();
+}
+
+async function runStability() {
+  if (busy) return;
+  setBusy(true);
+  const done = showProgress($('stability-progress'), $('stability-cancel'), 300);
+  try {
+    const methods = [...document.querySelectorAll('input[name="stability-method"]:checked')].map((c) => c.value);
+    const answer = await engine.ask('stability', {x1: $('stability-x1').value, n: $('stability-steps').value, methods,
+                                                  width: $('methods-panel').clientWidth || hello.chartSize.width});
+    $('stability-failure').textContent = answer.failure ? answer.failure.message : '';
+    if (!answer.failure) {
+      $('stability-report').textContent = answer.report;
+      drawChart($('stability-chart'), answer.chart);
+    }
+  } catch (error) {
+    $('stability-failure').textContent = stoppedText(error);
+  } finally {
+    done();
+    setBusy(false);
+  }
+}
+
 // The system: its fields, the start shown beside the inputs, the title, and
 // the page's address, whose fragment carries an own system so that a link
 // opens the same exercise (read back through the same parser).
@@ -440,7 +507,7 @@ let builtInShown = true;
 
 // The address: an own system's texts, and the settings of the comparison on show.
 function writeAddress() {
-  const parts = {...(builtInShown ? {} : accepted), ...(compared || {})};
+  const parts = {...(builtInShown ? {} : accepted), ...(compared || {}), ...(ownTableau || {})};
   const address = Object.keys(parts).length ? '#' + new URLSearchParams(parts).toString() : '';
   history.replaceState(null, '', location.pathname + location.search + address);
 }
@@ -483,6 +550,16 @@ function label() {
   methodChoices($('methods'), 'radio', 'method');
   methodChoices($('study-methods'), 'checkbox', 'study-method');
   methodChoices($('compare-methods'), 'checkbox', 'compare-method');
+  methodChoices($('stability-methods'), 'checkbox', 'stability-method');
+  for (const method of hello.methods) $('tableau-of').append(new Option(method.caption, method.id));
+  for (const tableau of hello.tableaux) {
+    $('tableau-of').append(new Option(tableau.name, tableau.id));
+    for (const [container, name] of [['study-methods', 'study-method'], ['compare-methods', 'compare-method'],
+                                     ['stability-methods', 'stability-method']])
+      addMethodChoice($(container), 'checkbox', name, {id: tableau.id, caption: tableau.name}, false);
+  }
+  $('stability-x1').value = hello.defaults.x1;
+  $('stability-steps').value = '10';
   hello.examples.forEach((example, i) => $('system-example').append(new Option(example.name, String(i))));
   const builtin = hello.problem;
   $('about').textContent = 'Integrates ' + builtin.title + ' from x0 = ' + builtin.x0 + ', y1(0) = ' + builtin.y10 +
@@ -515,7 +592,14 @@ function listen() {
     runComparison();
   });
   $('compare-csv').addEventListener('click', downloadRows);
-  for (const id of ['press-cancel', 'study-cancel', 'compare-cancel'])
+  $('tableau-of').addEventListener('change', () => showTableauOf($('tableau-of').value));
+  $('tableau-check').addEventListener('click', checkTableau);
+  $('tableau-add').addEventListener('click', () => addTableau($('tableau-id').value.trim(), $('tableau-text').value));
+  $('stability-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    runStability();
+  });
+  for (const id of ['press-cancel', 'study-cancel', 'compare-cancel', 'stability-cancel'])
     $(id).addEventListener('click', () => engine.restart());
   // A wider screen gives the picture more room; the next press draws at it.
   window.matchMedia('(min-width: 1400px)').addEventListener('change', () => engine.ask('resize', pictureSize()));
@@ -526,7 +610,8 @@ async function start() {
   // A fresh worker gets the picture's size and, unless it is the built-in
   // one, the problem on show.
   const own = () => SYSTEM_FIELDS.some((field) => accepted[field] !== hello.problem[field]);
-  const restoring = () => [{op: 'resize', ...pictureSize()}, ...(own() ? [{op: 'problem', ...accepted}] : [])];
+  const restoring = () => [{op: 'resize', ...pictureSize()}, ...(own() ? [{op: 'problem', ...accepted}] : []),
+                           ...(ownTableau ? [{op: 'tableau-add', method: ownTableau.tid, text: ownTableau.tb}] : [])];
   engine = new Engine(() => (accepted ? restoring() : []), restoreFailed);
   hello = await engine.ask('hello');
   label();
@@ -543,6 +628,12 @@ async function start() {
     } else if (!accepted) {
       showProblem(hello.problem);
     }
+    // A tableau in the address is added first, so that the settings may name it.
+    if (given.has('tid') && given.has('tb')) {
+      $('tableau-id').value = given.get('tid');
+      $('tableau-text').value = given.get('tb');
+      await addTableau(given.get('tid'), given.get('tb'));
+    }
     // The comparison's settings after the system, whose example may bring an invariant.
     fillCompare(given);
     return given.has('cx1') || given.has('cn');
@@ -557,6 +648,7 @@ async function start() {
     $('tab-compare').click();
     await runComparison();
   }
+  if (!$('tableau-text').value) await showTableauOf(hello.methods[0].id);
   document.body.dataset.ready = 'true';
 }
 

@@ -11,13 +11,16 @@
 
 #include "core/comparison.h"
 #include "core/json.h"
+#include "core/methods.h"
 #include "core/requests.h"
 #include "core/session.h"
+#include "core/stability.h"
 #include "core/study_report.h"
 #include "core/text.h"
 #include "plot/comparison_charts.h"
 #include "plot/graphic.h"
 #include "plot/raster_image.h"
+#include "plot/stability_chart.h"
 #include "plot/study_chart.h"
 
 // The page's measure of a text in a font (an OffscreenCanvas in the worker),
@@ -63,18 +66,33 @@ std::string ProblemJson(const Problem& problem) {
       .Done();
 }
 
-// The methods, the examples, the axes, the defaults and the labels, for the
-// page to build its choices from.
+// A method as the page lists it; `standard` for the seven of the window's
+// buttons, which the calculation offers and the study checks at first.
+std::string MethodJson(Method method) {
+  const MethodInfo& info = Info(method);
+  return JsonWriter()
+      .Text("id", info.id)
+      .Text("caption", info.caption)
+      .Text("result", info.result_name)
+      .Number("order", info.order)
+      .Number("stages", info.stages)
+      .Boolean("standard", static_cast<std::size_t>(method) < kWindowMethodCount)
+      .Done();
+}
+
+// The methods, the shipped tableaux, the examples, the axes, the defaults
+// and the labels, for the page to build its choices from.
 std::string Hello() {
-  std::vector<std::string> methods, examples, axes, labels;
-  for (const MethodInfo& info : kMethods)
-    methods.push_back(JsonWriter()
-                          .Text("id", info.id)
-                          .Text("caption", info.caption)
-                          .Text("result", info.result_name)
-                          .Number("order", info.order)
-                          .Number("stages", info.stages)
-                          .Done());
+  std::vector<std::string> methods, tableaux, examples, axes, labels;
+  for (const MethodInfo& info : kMethods) methods.push_back(MethodJson(info.method));
+  for (const ShippedTableau& shipped : ShippedTableaux()) {
+    const Outcome<TypedTableau> typed = ReadTableau(shipped.text);
+    tableaux.push_back(JsonWriter()
+                           .Text("id", shipped.id)
+                           .Text("name", typed.ok() ? typed.value().name : std::string(shipped.id))
+                           .Text("text", shipped.text)
+                           .Done());
+  }
   for (const SystemExample& e : SystemExamples())
     examples.push_back(JsonWriter()
                            .Text("name", e.name)
@@ -97,6 +115,7 @@ std::string Hello() {
                                    .Done();
   return JsonWriter()
       .Raw("methods", JsonList(methods))
+      .Raw("tableaux", JsonList(tableaux))
       .Raw("examples", JsonList(examples))
       .Raw("axes", JsonList(axes))
       .Raw("defaults", defaults)
@@ -213,6 +232,55 @@ std::string RunPageComparison(const JsonObject& request) {
       .Done();
 }
 
+// A tableau's analysis, as --check-tableau prints it.
+std::string CheckTableau(const JsonObject& request) {
+  const Outcome<TypedTableau> typed = ReadTableau(request.Text("text").value_or(""));
+  if (!typed.ok()) return JsonWriter().Raw("failure", FailureJson(typed.failure())).Done();
+  return JsonWriter().Texts("lines", AnalysisLines(typed.value(), AnalyseTableau(typed.value()))).Done();
+}
+
+// A tableau added as a method of the session's program, and its analysis.
+std::string AddTableau(const JsonObject& request) {
+  const std::string text = request.Text("text").value_or("");
+  const Outcome<Method> added = AddTableauMethod(request.Text("method").value_or(""), text);
+  if (!added.ok()) return JsonWriter().Raw("failure", FailureJson(added.failure())).Done();
+  const Outcome<TypedTableau> typed = ReadTableau(text);
+  return JsonWriter()
+      .Raw("method", MethodJson(added.value()))
+      .Texts("lines", AnalysisLines(typed.value(), AnalyseTableau(typed.value())))
+      .Done();
+}
+
+// A method's tableau as text, for the editor.
+std::string MethodTableau(const JsonObject& request) {
+  const std::optional<Method> method = FindMethod(request.Text("method").value_or(""));
+  if (!method)
+    return JsonWriter()
+        .Raw("failure", FailureJson({FailureKind::WrongInput, {Field::Methods}, {}, "no such method", {}}))
+        .Done();
+  return JsonWriter().Text("text", MethodTableauText(*method)).Done();
+}
+
+// The stability regions with h·λ of the session's problem, the report and
+// the chart at the size the page has room for.
+std::string RunPageStability(const JsonObject& request) {
+  ComparisonTexts texts;
+  texts.x1 = request.Text("x1").value_or("");
+  texts.N = request.Text("n").value_or("");
+  texts.methods.clear();
+  for (const std::string& id : request.Texts("methods").value_or(std::vector<std::string>{}))
+    texts.methods.append(texts.methods.empty() ? "" : ",").append(id);
+  const Outcome<ComparisonRequest> asked = ReadComparisonRequest(ThePage().session.problem(), texts);
+  if (!asked.ok()) return JsonWriter().Raw("failure", FailureJson(asked.failure())).Done();
+  const Outcome<StabilityStudy> ran = RunStability(asked.value());
+  if (!ran.ok()) return JsonWriter().Raw("failure", FailureJson(ran.failure())).Done();
+  const ChartSize size = StudyChartSize(static_cast<int>(request.Number("width").value_or(kSavedChartSize.width)));
+  return JsonWriter()
+      .Text("report", StabilityReport(ran.value(), ReportFormat::Text))
+      .Raw("chart", ChartJson(StabilityChart(ran.value(), size, TextWidth)))
+      .Done();
+}
+
 // The last comparison's rows as CSV, as the command line writes them.
 std::string ComparisonRows() {
   const std::shared_ptr<const Comparison>& comparison = ThePage().comparison;
@@ -238,6 +306,10 @@ std::string Handle(std::string_view text) {
   if (op == "study") return RunPageStudy(request.value());
   if (op == "compare") return RunPageComparison(request.value());
   if (op == "compare-csv") return ComparisonRows();
+  if (op == "tableau-check") return CheckTableau(request.value());
+  if (op == "tableau-add") return AddTableau(request.value());
+  if (op == "method-tableau") return MethodTableau(request.value());
+  if (op == "stability") return RunPageStability(request.value());
   if (op == "resize") {
     const JsonObject& r = request.value();
     const double ratio = r.Number("ratio").value_or(1);

@@ -45,6 +45,12 @@ class StabilityBuilder : public FramedChart {
     std::string note =
         "h·λ: the eigenvalues of the Jacobian along the reference, times h, from a ring at x0 to a dot at x1.";
     if (!m_s.path_end.empty()) note += " " + m_s.path_end;
+    // h·λ far beyond the regions (a stiff system) is off the chart: how far it reaches.
+    double farthest = 0;
+    for (const EigenPoint& p : m_s.path)
+      for (const std::complex<double>& l : {p.lambda1, p.lambda2})
+        if (l.real() <= 0) farthest = std::max(farthest, std::abs(m_s.h * l));
+    if (farthest > 4 * Reach()) note += " h·λ reaches |z| = " + SignificantText(farthest, 3) + ", off the chart.";
     Begin("Stability regions |R(z)| ≤ 1 and h·λ, N = " + WholeText(m_s.N) + " (h = " + SignificantText(m_s.h, 6) + ")",
           m_s.methods.size() + 1, note);
     Scales();
@@ -73,12 +79,19 @@ class StabilityBuilder : public FramedChart {
 
  private:
   // Equal units both ways, holding the regions and, within reason, h·λ.
-  void Scales() {
+  // How far the explicit regions reach, and so the chart at least.
+  double Reach() const {
     double reach = 2.5;
+    for (const MethodStability& m : m_s.methods)
+      if (m.function.polynomial()) reach = std::max({reach, m.intervals.real * 1.15, m.intervals.imaginary * 1.15});
+    return reach;
+  }
+
+  void Scales() {
+    const double reach = Reach();
     double up = 2;
     for (const MethodStability& m : m_s.methods) {
       if (!m.function.polynomial()) continue;  // an implicit method's region is unbounded
-      reach = std::max({reach, m.intervals.real * 1.15, m.intervals.imaginary * 1.15});
       up = std::max({up, m.intervals.real, m.intervals.imaginary * 1.2});
     }
     Range x{-reach, reach * 0.45};

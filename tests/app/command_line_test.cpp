@@ -130,7 +130,7 @@ class CommandLineTest : public QObject {
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.startsWith("Usage: kavrin [options]"));
     for (const char* option : {"--x1", "--steps", "--method", "--table", "--compare", "--format", "--plot", "--phase",
-                               "--along", "--invariant", "--field-x"})
+                               "--along", "--invariant", "--field-x", "--stability", "--tableau", "--check-tableau"})
       QVERIFY2(help.out.contains(QLatin1String(option)), option);
     // Wrong options: one line naming the option, the usage hint, status 2.
     const QStringList wrong[] = {{"--bogus"},
@@ -147,6 +147,11 @@ class CommandLineTest : public QObject {
                                  {"--along", "a.csv", "--steps", "10,20"},
                                  {"--phase", "p.svg", "--compare"},
                                  {"--invariant", "y1"},
+                                 {"--tableau", "/nonexistent/k.tableau"},
+                                 {"--stability", "--steps", "10,20"},
+                                 {"--stability", "--compare"},
+                                 {"--stability", "--plot", "s.gif"},
+                                 {"--check-tableau", "k.tableau", "--x1", "2"},
                                  {"stray"}};
     for (const QStringList& arguments : wrong) {
       const Ran o = Run(arguments);
@@ -157,6 +162,42 @@ class CommandLineTest : public QObject {
       QVERIFY2(lines[0].startsWith("kavrin: "), qPrintable(lines[0]));
       QCOMPARE(lines[1], QStringLiteral("Try 'kavrin --help' for more information."));
     }
+  }
+
+  // --check-tableau: 0 with an order, 1 without, 2 unreadable (at its line
+  // and column); a tableau added with --tableau runs under its file's name,
+  // and --stability writes λ along the path as CSV.
+  void tableausFromFiles() {
+    auto write = [this](const char* name, const char* text) {
+      const QString path = dir.filePath(QString::fromLatin1(name));
+      QFile file(path);
+      file.open(QIODevice::WriteOnly);
+      file.write(text);
+      return path;
+    };
+    const QString heun = write("heun.tableau", "# Heun\n0|\n1|1\n---\n|1/2 1/2\n");
+    const Ran good = Run({"--check-tableau", heun});
+    QCOMPARE(good.status, 0);
+    QVERIFY2(good.out.contains("Order: 2 (every condition checked exactly, in fractions)"), qPrintable(good.out));
+    QCOMPARE(Run({"--check-tableau", write("none.tableau", "0|\n---\n|1/2\n")}).status, 1);
+    const Ran bad = Run({"--check-tableau", write("bad.tableau", "0|\n1|1 +* 2\n---\n|1/2 1/2\n")});
+    QCOMPARE(bad.status, 2);
+    QVERIFY2(bad.err.contains("bad.tableau: line 2: ") && bad.err.contains("column"), qPrintable(bad.err));
+    QCOMPARE(Run({"--check-tableau", dir.filePath("missing.tableau")}).status, 2);
+
+    const Ran ran = Run({"--tableau", heun, "--x1", "1", "--steps", "10", "--method", "heun"});
+    QCOMPARE(ran.status, 0);
+    QVERIFY2(ran.out.endsWith("Heun\n"), qPrintable(ran.out));
+    // The same as the built-in Heun (Euler End-Point) but for its own sums' rounding.
+    const Ran builtin = Run({"--x1", "1", "--steps", "10", "--method", "euler-ep"});
+    QCOMPARE(ran.out.split(' ', Qt::SkipEmptyParts)[4], builtin.out.split(' ', Qt::SkipEmptyParts)[4]);
+
+    const Ran lambda = Run({"--stability", "--x1", "1", "--steps", "10", "--method", "rk4", "--table", "-"});
+    QCOMPARE(lambda.status, 0);
+    const QStringList rows = lambda.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.front(), QStringLiteral("x,lambda1_re,lambda1_im,lambda2_re,lambda2_im"));
+    QCOMPARE(rows.size(), 4002);
+    QVERIFY2(rows[1].startsWith("0,0.6180339887498949,0,-1.618033988749895,0"), qPrintable(rows[1]));
   }
 
   void tableIsWrittenWholeOrNotAtAll() {

@@ -5,8 +5,9 @@ pixel hash from the desktop's kavrin_plot_hash); step counts that broke the
 page before and a text of two million characters leave it working; the same
 large press twice, and the step count an out-of-memory report suggests,
 succeed; a long study leaves the page responsive and Cancel restores what was
-shown; a link to a comparison opens it with the command line's rows; the
-press time against the desktop's is printed; the page fits a phone's
+shown; a link to a comparison opens it with the command line's rows; a
+tableau in a link is added, with the command line's analysis and stability
+report; the press time against the desktop's is printed; the page fits a phone's
 width; an axe-core audit finds nothing; the browser log stays clean.
 Usage: browser_test.py SITE PLOT_HASH KAVRIN AXE_JS [SCREENSHOT.png [PHONE.png [COMPARE.png]]]"""
 import functools
@@ -17,6 +18,7 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.parse
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -267,6 +269,39 @@ def main():
             check(inked > 100, '%s has green ink (RK4): %d pixels' % (canvas, inked))
         if len(screenshots) > 2:
             driver.save_screenshot(screenshots[2])
+
+        # A tableau in the link is added as a method: its analysis and its
+        # stability report are the command line's for the same file.
+        tableau = '# Mine\n0|\n2/3|2/3\n---\n|1/4 3/4\n'
+        driver.get('about:blank')
+        driver.get(url + '#' + urllib.parse.urlencode({'tid': 'mine', 'tb': tableau}))
+        WebDriverWait(driver, 60).until(lambda d: d.execute_script("return document.body.dataset.ready === 'true'"))
+        driver.find_element(By.ID, 'tab-methods').click()
+        with tempfile.TemporaryDirectory() as folder:
+            path = folder + '/mine.tableau'
+            with open(path, 'w') as f:
+                f.write(tableau)
+            cli = subprocess.run([kavrin, '--check-tableau', path], check=True, capture_output=True, text=True).stdout
+            analysis = driver.find_element(By.ID, 'tableau-analysis').get_attribute('textContent')
+            check(analysis + '\n' == cli, 'the page\'s analysis: %r against %r' % (analysis, cli))
+            driver.execute_script(
+                "document.querySelectorAll('input[name=\"stability-method\"]')"
+                ".forEach((c) => { c.checked = c.value === 'rk4' || c.value === 'mine'; });"
+                "document.getElementById('stability-x1').value = '2.7';"
+                "document.getElementById('stability-steps').value = '10';")
+            driver.find_element(By.ID, 'run-stability').click()
+            time.sleep(0.05)
+            idle()
+            report = driver.find_element(By.ID, 'stability-report').get_attribute('textContent')
+            cli = subprocess.run([kavrin, '--stability', '--tableau', path, '--x1', '2.7', '--steps', '10',
+                                  '--method', 'rk4,mine'], check=True, capture_output=True, text=True).stdout
+            check(report == cli, 'the page\'s stability report against the command line\'s: %r' % report[:200])
+        inked = driver.execute_script("""
+            const c = document.getElementById('stability-chart');
+            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+            let n = 0; for (let i = 0; i < d.length; i += 4) if (d[i] < 100 && d[i + 1] > 100) ++n; return n;""")
+        check(inked > 100, 'the stability chart has green ink (RK4): %d pixels' % inked)
+        check('tid=mine' in driver.current_url, 'the address keeps the tableau: ' + driver.current_url)
         driver.get('about:blank')
         load()
 
@@ -283,7 +318,7 @@ def main():
         # No accessibility violation, on either tab.
 
         driver.execute_script(open(axe).read())
-        for tab in ('tab-study', 'tab-compare', 'tab-calculation'):
+        for tab in ('tab-study', 'tab-compare', 'tab-methods', 'tab-calculation'):
             driver.find_element(By.ID, tab).click()
             violations = driver.execute_async_script(
                 "const done = arguments[arguments.length - 1];"
@@ -299,10 +334,10 @@ def main():
         driver.set_window_size(360, 800)
         load()
         press('2', '200', 3)
-        for tab in ('tab-calculation', 'tab-study', 'tab-compare'):
+        for tab in ('tab-calculation', 'tab-study', 'tab-compare', 'tab-methods'):
             driver.find_element(By.ID, tab).click()
             if tab != 'tab-calculation':
-                driver.find_element(By.ID, 'run-' + tab[4:]).click()
+                driver.find_element(By.ID, 'run-' + {'tab-methods': 'stability'}.get(tab, tab[4:])).click()
                 idle()
             wide = driver.execute_script('return [document.documentElement.scrollWidth, window.innerWidth]')
             check(wide[0] <= wide[1], 'at 360 px, %s is %d px wide in a %d px window' % (tab, wide[0], wide[1]))
