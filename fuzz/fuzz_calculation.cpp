@@ -63,7 +63,8 @@ void CheckPicture(const kavrin::Calculation& calc, int width, int height) {
 }
 
 bool NamesAFailure(const char* what) {
-  for (const char* name : {"Division by zero: ", "Overflow: ", "Index out of range: ", "Out of memory: "})
+  for (const char* name :
+       {"Division by zero: ", "Overflow: ", "Index out of range: ", "Out of memory: ", "No convergence: "})
     if (std::strncmp(what, name, std::strlen(name)) == 0) return true;
   return false;
 }

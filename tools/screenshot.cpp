@@ -2,23 +2,27 @@
 // real screen): the main window after a few calculations, with a second
 // name the convergence study window after its default study, and with a
 // third and fourth the comparison window at x1 = 1, N = 20, in the standard
-// colours and under a dark scheme.
+// colours and under a dark scheme, and with a fifth the methods and
+// stability window at x1 = 2.7, N = 10 with Kutta's 3/8 rule on show.
 #include <QApplication>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <cstdio>
 
 #include "ui/comparison_window.h"
 #include "ui/main_window.h"
+#include "ui/methods_window.h"
 #include "ui/study_window.h"
 
 int main(int argc, char* argv[]) {
-  if (argc < 2 || argc > 5) {
-    std::fprintf(stderr, "usage: %s WINDOW.png [STUDY.png [COMPARE.png [COMPARE-DARK.png]]]\n", argv[0]);
+  if (argc < 2 || argc > 6) {
+    std::fprintf(stderr, "usage: %s WINDOW.png [STUDY.png [COMPARE.png [COMPARE-DARK.png [METHODS.png]]]]\n", argv[0]);
     return 2;
   }
   QApplication app(argc, argv);
@@ -77,6 +81,24 @@ int main(int argc, char* argv[]) {
     QApplication::processEvents();
     if (!compare->grab().save(argv[i - 1])) {
       std::fprintf(stderr, "could not write %s\n", argv[i - 1]);
+      return 1;
+    }
+  }
+  if (argc == 6) {
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    window.findChild<QLineEdit*>("Text_x1")->setText("2.7");
+    window.findChild<QLineEdit*>("Text_N")->setText("10");
+    kavrin::MethodsWindow* methods = window.OpenMethods();
+    auto* list = methods->findChild<QListWidget*>("MethodsList");
+    for (int row = 0; row < list->count(); ++row)
+      if (list->item(row)->text() == "Kutta's 3/8 rule") list->setCurrentRow(row);
+    QEventLoop wait;
+    QObject::connect(methods, &kavrin::MethodsWindow::Ended, &wait, &QEventLoop::quit);
+    methods->findChild<QPushButton*>("MethodsRun")->click();
+    wait.exec();
+    QApplication::processEvents();
+    if (!methods->grab().save(argv[5])) {
+      std::fprintf(stderr, "could not write %s\n", argv[5]);
       return 1;
     }
   }
