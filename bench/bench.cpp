@@ -558,15 +558,16 @@ int MethodsBench() {
   kavrin::OrderResult exact, inexact;
   const double exact_ms = MedianMs(11, [&] { exact = kavrin::CheckOrder(typed.tableau, &*typed.exact, false); });
   const double double_ms = MedianMs(11, [&] { inexact = kavrin::CheckOrder(typed.tableau, nullptr, false); });
-  std::printf("%-52s %8.2f ms  goal < 50   %s  (%s)\n", "order conditions to 8, 16 stages, in fractions",
-              exact_ms, Verdict(exact_ms < 50), exact.exact ? "exact" : "fell back to double");
+  std::printf("%-52s %8.2f ms  goal < 50   %s  (%s)\n", "order conditions to 8, 16 stages, in fractions", exact_ms,
+              Verdict(exact_ms < 50), exact.exact ? "exact" : "fell back to double");
   std::printf("%-52s %8.2f ms  goal < 50   %s\n", "order conditions to 8, 16 stages, in double", double_ms,
               Verdict(double_ms < 50));
   // Denominators that grow past 128 bits: the exact attempt, then double.
   std::string mixed = "# mixed\n";
   for (int i = 0; i < 16; ++i) {
     mixed += std::to_string(i) + "/16 |";
-    for (int j = 0; j < i; ++j) mixed += " " + std::to_string((i * 7 + j * 3) % 11 + 1) + "/" + std::to_string((i + j) % 13 + 2);
+    for (int j = 0; j < i; ++j)
+      mixed += " " + std::to_string((i * 7 + j * 3) % 11 + 1) + "/" + std::to_string((i + j) % 13 + 2);
     mixed += "\n";
   }
   mixed += "---\n|";

@@ -54,9 +54,12 @@ std::string PolynomialText(const std::vector<std::string>& terms) {
     } else if (const std::size_t slash = term.find('/'); slash != std::string::npos && term.substr(0, slash) == "1") {
       written = power + term.substr(slash);
     } else {
-      written = term + " " + power;
+      written = term;
+      written += ' ';
+      written += power;
     }
-    text += text.empty() ? (negative ? "-" : "") + written : (negative ? " - " : " + ") + written;
+    text += text.empty() ? (negative ? "-" : "") : (negative ? " - " : " + ");
+    text += written;
   }
   return text.empty() ? "0" : text;
 }
@@ -184,7 +187,9 @@ std::string IdFromFileName(std::string_view path) {
 }
 
 Outcome<Method> AddTableauMethod(std::string_view id, std::string_view text) {
-  auto wrong = [&](std::string what) { return Failure{FailureKind::WrongInput, {Field::Tableau}, {}, what, {}}; };
+  auto wrong = [&](std::string what) {
+    return Failure{FailureKind::WrongInput, {Field::Tableau}, {}, std::move(what), {}};
+  };
   if (id.empty() || id.size() > 40 || !std::all_of(id.begin(), id.end(), IsIdCharacter))
     return wrong("the method's id " + Excerpt(id) + " is not 1 to 40 letters, digits, '-' or '_'");
   for (const MethodInfo& info : kMethods) {

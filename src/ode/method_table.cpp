@@ -73,10 +73,11 @@ const AddedMethod* Added(Method method) {
 }
 
 std::vector<Method> KnownMethods() {
-  std::vector<Method> methods;
-  for (const MethodInfo& info : kMethods) methods.push_back(info.method);
   const Registry& registry = TheRegistry();
   const std::size_t count = registry.count.load(std::memory_order_acquire);
+  std::vector<Method> methods;
+  methods.reserve(kMethodCount + count);
+  for (const MethodInfo& info : kMethods) methods.push_back(info.method);
   for (std::size_t k = 0; k < count; ++k) {
     bool replaced = false;
     for (std::size_t later = k + 1; later < count && !replaced; ++later)

@@ -176,11 +176,10 @@ ComparisonTexts ComparisonWindow::Texts() const {
   texts.field_x = m_field_x_edit->text().toStdString();
   texts.invariant = m_invariant_edit->text().toStdString();
   texts.methods.clear();
-  for (std::size_t i = 0; i < m_method_boxes.size(); ++i)
-    if (m_method_boxes[i]->isChecked()) {
-      texts.methods.append(texts.methods.empty() ? "" : ",")
-          .append(m_method_boxes[i]->property("method").toString().toStdString());
-    }
+  for (const QCheckBox* box : m_method_boxes) {
+    if (box->isChecked())
+      texts.methods.append(texts.methods.empty() ? "" : ",").append(box->property("method").toString().toStdString());
+  }
   return texts;
 }
 

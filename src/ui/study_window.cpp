@@ -184,11 +184,10 @@ void StudyWindow::Run() {
   texts.x1 = m_x1_edit->text().toStdString();
   texts.steps = m_steps_edit->text().toStdString();
   texts.methods.clear();
-  for (std::size_t i = 0; i < m_method_boxes.size(); ++i)
-    if (m_method_boxes[i]->isChecked()) {
-      texts.methods.append(texts.methods.empty() ? "" : ",")
-          .append(m_method_boxes[i]->property("method").toString().toStdString());
-    }
+  for (const QCheckBox* box : m_method_boxes) {
+    if (box->isChecked())
+      texts.methods.append(texts.methods.empty() ? "" : ",").append(box->property("method").toString().toStdString());
+  }
   texts.against = m_against->currentData().toString().toStdString();
   const Outcome<StudyRequest> request = ReadStudyRequest(m_problem, texts);
   if (!request.ok()) {

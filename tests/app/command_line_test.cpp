@@ -169,7 +169,7 @@ class CommandLineTest : public QObject {
   // and --stability writes λ along the path as CSV.
   void tableausFromFiles() {
     auto write = [this](const char* name, const char* text) {
-      const QString path = dir.filePath(QString::fromLatin1(name));
+      QString path = dir.filePath(QString::fromLatin1(name));
       QFile file(path);
       file.open(QIODevice::WriteOnly);
       file.write(text);

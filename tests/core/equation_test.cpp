@@ -40,7 +40,10 @@ TEST(OwnSystem, TheBuiltInSystemTypedMarchesBitForBit) {
   Calculation builtin{[] { return std::uint64_t{1} << 40; }};
   Calculation own{[] { return std::uint64_t{1} << 40; }};
   for (const MethodInfo& info : kMethods) {
-    for (const auto& [x1, N] : {std::pair{"1", "10"}, std::pair{"2", "200"}, std::pair{"-1.3", "77"}}) {
+    for (const std::pair<const char*, const char*>& run :
+         {std::pair{"1", "10"}, std::pair{"2", "200"}, std::pair{"-1.3", "77"}}) {
+      const char* const x1 = run.first;
+      const char* const N = run.second;
       // Backward Euler fails before the pole behind, the same way in both.
       const auto failure = [&](Calculation& calculation, const Problem& problem) {
         try {
