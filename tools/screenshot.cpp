@@ -89,6 +89,7 @@ int main(int argc, char* argv[]) {
     window.findChild<QLineEdit*>("Text_x1")->setText("2.7");
     window.findChild<QLineEdit*>("Text_N")->setText("10");
     kavrin::MethodsWindow* methods = window.OpenMethods();
+    methods->resize(1000, 720);  // as on a 1366 x 768 desktop, whatever the offscreen screen's size
     auto* list = methods->findChild<QListWidget*>("MethodsList");
     for (int row = 0; row < list->count(); ++row)
       if (list->item(row)->text() == "Kutta's 3/8 rule") list->setCurrentRow(row);
