@@ -122,6 +122,14 @@ std::vector<std::string> Header(const StabilityStudy& s) {
 
 }  // namespace
 
+std::string IntervalsText(const MethodStability& m) { return RealInterval(m) + ", " + ImaginaryInterval(m); }
+
+std::string PathText(const MethodStability& m) {
+  if (!m.leaves_at) return "holds h·λ";
+  return "out at x = " + SignificantText(*m.leaves_at, 4) +
+         (m.smallest_N > 0 ? "; N ≥ " + WholeText(m.smallest_N) : "; no N holds it");
+}
+
 std::pair<std::complex<double>, std::complex<double>> Eigenvalues(double a, double b, double c, double d) {
   const double half_trace = (a + d) / 2;
   const double half_gap = (a - d) / 2;

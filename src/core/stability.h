@@ -61,6 +61,14 @@ bool InRegion(const StabilityFunction& function, std::complex<double> z);
 // A set `cancel` ends the reference where it is (the path then ends there).
 Outcome<StabilityStudy> RunStability(const ComparisonRequest& request, const std::atomic<bool>* cancel = nullptr);
 
+// A method's intervals in ten digits: "-2.785293563 to 0, ±2.828427125"
+// ("-∞ to 0", "±∞" for an A-stable method; "only 0" where none).
+std::string IntervalsText(const MethodStability& method);
+
+// Where h·λ leaves a method's region and the N that keeps it inside: "out at
+// x = 2.68; N ≥ 19", or "holds h·λ".
+std::string PathText(const MethodStability& method);
+
 // The report: the eigenvalues at the ends, then a row per method with its
 // intervals, where h·lambda leaves its region and the smallest N.
 std::string StabilityReport(const StabilityStudy& study, ReportFormat format);

@@ -103,8 +103,15 @@ class FramedChart {
   void Begin(const std::string& title, std::size_t legend_rows, const std::string& note) {
     const double left = FrameLeft();
     const double right = FrameRight();
-    m_note =
-        note.empty() ? std::vector<std::string>() : Wrap(m_layout, note, m_wide ? 252 - 8 : right - left, kNoteSize);
+    // Each paragraph of the note (apart by line breaks) wrapped on its own.
+    m_note.clear();
+    for (std::size_t start = 0; start < note.size();) {
+      const std::size_t end = std::min(note.find('\n', start), note.size());
+      for (std::string& line :
+           Wrap(m_layout, note.substr(start, end - start), m_wide ? 252 - 8 : right - left, kNoteSize))
+        m_note.push_back(std::move(line));
+      start = end + 1;
+    }
     const double rows = static_cast<double>(legend_rows);
     const double note_height = static_cast<double>(m_note.size()) * 16;
     const double below = m_wide ? 0 : rows * 34 + note_height + 14;

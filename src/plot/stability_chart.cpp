@@ -42,8 +42,7 @@ class StabilityBuilder : public FramedChart {
       : FramedChart(size, measure), m_s(s) {}
 
   Chart Build() {
-    std::string note =
-        "h·λ: the eigenvalues of the Jacobian along the reference, times h, from a ring at x0 to a dot at x1.";
+    std::string note = "h·λ: the Jacobian's eigenvalues times h, from x0 (ring) to x1 (dot).";
     if (!m_s.path_end.empty()) note += " " + m_s.path_end;
     // h·λ far beyond the regions (a stiff system) is off the chart: how far it reaches.
     double farthest = 0;
@@ -51,6 +50,7 @@ class StabilityBuilder : public FramedChart {
       for (const std::complex<double>& l : {p.lambda1, p.lambda2})
         if (l.real() <= 0) farthest = std::max(farthest, std::abs(m_s.h * l));
     if (farthest > 4 * Reach()) note += " h·λ reaches |z| = " + SignificantText(farthest, 3) + ", off the chart.";
+    for (const MethodStability& m : m_s.methods) note += "\n" + std::string(Info(m.method).id) + ": " + PathText(m);
     Begin("Stability regions |R(z)| ≤ 1 and h·λ, N = " + WholeText(m_s.N) + " (h = " + SignificantText(m_s.h, 6) + ")",
           m_s.methods.size() + 1, note);
     Scales();
@@ -65,10 +65,10 @@ class StabilityBuilder : public FramedChart {
       const MethodStability& m = m_s.methods[i];
       const MethodInfo& info = Info(m.method);
       const int same = SameAsEarlier(i);
-      std::string detail = same >= 0 ? "as " + std::string(Info(m_s.methods[static_cast<std::size_t>(same)].method).id)
-                           : m.intervals.real > 0 ? SignificantText(-m.intervals.real, 6) + " to 0"
-                                                  : "only 0";
-      detail += m.leaves_at ? "; h·λ out at x = " + SignificantText(*m.leaves_at, 4) : "; holds h·λ";
+      // The intervals to ten digits under the name; where h·λ leaves, in the note.
+      const std::string detail =
+          same >= 0 ? "the region of " + std::string(Info(m_s.methods[static_cast<std::size_t>(same)].method).id)
+                    : IntervalsText(m);
       legend.push_back(
           {info.colour, std::nullopt, std::string(info.result_name), detail, same >= 0, std::string(info.caption)});
     }
