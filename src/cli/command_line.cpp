@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include "core/adaptive_run.h"
 #include "core/comparison.h"
 #include "core/files.h"
 #include "core/methods.h"
@@ -24,6 +25,7 @@
 #include "platform/output_file.h"
 #include "plot/comparison_charts.h"
 #include "plot/stability_chart.h"
+#include "plot/step_size_chart.h"
 #include "plot/study_chart.h"
 #include "render/chart_painter.h"
 
@@ -90,6 +92,16 @@ std::vector<OptionHelp> OptionTable() {
        "method's stability intervals, the first x where h·λ (λ the Jacobian's eigenvalues) leaves its region "
        "and the smallest N that keeps it inside; --format text, csv or markdown; --plot FILE.svg or FILE.png "
        "draws the regions with h·λ; --table FILE writes λ along the path as CSV."},
+      {"tolerance", "<TOL>",
+       "Choose the steps: one run of --method (a method with an embedded pair: rkf, rkm, dopri54 or a tableau with "
+       "second weights) to --x1, each step accepted when its error estimate is within TOL (atol = rtol = TOL); "
+       "prints the result line, the steps accepted and rejected, the evaluations and the error at x1; --table "
+       "writes the accepted steps (i,x,y1,y2,h,estimate)."},
+      {"steps-plot", "<FILE>", "Draw h along x, with the rejected steps, to FILE.svg or FILE.png (with --tolerance)."},
+      {"atol", "<TOL>", "The absolute tolerance alone (with --tolerance)."},
+      {"rtol", "<TOL>", "The relative tolerance alone (with --tolerance)."},
+      {"first-step", "<h>", "The first step's size (with --tolerance; default chosen from the problem)."},
+      {"max-steps", "<N>", "The most steps tried (with --tolerance; default 100000)."},
       {"tableau", "<FILE>",
        "Add the explicit method typed as a Butcher tableau in FILE; its id is the file's name without its "
        "extension (kutta38.tableau: kutta38). Repeatable; the study and the comparison then include it."},
@@ -193,6 +205,8 @@ std::string_view OptionName(Field field) {
       return "--invariant";
     case Field::FieldX:
       return "--field-x";
+    case Field::Tolerance:
+      return "--tolerance";
     default:
       break;
   }
@@ -553,6 +567,42 @@ int Stability(const Options& options, std::ostream& out, std::ostream& err) {
   return out.flush() ? 0 : StandardOutputFailed(out, err);
 }
 
+// --tolerance: one run that chooses its own steps.
+int AdaptiveOne(const Options& options, std::ostream& out, std::ostream& err) {
+  for (const char* option : {"phase", "along", "invariant", "field-x", "against", "plot", "format", "steps"})
+    if (options.has(option)) WrongOption(std::string("--") + option + " does not go with --tolerance");
+  if (options.compare) WrongOption("--compare does not go with --tolerance");
+  Session session;
+  UseSystem(options, session);
+  const std::string chart_ending = options.has("steps-plot") ? Ending(options, "steps-plot", {".svg", ".png"}) : "";
+  const Outcome<AdaptiveRequest> request = ReadAdaptiveRequest(
+      session.problem(), {options.value("x1", kDefaultX1), options.value("method", "rkf"),
+                          options.value("tolerance", ""), options.value("atol", ""), options.value("rtol", ""),
+                          options.value("first-step", ""), options.value("max-steps", "")});
+  if (!request.ok()) Wrong(request.failure());
+  const AdaptiveRun run = RunAdaptive(request.value());
+  if (const std::optional<Failure> stopped = AdaptiveStopFailure(run)) {
+    err << kProgram << ": " << Describe(*stopped) << '\n';
+    return 1;
+  }
+  if (options.has("steps-plot")) {
+    if (const std::optional<Failure> failure = SaveChart(
+            StepSizeChart({run}, kSavedChartSize, PainterTextWidth(kChartFont)), options.values.at("steps-plot"),
+            QString::fromLatin1(kStepSizeChartTitle), chart_ending == ".svg"))
+      return FileFailed(*failure, err);
+  }
+  if (options.has("table")) {
+    const std::string& table = options.values.at("table");
+    if (table == "-") {
+      out << AdaptiveCsv(run);
+      return out.flush() ? 0 : StandardOutputFailed(out, err);
+    }
+    if (const std::optional<Failure> failure = WriteFile(table, AdaptiveCsv(run))) return FileFailed(*failure, err);
+  }
+  for (const std::string& line : AdaptiveReport(run)) out << line << '\n';
+  return out.flush() ? 0 : StandardOutputFailed(out, err);
+}
+
 // --check-tableau: the analysis, and whether the tableau has an order.
 int CheckTableau(const Options& options, std::ostream& out, std::ostream& err) {
   if (options.values.size() > 1 || options.compare)
@@ -589,7 +639,7 @@ void AddTableaux(const Options& options) {
 
 bool DrawsChart(const std::vector<std::string>& arguments) {
   return std::any_of(arguments.begin(), arguments.end(), [](const std::string& a) {
-    for (const char* option : {"--plot", "--phase", "--along", "--stability"})
+    for (const char* option : {"--plot", "--phase", "--along", "--stability", "--steps-plot"})
       if (a == option || a.rfind(std::string(option) + "=", 0) == 0) return true;
     return false;
   });
@@ -605,6 +655,10 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     if (options.has("check-tableau")) return CheckTableau(options, out, err);
     AddTableaux(options);
     if (options.stability) return Stability(options, out, err);
+    for (const char* option : {"atol", "rtol", "first-step", "max-steps", "steps-plot"})
+      if (options.has(option) && !options.has("tolerance"))
+        WrongOption(std::string("--") + option + " goes with --tolerance");
+    if (options.has("tolerance")) return AdaptiveOne(options, out, err);
     const bool study = options.compare || options.has("plot");
     const bool along = options.has("phase") || options.has("along");
     if (along && study)

@@ -39,6 +39,8 @@ std::string_view PlainFieldName(Field field) {
       return "field x";
     case Field::Tableau:
       return "tableau";
+    case Field::Tolerance:
+      return "tolerance";
     default:
       break;
   }

@@ -53,6 +53,7 @@ enum class Field : std::uint8_t {
   Invariant,  // the comparison's invariant H(x, y1, y2)
   FieldX,     // where the comparison's direction field is taken
   Tableau,    // a method typed as a Butcher tableau
+  Tolerance,  // an adaptive run's tolerances, first step or budget of steps
 };
 
 // Where it went wrong: the field, the column of an equation, the step of a

@@ -178,6 +178,27 @@ std::string MethodTableauText(Method method) {
   return TableauText(std::string(Info(method).result_name), ButcherTableau(method));
 }
 
+std::optional<int> PairOrder(Method method) {
+  const Tableau& t = ButcherTableau(method);
+  if (!t.embedded || !t.explicit_method()) return std::nullopt;
+  const int second = CheckOrder(t, nullptr, true).order;
+  const int order = std::min(Info(method).order, second);
+  if (order < 1) return std::nullopt;
+  return order;
+}
+
+std::vector<std::string> PairedMethodIds() {
+  std::vector<std::string> ids;
+  for (const Method method : KnownMethods())
+    if (PairOrder(method)) ids.emplace_back(Info(method).id);
+  for (const ShippedTableau& shipped : ShippedTableaux()) {
+    if (std::find(ids.begin(), ids.end(), shipped.id) != ids.end()) continue;
+    const Outcome<TypedTableau> typed = ReadTableau(shipped.text);
+    if (typed.ok() && typed.value().tableau.embedded) ids.emplace_back(shipped.id);
+  }
+  return ids;
+}
+
 std::string IdFromFileName(std::string_view path) {
   const std::size_t slash = path.find_last_of("/\\");
   if (slash != std::string_view::npos) path.remove_prefix(slash + 1);

@@ -50,6 +50,13 @@ std::string TableauText(const std::string& name, const Tableau& tableau);
 // coefficients written out.
 std::string MethodTableauText(Method method);
 
+// The lower order of a method's embedded pair (the order its step sizes are
+// chosen for), or nullopt for a method without one.
+std::optional<int> PairOrder(Method method);
+
+// The ids of the methods known now and shipped that have an embedded pair.
+std::vector<std::string> PairedMethodIds();
+
 // An id made from a file's name: the name without its folder and extension.
 std::string IdFromFileName(std::string_view path);
 

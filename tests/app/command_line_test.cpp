@@ -200,6 +200,32 @@ class CommandLineTest : public QObject {
     QVERIFY2(rows[1].startsWith("0,0.6180339887498949,0,-1.618033988749895,0"), qPrintable(rows[1]));
   }
 
+  // --tolerance: the result line at x1, the counts, and the accepted steps
+  // as CSV; a method without a pair and a tolerance out of range refused.
+  void stepsThatChooseTheirSize() {
+    const Ran ran = Run({"--tolerance", "1e-8", "--x1", "1"});
+    QCOMPARE(ran.status, 0);
+    const QStringList lines = ran.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[0].startsWith("1.0000    0.91883542") && lines[0].endsWith("Runge-Kutta-Fehlberg Method"),
+             qPrintable(lines[0]));
+    QVERIFY2(lines[1].contains("steps accepted, 0 rejected, ") && lines[2].startsWith("error against the reference"),
+             qPrintable(ran.out));
+    const Ran table = Run({"--tolerance", "1e-6", "--x1", "1", "--table", "-"});
+    const QStringList rows = table.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.front(), QStringLiteral("i,x,y1,y2,h,estimate"));
+    QVERIFY2(rows.back().split(',')[1] == "1", qPrintable(rows.back()));
+    const QString picture = dir.filePath("h.svg");
+    QCOMPARE(Run({"--tolerance", "1e-6", "--method", "dopri54", "--steps-plot", picture}).status, 0);
+    QVERIFY(QFile(picture).size() > 1000);
+    for (const QStringList& wrong :
+         {QStringList{"--tolerance", "1e-8", "--method", "rk4"}, QStringList{"--tolerance", "0"},
+          QStringList{"--tolerance", "1e-20"}, QStringList{"--atol", "1e-8"},
+          QStringList{"--tolerance", "1e-8", "--steps", "10"}})
+      QCOMPARE(Run(wrong).status, 2);
+    QCOMPARE(Run({"--tolerance", "1e-8", "--x1", "3"}).status, 1);
+  }
+
   void tableIsWrittenWholeOrNotAtAll() {
     const QString path = dir.filePath("solution.csv");
     const Ran o = Run({"--x1", "2", "--steps", "200", "--method", "rk4", "--table", path});
