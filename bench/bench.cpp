@@ -5,6 +5,8 @@
 // numbers compare the marches themselves; the whole press then shows the
 // program as a user meets it. Medians of several repetitions.
 #include <benchmark/benchmark.h>
+#include <gsl/gsl_errno.h>
+#include <gsl/gsl_odeiv2.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,9 +33,11 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "core/adaptive_run.h"
 #include "core/calculation.h"
 #include "core/equation.h"
 #include "core/methods.h"
+#include "core/reference.h"
 #include "core/stability.h"
 #include "core/study.h"
 #include "ode/march.h"
@@ -611,7 +615,131 @@ int MethodsBench() {
   return 0;
 }
 
+// One adaptive run's work and accuracy: evaluations, error at x1, seconds.
+struct AdaptivePoint {
+  double evaluations;
+  double error;
+  double seconds;
+};
+
+// GSL's rkf45 under its standard control (gsl_odeiv2_driver with
+// eps_abs = eps_rel = tol, a_y = 1, a_dydt = 0), counting the evaluations.
+AdaptivePoint GslRkf45(double x1, double tolerance, const kavrin::Reference& reference) {
+  struct Counted {
+    std::size_t calls = 0;
+  } counted;
+  auto f = [](double x, const double y[], double dydt[], void* data) -> int {
+    ++static_cast<Counted*>(data)->calls;
+    dydt[0] = y[0] * y[1] + x;
+    dydt[1] = x * y[1] + y[0];
+    return GSL_SUCCESS;
+  };
+  gsl_odeiv2_system system{f, nullptr, 2, &counted};
+  double y[2] = {1, -1};
+  const double seconds = MedianMs(5,
+                                  [&] {
+                                    counted.calls = 0;
+                                    gsl_odeiv2_driver* driver = gsl_odeiv2_driver_alloc_y_new(
+                                        &system, gsl_odeiv2_step_rkf45, 1e-6, tolerance, tolerance);
+                                    double x = 0;
+                                    y[0] = 1;
+                                    y[1] = -1;
+                                    gsl_odeiv2_driver_apply(driver, &x, x1, y);
+                                    gsl_odeiv2_driver_free(driver);
+                                  }) /
+                         1e3;
+  const double error = static_cast<double>(std::max(std::fabs(y[0] - reference.y1), std::fabs(y[1] - reference.y2)));
+  return {static_cast<double>(counted.calls), error, seconds};
+}
+
+AdaptivePoint KavrinRkf(double x1, double tolerance, const kavrin::Reference& reference) {
+  kavrin::AdaptiveSettings settings;
+  settings.atol = settings.rtol = tolerance;
+  settings.order = 4;
+  kavrin::AdaptiveMarch march;
+  const kavrin::Tableau& rkf = kavrin::ButcherTableau(kavrin::Method::RKF);
+  const double seconds = MedianMs(5,
+                                  [&] {
+                                    march = kavrin::MarchAdaptive(rkf, kavrin::BuiltInSystem{},
+                                                                  kavrin::BuiltInSystem::kStart, x1, settings);
+                                  }) /
+                         1e3;
+  const kavrin::AdaptiveStep& end = march.accepted.back();
+  const double error =
+      static_cast<double>(std::max(std::fabs(end.y1 - reference.y1), std::fabs(end.y2 - reference.y2)));
+  return {static_cast<double>(march.evaluations), error, seconds};
+}
+
+// The evaluations (log-log interpolated) at which a sweep reaches `error`.
+double EvaluationsAt(const std::vector<AdaptivePoint>& sweep, double error) {
+  for (std::size_t i = 1; i < sweep.size(); ++i) {
+    const AdaptivePoint& a = sweep[i - 1];
+    const AdaptivePoint& b = sweep[i];
+    if ((a.error - error) * (b.error - error) > 0 || a.error == b.error) continue;
+    const double t = (std::log(error) - std::log(a.error)) / (std::log(b.error) - std::log(a.error));
+    return std::exp(std::log(a.evaluations) + t * (std::log(b.evaluations) - std::log(a.evaluations)));
+  }
+  return NAN;
+}
+
+// Steps that choose their size: an accepted step against the fixed step of
+// the same pair, and Runge-Kutta-Fehlberg against GSL's rkf45 driver to the
+// same accuracy, on the built-in system to x1 = 1 and 2.5.
+int AdaptiveBench() {
+  {
+    // A long run, so that the first step's choice and the tables' growth weigh little.
+    kavrin::AdaptiveSettings settings;
+    settings.atol = settings.rtol = 1e-13;
+    kavrin::AdaptiveMarch march;
+    const double ms = MedianMs(11, [&] {
+      march = kavrin::MarchAdaptive(kavrin::ButcherTableau(kavrin::Method::RKF), kavrin::BuiltInSystem{},
+                                    kavrin::BuiltInSystem::kStart, 2.7, settings);
+    });
+    const double tried = static_cast<double>(march.accepted.size() - 1 + march.rejected.size());
+    const double adaptive = ms * 1e6 / static_cast<double>(march.accepted.size() - 1);
+    constexpr std::size_t kSteps = 1000000;
+    const double fixed = MedianMs(5,
+                                  [] {
+                                    kavrin::State<double> s = kavrin::BuiltInSystem::kStart;
+                                    kavrin::MarchToEnd(kavrin::RKF{}, kavrin::BuiltInSystem{}, s, kSteps, 1.0 / kSteps);
+                                    benchmark::DoNotOptimize(s);
+                                  }) *
+                         1e6 / kSteps;
+    std::printf("%-52s %8.2f ns  (%.0f steps tried)\n", "RKF adaptive, per accepted step, tol 1e-13, x1 = 2.7",
+                adaptive, tried);
+    std::printf("%-52s %8.2f ns  ratio %.2f  goal <= 1.3  %s\n", "RKF fixed step", fixed, adaptive / fixed,
+                Verdict(adaptive / fixed <= 1.3));
+  }
+  std::printf("\n%-10s %-10s %22s %22s %16s %16s\n", "x1", "error", "evaluations: Kavrin", "GSL rkf45",
+              "ns/eval: Kavrin", "GSL");
+  for (const double x1 : {1.0, 2.5}) {
+    const kavrin::Reference reference = kavrin::BuiltInReference(x1);
+    std::vector<AdaptivePoint> kavrin_sweep, gsl_sweep;
+    for (double tolerance = 1e-3; tolerance >= 1e-13; tolerance /= 10) {
+      kavrin_sweep.push_back(KavrinRkf(x1, tolerance, reference));
+      gsl_sweep.push_back(GslRkf45(x1, tolerance, reference));
+    }
+    auto per_evaluation = [](const std::vector<AdaptivePoint>& sweep) {
+      double seconds = 0, evaluations = 0;
+      for (const AdaptivePoint& p : sweep) {
+        seconds += p.seconds;
+        evaluations += p.evaluations;
+      }
+      return seconds / evaluations * 1e9;
+    };
+    for (const double error : {1e-6, 1e-10}) {
+      const double k = EvaluationsAt(kavrin_sweep, error);
+      const double g = EvaluationsAt(gsl_sweep, error);
+      std::printf("%-10g %-10g %22.0f %22.0f %16.2f %16.2f   %s\n", x1, error, k, g, per_evaluation(kavrin_sweep),
+                  per_evaluation(gsl_sweep),
+                  Verdict(k <= g && per_evaluation(kavrin_sweep) <= per_evaluation(gsl_sweep)));
+    }
+  }
+  return 0;
+}
+
 int main(int argc, char* argv[]) {
+  if (argc == 2 && std::strcmp(argv[1], "--adaptive") == 0) return AdaptiveBench();
   if (argc == 2 && std::strcmp(argv[1], "--methods") == 0) return MethodsBench();
   if (argc == 2 && std::strcmp(argv[1], "--comparison") == 0) return ComparisonBench();
   if (argc == 2 && std::strcmp(argv[1], "--peak-memory-study") == 0) return PeakMemoryOfTheStudy();

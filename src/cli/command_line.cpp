@@ -50,10 +50,38 @@ std::string CountText(std::size_t n) {
   return n < std::size(kWords) ? kWords[n] : std::to_string(n);
 }
 
+// The options of methods as data: stability, tableaux, adaptive steps.
+std::vector<OptionHelp> MethodOptions() {
+  return {
+      {"stability", "",
+       "For the --method list (default all) and the system along its reference to --x1 with --steps N: each "
+       "method's stability intervals, the first x where h·λ (λ the Jacobian's eigenvalues) leaves its region "
+       "and the smallest N that keeps it inside; --format text, csv or markdown; --plot FILE.svg or FILE.png "
+       "draws the regions with h·λ; --table FILE writes λ along the path as CSV."},
+      {"tolerance", "<TOL>",
+       "Choose the steps: one run of --method (a method with an embedded pair: rkf, rkm, dopri54 or a tableau with "
+       "second weights) to --x1, each step accepted when its error estimate is within TOL (atol = rtol = TOL); "
+       "prints the result line, the steps accepted and rejected, the evaluations and the error at x1; --table "
+       "writes the accepted steps (i,x,y1,y2,h,estimate)."},
+      {"steps-plot", "<FILE>", "Draw h along x, with the rejected steps, to FILE.svg or FILE.png (with --tolerance)."},
+      {"atol", "<TOL>", "The absolute tolerance alone (with --tolerance)."},
+      {"rtol", "<TOL>", "The relative tolerance alone (with --tolerance)."},
+      {"first-step", "<h>", "The first step's size (with --tolerance; default chosen from the problem)."},
+      {"max-steps", "<N>", "The most steps tried (with --tolerance; default 100000)."},
+      {"tableau", "<FILE>",
+       "Add the explicit method typed as a Butcher tableau in FILE; its id is the file's name without its "
+       "extension (kutta38.tableau: kutta38). Repeatable; the study and the comparison then include it."},
+      {"check-tableau", "<FILE>",
+       "Check the tableau in FILE: explicit or not, its order (and its embedded weights'), the first order "
+       "condition that fails, its stability function and intervals. Exit 0 with an order, 1 without, 2 when "
+       "it cannot be read."},
+  };
+}
+
 std::vector<OptionHelp> OptionTable() {
   const std::string size = std::to_string(kSavedChartSize.width) + " x " + std::to_string(kSavedChartSize.height);
   const SystemTexts& builtin = BuiltInSystemTexts();
-  return {
+  std::vector<OptionHelp> table = {
       {"x1", "<x1>",
        std::string("Target point, read as the window reads it (default ") + kDefaultX1 + "; " + kDefaultStudyX1 +
            " with --compare)."},
@@ -87,29 +115,9 @@ std::vector<OptionHelp> OptionTable() {
        "draw the error along x (and the invariant's drift under it) to FILE.svg or FILE.png."},
       {"invariant", "<expr>", "H(x, y1, y2), which the exact solution keeps constant: its drift along the way."},
       {"field-x", "<x>", "The x at which the phase plane's direction field is taken (default x0)."},
-      {"stability", "",
-       "For the --method list (default all) and the system along its reference to --x1 with --steps N: each "
-       "method's stability intervals, the first x where h·λ (λ the Jacobian's eigenvalues) leaves its region "
-       "and the smallest N that keeps it inside; --format text, csv or markdown; --plot FILE.svg or FILE.png "
-       "draws the regions with h·λ; --table FILE writes λ along the path as CSV."},
-      {"tolerance", "<TOL>",
-       "Choose the steps: one run of --method (a method with an embedded pair: rkf, rkm, dopri54 or a tableau with "
-       "second weights) to --x1, each step accepted when its error estimate is within TOL (atol = rtol = TOL); "
-       "prints the result line, the steps accepted and rejected, the evaluations and the error at x1; --table "
-       "writes the accepted steps (i,x,y1,y2,h,estimate)."},
-      {"steps-plot", "<FILE>", "Draw h along x, with the rejected steps, to FILE.svg or FILE.png (with --tolerance)."},
-      {"atol", "<TOL>", "The absolute tolerance alone (with --tolerance)."},
-      {"rtol", "<TOL>", "The relative tolerance alone (with --tolerance)."},
-      {"first-step", "<h>", "The first step's size (with --tolerance; default chosen from the problem)."},
-      {"max-steps", "<N>", "The most steps tried (with --tolerance; default 100000)."},
-      {"tableau", "<FILE>",
-       "Add the explicit method typed as a Butcher tableau in FILE; its id is the file's name without its "
-       "extension (kutta38.tableau: kutta38). Repeatable; the study and the comparison then include it."},
-      {"check-tableau", "<FILE>",
-       "Check the tableau in FILE: explicit or not, its order (and its embedded weights'), the first order "
-       "condition that fails, its stability function and intervals. Exit 0 with an order, 1 without, 2 when "
-       "it cannot be read."},
   };
+  for (OptionHelp& option : MethodOptions()) table.push_back(std::move(option));
+  return table;
 }
 
 // Words wrapped to `width` columns, each line after the first indented.
@@ -177,7 +185,9 @@ std::string HelpText() {
       "  -v, --version      Displays version information.\n";
   for (const OptionHelp& option : OptionTable()) {
     const std::string head = "  --" + std::string(option.name) + (*option.value != '\0' ? " " : "") + option.value;
-    help += Padded(head, 21, true) + Wrapped(option.help, 21, 21, 78) + "\n";
+    // A head too long for its column has its text on the next line.
+    help += head.size() < 21 ? Padded(head, 21, true) : head + "\n" + std::string(21, ' ');
+    help += Wrapped(option.help, 21, 21, 78) + "\n";
   }
   return help;
 }

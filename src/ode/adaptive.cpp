@@ -1,10 +1,51 @@
 #include "ode/adaptive.h"
 
+#include <array>
+
 namespace kavrin {
+namespace {
+
+// y^(1/n) for y in [0.5, 2], by Newton's method from the tangent at 1,
+// which lies above the root: each step comes down towards it, and four
+// bring it to within a few units in the last place.
+double RootNearOne(double y, int n) {
+  double t = 1 + (y - 1) / n;
+  for (int i = 0; i < 4; ++i) {
+    double power = 1;
+    for (int j = 0; j < n - 1; ++j) power *= t;
+    t = t - (power * t - y) / (n * power);
+  }
+  return t;
+}
+
+// 2^(1/n) for the orders a pair can have, worked out once.
+constexpr int kMostRoots = 2 * static_cast<int>(kMaxStages) + 2;
+const std::array<double, kMostRoots + 1>& RootsOfTwo() {
+  static const std::array<double, kMostRoots + 1> roots = [] {
+    std::array<double, kMostRoots + 1> r{};
+    for (int n = 1; n <= kMostRoots; ++n) {
+      // From 2 down: the same Newton steps until they stop coming down.
+      double t = 2;
+      for (int i = 0; i < 200; ++i) {
+        double power = 1;
+        for (int j = 0; j < n - 1; ++j) power *= t;
+        const double next = t - (power * t - 2) / (n * power);
+        if (!(next < t)) break;
+        t = next;
+      }
+      r[static_cast<std::size_t>(n)] = t;
+    }
+    return r;
+  }();
+  return roots;
+}
+
+}  // namespace
 
 double DeterministicRoot(double x, int n) {
-  if (!(x > 0) || !std::isfinite(x) || n < 1) return x;
-  // x = m 2^e, e = n k + r: the root is 2^k (m 2^r)^(1/n), m 2^r in [0.5, 2^n).
+  if (!(x > 0) || !std::isfinite(x) || n < 1 || n > kMostRoots) return x;
+  // x = m 2^e with m in [0.5, 1), e = n k + r: the root is
+  // 2^k (2^(1/n))^r m^(1/n).
   int e = 0;
   const double m = std::frexp(x, &e);
   int k = e / n;
@@ -13,17 +54,10 @@ double DeterministicRoot(double x, int n) {
     r += n;
     --k;
   }
-  const double y = std::ldexp(m, r);
-  // Newton's method for t^n = y from above (t = y^(1/n) < 2), a fixed number of times.
-  double t = 2;
-  for (int i = 0; i < 60; ++i) {
-    double power = 1;
-    for (int j = 0; j < n - 1; ++j) power *= t;
-    const double next = t - (power * t - y) / (n * power);
-    if (!(next < t)) break;
-    t = next;
-  }
-  return std::ldexp(t, k);
+  double root = RootNearOne(m, n);
+  const double step = RootsOfTwo()[static_cast<std::size_t>(n)];
+  for (int j = 0; j < r; ++j) root *= step;
+  return std::ldexp(root, k);
 }
 
 }  // namespace kavrin

@@ -129,6 +129,7 @@ template <typename System>
 AdaptiveMarch MarchAdaptive(const Tableau& tableau, const System& system, const State<double>& start, double x1,
                             const AdaptiveSettings& a, const std::atomic<bool>* cancel = nullptr) {
   AdaptiveMarch m;
+  m.accepted.reserve(256);
   m.accepted.push_back({start.x, start.y1, start.y2, 0, 0});
   if (x1 == start.x) return m;
   const double direction = x1 > start.x ? 1 : -1;

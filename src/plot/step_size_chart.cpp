@@ -58,19 +58,7 @@ class StepSizeBuilder : public FramedChart {
         points.push_back(At(run.march.accepted[i].x, run.march.accepted[i].h));
       Curve(points, info.colour, 1.6);
       if (points.size() <= kMarkedAdaptiveSteps) Markers(points, info);
-      for (const RejectedStep& r : run.march.rejected) {
-        const ChartPoint p = At(r.x, r.h);
-        if (!m_chart.frame.Contains(p)) continue;
-        ChartShape cross;
-        cross.kind = ChartShape::Kind::Marker;
-        cross.role = ChartRole::Marker;
-        cross.marker = MarkerShape::Cross;
-        cross.points = {p};
-        cross.size = kMarkerRadius;
-        cross.stroke = info.colour;
-        cross.width = 1.6;
-        m_chart.shapes.push_back(cross);
-      }
+      Rejections(run, info.colour);
       const std::size_t steps = run.march.accepted.size() - 1;
       legend.push_back({info.colour, info, std::string(info.result_name),
                         WholeText(static_cast<double>(steps)) + " steps, " +
@@ -84,6 +72,23 @@ class StepSizeBuilder : public FramedChart {
   }
 
  private:
+  // A cross at each rejected try, at the x it started from.
+  void Rejections(const AdaptiveRun& run, Rgb colour) {
+    for (const RejectedStep& r : run.march.rejected) {
+      const ChartPoint p = At(r.x, r.h);
+      if (!m_chart.frame.Contains(p)) continue;
+      ChartShape cross;
+      cross.kind = ChartShape::Kind::Marker;
+      cross.role = ChartRole::Marker;
+      cross.marker = MarkerShape::Cross;
+      cross.points = {p};
+      cross.size = kMarkerRadius;
+      cross.stroke = colour;
+      cross.width = 1.6;
+      m_chart.shapes.push_back(cross);
+    }
+  }
+
   const std::vector<AdaptiveRun>& m_runs;
 };
 
