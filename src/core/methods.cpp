@@ -14,13 +14,6 @@ const std::vector<ShippedTableau>& ShippedTableauList();
 
 namespace {
 
-std::string Superscript(std::size_t n) {
-  static constexpr std::array<const char*, 10> kDigits{"⁰", "¹", "²", "³", "⁴", "⁵", "⁶", "⁷", "⁸", "⁹"};
-  std::string text;
-  for (const char digit : std::to_string(n)) text += kDigits[static_cast<std::size_t>(digit - '0')];
-  return text;
-}
-
 // gamma_k = b . A^(k-1) 1 as fractions, one per stage count.
 std::vector<Rational> ExactStability(const ExactTableau& t) {
   std::vector<Rational> gamma{Rational(1)};
@@ -45,7 +38,7 @@ std::string PolynomialText(const std::vector<std::string>& terms) {
     if (term == "0") continue;
     const bool negative = !term.empty() && term[0] == '-';
     if (negative) term.erase(0, 1);
-    const std::string power = k == 0 ? "" : k == 1 ? "z" : "z" + Superscript(k);
+    const std::string power = k == 0 ? "" : k == 1 ? "z" : "z" + SuperscriptDigits(k);
     std::string written;
     if (k == 0) {
       written = term;

@@ -69,20 +69,23 @@ bool SolveStage(const System& system, const State<Real>& s, Real h, Real c, Real
   return false;
 }
 
+// The tableau of a one-stage implicit method with node and entry c, weight 1.
+inline Tableau OneStage(double c) {
+  Tableau t;
+  t.stages = 1;
+  t.c[0] = c;
+  t.a[0][0] = c;
+  t.b[0] = 1;
+  return t;
+}
+
 }  // namespace detail
 
 // Backward Euler: y_new = y + h f(x + h, y_new), order 1, L-stable.
 struct BackwardEuler {
   static constexpr MethodRow kRow{"beuler", "Backward Euler", "Backward Euler Method", 1,
                                   1,        {120, 60, 160},   MarkerShape::Square};
-  static Tableau Butcher() {
-    Tableau t;
-    t.stages = 1;
-    t.c[0] = 1;
-    t.a[0][0] = 1;
-    t.b[0] = 1;
-    return t;
-  }
+  static Tableau Butcher() { return detail::OneStage(1); }
 
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
@@ -103,14 +106,7 @@ struct BackwardEuler {
 struct ImplicitMidpoint {
   static constexpr MethodRow kRow{"imid", "Implicit midpoint", "Implicit Midpoint Method", 2,
                                   1,      {200, 80, 0},        MarkerShape::TriangleUp};
-  static Tableau Butcher() {
-    Tableau t;
-    t.stages = 1;
-    t.c[0] = 0.5;
-    t.a[0][0] = 0.5;
-    t.b[0] = 1;
-    return t;
-  }
+  static Tableau Butcher() { return detail::OneStage(0.5); }
 
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {

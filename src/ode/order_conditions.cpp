@@ -7,13 +7,6 @@
 namespace kavrin {
 namespace {
 
-std::string Superscript(std::size_t n) {
-  static constexpr std::array<const char*, 10> kDigits{"⁰", "¹", "²", "³", "⁴", "⁵", "⁶", "⁷", "⁸", "⁹"};
-  std::string text;
-  for (const char digit : std::to_string(n)) text += kDigits[static_cast<std::size_t>(digit - '0')];
-  return text;
-}
-
 // The trees whose children, taken in descending index order from `largest`,
 // have orders adding up to `remaining`.
 void AddTrees(std::vector<RootedTree>& trees, std::size_t known, int order, int remaining, std::size_t largest,
@@ -27,7 +20,7 @@ void AddTrees(std::vector<RootedTree>& trees, std::size_t known, int order, int 
     for (std::size_t k = 0; k < tree.children.size();) {
       std::size_t same = 1;
       while (k + same < tree.children.size() && tree.children[k + same] == tree.children[k]) ++same;
-      tree.text += trees[tree.children[k]].text + (same > 1 ? Superscript(same) : "");
+      tree.text += trees[tree.children[k]].text + (same > 1 ? SuperscriptDigits(same) : "");
       for (std::size_t j = 0; j < same; ++j) tree.density *= trees[tree.children[k]].density;
       k += same;
     }
@@ -84,6 +77,13 @@ void Weights(std::size_t stages, const Entry& a, const std::vector<RootedTree>& 
 }
 
 }  // namespace
+
+std::string SuperscriptDigits(std::size_t n) {
+  static constexpr std::array<const char*, 10> kDigits{"⁰", "¹", "²", "³", "⁴", "⁵", "⁶", "⁷", "⁸", "⁹"};
+  std::string text;
+  for (const char digit : std::to_string(n)) text += kDigits[static_cast<std::size_t>(digit - '0')];
+  return text;
+}
 
 const std::vector<RootedTree>& RootedTrees() {
   static const std::vector<RootedTree> trees = AllTrees();

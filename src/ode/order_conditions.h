@@ -24,6 +24,9 @@ struct RootedTree {
   std::string text;  // τ, [τ], [τ²], [[τ]], ...
 };
 
+// A count in superscript digits: 12 as "¹²" (tree powers, z's exponents).
+std::string SuperscriptDigits(std::size_t n);
+
 // Every rooted tree up to kMaxCheckedOrder, by order (1, 1, 2, 4, 9, 20, 48,
 // 115 of them).
 const std::vector<RootedTree>& RootedTrees();
