@@ -657,11 +657,11 @@ AdaptivePoint KavrinRkf(double x1, double tolerance, const kavrin::Reference& re
   settings.atol = settings.rtol = tolerance;
   settings.order = 4;
   kavrin::AdaptiveMarch march;
-  const kavrin::Tableau& rkf = kavrin::ButcherTableau(kavrin::Method::RKF);
   const double seconds = MedianMs(5,
                                   [&] {
-                                    march = kavrin::MarchAdaptive(rkf, kavrin::BuiltInSystem{},
-                                                                  kavrin::BuiltInSystem::kStart, x1, settings);
+                                    march =
+                                        kavrin::MarchAdaptive(kavrin::CodedPair<kavrin::RKF>{}, kavrin::BuiltInSystem{},
+                                                              kavrin::BuiltInSystem::kStart, x1, settings);
                                   }) /
                          1e3;
   const kavrin::AdaptiveStep& end = march.accepted.back();
@@ -692,7 +692,7 @@ int AdaptiveBench() {
     settings.atol = settings.rtol = 1e-13;
     kavrin::AdaptiveMarch march;
     const double ms = MedianMs(11, [&] {
-      march = kavrin::MarchAdaptive(kavrin::ButcherTableau(kavrin::Method::RKF), kavrin::BuiltInSystem{},
+      march = kavrin::MarchAdaptive(kavrin::CodedPair<kavrin::RKF>{}, kavrin::BuiltInSystem{},
                                     kavrin::BuiltInSystem::kStart, 2.7, settings);
     });
     const double tried = static_cast<double>(march.accepted.size() - 1 + march.rejected.size());

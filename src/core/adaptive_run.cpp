@@ -82,9 +82,14 @@ AdaptiveRun RunAdaptive(const AdaptiveRequest& request, const std::atomic<bool>*
   AdaptiveRun run;
   run.request = request;
   const Problem& problem = *request.problem;
-  const Tableau& tableau = ButcherTableau(request.method);
   run.march = WithSystem(problem, [&](const auto& system) {
-    return MarchAdaptive(tableau, system, problem.start, request.x1, request.settings, cancel);
+    // Fehlberg's and Merson's own steps, so that an accepted step is their fixed step.
+    if (request.method == Method::RKF)
+      return MarchAdaptive(CodedPair<RKF>{}, system, problem.start, request.x1, request.settings, cancel);
+    if (request.method == Method::RKM)
+      return MarchAdaptive(CodedPair<RKM>{}, system, problem.start, request.x1, request.settings, cancel);
+    return MarchAdaptive(TableauPair{&ButcherTableau(request.method)}, system, problem.start, request.x1,
+                         request.settings, cancel);
   });
   if (run.march.stop != AdaptiveMarch::Stop::Reached) return run;
   ReferenceLimits limits;

@@ -55,6 +55,30 @@ EmbeddedStepResult EmbeddedStep(const Tableau& t, const System& system, const St
   return r;
 }
 
+// An embedded pair as a march takes it: any tableau with second weights,
+// through the generic step.
+struct TableauPair {
+  const Tableau* tableau;
+  std::size_t stages() const { return tableau->stages; }
+  template <typename System>
+  EmbeddedStepResult operator()(const System& system, const State<double>& s, double h) const {
+    return EmbeddedStep(*tableau, system, s, h);
+  }
+};
+
+// A pair whose step type writes out its estimate (Fehlberg's, Merson's):
+// the accepted step is bit for bit the fixed step of the same h.
+template <typename Step>
+struct CodedPair {
+  std::size_t stages() const { return static_cast<std::size_t>(Step::kRow.stages); }
+  template <typename System>
+  EmbeddedStepResult operator()(const System& system, const State<double>& s, double h) const {
+    EmbeddedStepResult r;
+    r.next = Step::StepWithEstimate(system, s, h, r.estimate1, r.estimate2);
+    return r;
+  }
+};
+
 // What the controller is given: the tolerances, the first step (0: chosen
 // automatically), the most steps tried, and q, the lower order of the pair.
 struct AdaptiveSettings {
@@ -119,14 +143,14 @@ double FirstStep(const System& system, const State<double>& s, double direction,
 
 }  // namespace detail
 
-// Marches from `start` to x1 with the embedded pair of `tableau`, choosing
+// Marches from `start` to x1 with an embedded pair, choosing
 // each step: accepted when its scaled error is at most 1, the next size
 // h·min(5, max(0.2, 0.9·err^(-1/(q+1)))), no growth right after a
 // rejection; the last step lands on x1 exactly. Stops early at the budget of
 // steps tried, where x + h no longer moves x, or where the values leave the
 // range of numbers.
-template <typename System>
-AdaptiveMarch MarchAdaptive(const Tableau& tableau, const System& system, const State<double>& start, double x1,
+template <typename Pair, typename System>
+AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<double>& start, double x1,
                             const AdaptiveSettings& a, const std::atomic<bool>* cancel = nullptr) {
   AdaptiveMarch m;
   m.accepted.reserve(256);
@@ -153,8 +177,8 @@ AdaptiveMarch MarchAdaptive(const Tableau& tableau, const System& system, const 
       m.stop_h = std::fabs(step);
       break;
     }
-    const EmbeddedStepResult r = EmbeddedStep(tableau, system, s, step);
-    m.evaluations += tableau.stages;
+    const EmbeddedStepResult r = pair(system, s, step);
+    m.evaluations += pair.stages();
     const double err = detail::ScaledError(a, s, r);
     double factor = err == 0 ? 5 : err == HUGE_VAL ? 0.2 : 0.9 / DeterministicRoot(err, a.order + 1);
     factor = std::fmin(5.0, std::fmax(0.2, factor));

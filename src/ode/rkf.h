@@ -11,6 +11,7 @@ namespace kavrin {
 // Nodes 0, 1/4, 3/8, 12/13, 1, 1/2. A stage term p/q*K is formed as (p*K)/q;
 // the final weights are constants rounded once from their fractions.
 struct RKF {
+ public:
   static constexpr MethodRow kRow{"rkf", "Runge-Kutta-Fehlberg", "Runge-Kutta-Fehlberg Method", 5,
                                   6,     {0, 114, 178},          MarkerShape::TriangleDown};
   // Its Butcher tableau: the fifth-order weights it steps with, and the
@@ -28,6 +29,20 @@ struct RKF {
 
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
+    Real e1(0), e2(0);
+    return Steps<false>(system, s, h, e1, e2);
+  }
+
+  // The same step, and the difference between it and the fourth-order
+  // solution of Fehlberg's pair from the same stages: (b - b̂) . K.
+  template <typename System, typename Real>
+  static State<Real> StepWithEstimate(const System& system, const State<Real>& s, Real h, Real& e1, Real& e2) {
+    return Steps<true>(system, s, h, e1, e2);
+  }
+
+ private:
+  template <bool kEstimate, typename System, typename Real>
+  static State<Real> Steps(const System& system, const State<Real>& s, Real h, Real& e1, Real& e2) {
     const Real W1 = Real(16) / Real(135);
     const Real W3 = Real(6656) / Real(12825);
     const Real W4 = Real(28561) / Real(56430);
@@ -55,6 +70,11 @@ struct RKF {
               ((((s.y1 - (8 * K1) / 27) + 2 * K2) - (3544 * K3) / 2565) + (1859 * K4) / 4104) - (11 * K5) / 40,
               ((((s.y2 - (8 * L1) / 27) + 2 * L2) - (3544 * L3) / 2565) + (1859 * L4) / 4104) - (11 * L5) / 40);
 
+    if constexpr (kEstimate) {
+      // b - b̂: 1/360, 0, -128/4275, -2197/75240, 1/50, 2/55.
+      e1 = (((K1 / 360 - (128 * K3) / 4275) - (2197 * K4) / 75240) + K5 / 50) + (2 * K6) / 55;
+      e2 = (((L1 / 360 - (128 * L3) / 4275) - (2197 * L4) / 75240) + L5 / 50) + (2 * L6) / 55;
+    }
     // Fifth-order combination; stage 2 has weight 0.
     return {s.x + h, s.y1 + ((((W1 * K1 + W3 * K3) + W4 * K4) - W5 * K5) + W6 * K6),
             s.y2 + ((((W1 * L1 + W3 * L3) + W4 * L4) - W5 * L5) + W6 * L6)};

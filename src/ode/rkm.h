@@ -10,6 +10,7 @@ namespace kavrin {
 // Nodes 0, 1/3, 1/3, 1/2, 1; weights 1/6, 0, 0, 2/3, 1/6, applied as
 // (K1 + 4*K4 + K5)/6. K2 and K3 only feed later stages.
 struct RKM {
+ public:
   static constexpr MethodRow kRow{"rkm",        "Runge-Kutta-Merson", "Runge-Kutta-Merson Method", 4, 5,
                                   {213, 94, 0}, MarkerShape::Plus};
   // Its Butcher tableau; the second weights are Merson's embedded solution,
@@ -23,6 +24,20 @@ struct RKM {
 
   template <typename System, typename Real>
   static State<Real> Step(const System& system, const State<Real>& s, Real h) {
+    Real e1(0), e2(0);
+    return Steps<false>(system, s, h, e1, e2);
+  }
+
+  // The same step, and Merson's estimate from the same stages:
+  // (2*K1 - 9*K3 + 8*K4 - K5)/30.
+  template <typename System, typename Real>
+  static State<Real> StepWithEstimate(const System& system, const State<Real>& s, Real h, Real& e1, Real& e2) {
+    return Steps<true>(system, s, h, e1, e2);
+  }
+
+ private:
+  template <bool kEstimate, typename System, typename Real>
+  static State<Real> Steps(const System& system, const State<Real>& s, Real h, Real& e1, Real& e2) {
     // Stage 1: the start of the step.
     const auto [K1, L1] = Stage(system, h, s.x, s.y1, s.y2);
     // Stage 2: x0 + h/3 with the stage-1 slope.
@@ -34,6 +49,10 @@ struct RKM {
     // Stage 5: the end point.
     const auto [K5, L5] =
         Stage(system, h, s.x + h, ((s.y1 + K1 / 2) - (3 * K3) / 2) + 2 * K4, ((s.y2 + L1 / 2) - (3 * L3) / 2) + 2 * L4);
+    if constexpr (kEstimate) {
+      e1 = (((2 * K1 - 9 * K3) + 8 * K4) - K5) / 30;
+      e2 = (((2 * L1 - 9 * L3) + 8 * L4) - L5) / 30;
+    }
     return {s.x + h, s.y1 + ((K1 + 4 * K4) + K5) / 6, s.y2 + ((L1 + 4 * L4) + L5) / 6};
   }
 };

@@ -9,6 +9,7 @@
 
 #include "core/adaptive_run.h"
 #include "core/equation.h"
+#include "ode/rkf.h"
 
 namespace kavrin {
 namespace {
@@ -50,6 +51,14 @@ TEST(Adaptive, RejectionsStopsAndTheSameBitsTwice) {
   EXPECT_LT(big.march.rejected[1].h, 1.0);
   EXPECT_EQ(big.march.evaluations, 6 * (big.march.accepted.size() - 1 + big.march.rejected.size()));
   EXPECT_NE(AdaptiveReport(big)[1].find(std::to_string(big.march.rejected.size()) + " rejected"), std::string::npos);
+  // Each accepted step is Fehlberg's fixed step of its h, to the bit.
+  for (std::size_t i = 1; i < big.march.accepted.size(); ++i) {
+    const AdaptiveStep& from = big.march.accepted[i - 1];
+    const State<double> fixed =
+        RKF::Step(BuiltInSystem{}, State<double>{from.x, from.y1, from.y2}, big.march.accepted[i].h);
+    ASSERT_EQ(fixed.y1, big.march.accepted[i].y1) << i;
+    ASSERT_EQ(fixed.y2, big.march.accepted[i].y2) << i;
+  }
   // Twice the same, to the bit.
   const AdaptiveRun again = Adapted(BuiltInProblem(), {"2.5", "rkf", "1e-8", "", "", "1", ""});
   ASSERT_EQ(again.march.accepted.size(), big.march.accepted.size());
