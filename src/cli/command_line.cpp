@@ -94,6 +94,10 @@ std::vector<OptionHelp> OptionTable() {
            " explicit ones)."},
       {"table", "<FILE>", "Write the whole solution as CSV to FILE (- for standard output)."},
       {"compare", "", "Run the convergence study of the chosen methods."},
+      {"tolerances", "<TOLS>",
+       std::string("With --compare: a sweep of tolerances, ") + kToleranceListHelp + " (" + kDefaultTolerances +
+           " is one per decade), for each --method with an embedded pair (default rkf, rkm, dopri54), each "
+           "choosing its own steps; with --steps as well, the fixed runs beside them on the chart."},
       {"format", "<format>", "The study's table: text (default), csv or markdown."},
       {"plot", "<FILE>",
        "Draw the study as a log-log chart, " + size + ", to FILE.svg or FILE.png (implies --compare)."},
@@ -380,9 +384,14 @@ int OneCalculation(const Options& options, std::ostream& out, std::ostream& err)
 // The study as the options ask for it.
 StudyRequest StudyAsked(const Options& options, const Session& session) {
   const StudyTexts defaults;
-  const Outcome<StudyRequest> request =
-      session.ReadStudy({options.value("x1", defaults.x1), options.value("steps", defaults.steps),
-                         MethodsOption(options, defaults.methods), options.value("against", defaults.against)});
+  // A sweep alone unless --steps asks for fixed runs as well; its pairs are
+  // those of --method that have one (all of them without --method).
+  const bool sweep = options.has("tolerances");
+  const std::string methods = MethodsOption(options, defaults.methods);
+  const Outcome<StudyRequest> request = session.ReadStudy(
+      {options.value("x1", defaults.x1), options.value("steps", sweep ? "" : defaults.steps), methods,
+       options.value("against", defaults.against), options.value("tolerances", ""),
+       options.has("method") || !options.tableaux.empty() ? PairsAmong(methods) : defaults.pairs});
   if (!request.ok()) Wrong(request.failure());
   return request.value();
 }
@@ -682,6 +691,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
       if (options.has("against")) WrongOption("--against goes with --compare");
       return CompareAlong(options, out, err);
     }
+    if (options.has("tolerances") && !study) WrongOption("--tolerances goes with --compare");
     if (study && options.has("table"))
       WrongOption("--table writes one calculation's solution; it does not go with --compare");
     if (!study && options.has("format")) WrongOption("--format goes with --compare");

@@ -8,13 +8,16 @@
 #include "core/reference.h"
 #include "core/requests.h"
 #include "core/text.h"
+#include "ode/march.h"
+#include "ode/wide.h"
 
 namespace kavrin {
 namespace {
 
 Failure Wrong(std::string text) { return {FailureKind::WrongInput, {Field::Tolerance}, {}, std::move(text), {}}; }
 
-// A tolerance: a plain positive number, at most 1 and at least what double honours.
+}  // namespace
+
 std::optional<Failure> ReadTolerance(const std::string& text, const char* name, double& value) {
   const std::string_view t = Trimmed(text);
   if (t.empty() || !IsPlainNumber(t) || Caught([&] { value = ReadNumber(t, name, Field::Tolerance); }))
@@ -31,7 +34,17 @@ std::optional<Failure> ReadTolerance(const std::string& text, const char* name, 
   return std::nullopt;
 }
 
-}  // namespace
+std::optional<Failure> NoPairFailure(Method method) {
+  if (PairOrder(method)) return std::nullopt;
+  std::string ids;
+  for (const std::string& id : PairedMethodIds()) ids += (ids.empty() ? "" : ", ") + id;
+  return Failure{FailureKind::WrongInput,
+                 {Field::Methods},
+                 {},
+                 std::string(Info(method).result_name) +
+                     " has no embedded pair to choose its steps with; the methods that have one: " + ids + ".",
+                 {}};
+}
 
 Outcome<AdaptiveRequest> ReadAdaptiveRequest(std::shared_ptr<const Problem> problem, const AdaptiveTexts& texts) {
   AdaptiveRequest r;
@@ -42,18 +55,8 @@ Outcome<AdaptiveRequest> ReadAdaptiveRequest(std::shared_ptr<const Problem> prob
   const Outcome<std::vector<Method>> method = ReadMethodList(texts.method, false);
   if (!method.ok()) return method.failure();
   r.method = method.value().front();
-  const std::optional<int> order = PairOrder(r.method);
-  if (!order) {
-    std::string ids;
-    for (const std::string& id : PairedMethodIds()) ids += (ids.empty() ? "" : ", ") + id;
-    return Failure{FailureKind::WrongInput,
-                   {Field::Methods},
-                   {},
-                   std::string(Info(r.method).result_name) +
-                       " has no embedded pair to choose its steps with; the methods that have one: " + ids + ".",
-                   {}};
-  }
-  r.settings.order = *order;
+  if (std::optional<Failure> f = NoPairFailure(r.method)) return *f;
+  r.settings.order = PairOrder(r.method).value_or(4);
   double tolerance = 1e-6;
   if (std::optional<Failure> f = ReadTolerance(texts.tolerance, "the tolerance", tolerance)) return *f;
   r.settings.atol = r.settings.rtol = tolerance;
@@ -78,11 +81,9 @@ Outcome<AdaptiveRequest> ReadAdaptiveRequest(std::shared_ptr<const Problem> prob
   return r;
 }
 
-AdaptiveRun RunAdaptive(const AdaptiveRequest& request, const std::atomic<bool>* cancel) {
-  AdaptiveRun run;
-  run.request = request;
+AdaptiveMarch MarchPair(const AdaptiveRequest& request, const std::atomic<bool>* cancel) {
   const Problem& problem = *request.problem;
-  run.march = WithSystem(problem, [&](const auto& system) {
+  return WithSystem(problem, [&](const auto& system) {
     // Fehlberg's and Merson's own steps, so that an accepted step is their fixed step.
     if (request.method == Method::RKF)
       return MarchAdaptive(CodedPair<RKF>{}, system, problem.start, request.x1, request.settings, cancel);
@@ -91,6 +92,30 @@ AdaptiveRun RunAdaptive(const AdaptiveRequest& request, const std::atomic<bool>*
     return MarchAdaptive(TableauPair{&ButcherTableau(request.method)}, system, problem.start, request.x1,
                          request.settings, cancel);
   });
+}
+
+std::optional<WideValues> ReplayWide(const AdaptiveRequest& request, const AdaptiveMarch& march) {
+  const Problem& problem = *request.problem;
+  const double direction = request.x1 >= problem.start.x ? 1 : -1;
+  State<WideReal> s{WideReal(problem.start.x), WideReal(problem.start.y1), WideReal(problem.start.y2)};
+  const bool finite = WithSystem(problem, [&](const auto& system) {
+    return WithStep(request.method, [&](auto step) {
+      for (std::size_t i = 1; i < march.accepted.size(); ++i) {
+        s = step.Step(system, s, WideReal(direction * march.accepted[i].h));
+        if (!AllFinite(s)) return false;
+      }
+      return true;
+    });
+  });
+  if (!finite) return std::nullopt;
+  return WideValues{ToLong(s.y1), ToLong(s.y2)};
+}
+
+AdaptiveRun RunAdaptive(const AdaptiveRequest& request, const std::atomic<bool>* cancel) {
+  AdaptiveRun run;
+  run.request = request;
+  const Problem& problem = *request.problem;
+  run.march = MarchPair(request, cancel);
   if (run.march.stop != AdaptiveMarch::Stop::Reached) return run;
   ReferenceLimits limits;
   limits.cancel = cancel;

@@ -38,6 +38,14 @@ struct AdaptiveRequest {
   AdaptiveSettings settings;
 };
 
+// A tolerance as typed: a plain positive number, at most 1 and at least
+// what double can honour; a failure naming `name` otherwise.
+std::optional<Failure> ReadTolerance(const std::string& text, const char* name, double& value);
+
+// The failure of choosing steps with a method that has no embedded pair,
+// naming those that have one; nullopt for a pair.
+std::optional<Failure> NoPairFailure(Method method);
+
 // Reads them for `problem`; a wrong text is a failure naming its field.
 Outcome<AdaptiveRequest> ReadAdaptiveRequest(std::shared_ptr<const Problem> problem, const AdaptiveTexts& texts);
 
@@ -51,6 +59,19 @@ struct AdaptiveRun {
 };
 
 AdaptiveRun RunAdaptive(const AdaptiveRequest& request, const std::atomic<bool>* cancel = nullptr);
+
+// The march alone: Fehlberg's and Merson's own steps, any other pair
+// through its tableau.
+AdaptiveMarch MarchPair(const AdaptiveRequest& request, const std::atomic<bool>* cancel = nullptr);
+
+// The accepted steps of `march` taken again with the same sizes in the wide
+// type: where they end, so that its distance from the march is the march's
+// own rounding. nullopt where the wide values leave the range of numbers.
+struct WideValues {
+  long double y1 = 0;
+  long double y2 = 0;
+};
+std::optional<WideValues> ReplayWide(const AdaptiveRequest& request, const AdaptiveMarch& march);
 
 // Why the march stopped short of x1, as a failure with what to do, or
 // nullopt when it reached x1.

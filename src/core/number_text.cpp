@@ -264,6 +264,18 @@ std::string RoundTripText(double value) {
   return std::string(buffer, ToChars(buffer, buffer + sizeof buffer, value, CharsStyle::Shortest));
 }
 
+std::string ToleranceText(double value) {
+  char buffer[32];
+  std::string text(buffer, ToChars(buffer, buffer + sizeof buffer, value, CharsStyle::Scientific));
+  const std::size_t e = text.find('e');
+  if (e == std::string::npos) return text;
+  std::size_t digits = e + 1;
+  if (digits < text.size() && text[digits] == '+') text.erase(digits, 1);
+  if (digits < text.size() && text[digits] == '-') ++digits;
+  while (digits + 1 < text.size() && text[digits] == '0') text.erase(digits, 1);
+  return text;
+}
+
 std::string WholeText(double value) {
   if (value != std::floor(value) || std::fabs(value) >= 1e15) return RoundTripText(value);
   char buffer[32];

@@ -62,6 +62,10 @@ double DecimalRemainder(std::string_view text, double value);
 // study ("0.1", "-2.5e-07").
 std::string RoundTripText(double value);
 
+// A tolerance in the shortest exponent form, the exponent without leading
+// zeros or plus sign: "1e-3", "2.5e-7".
+std::string ToleranceText(double value);
+
 // A whole number without exponent ("1000000"), any other number in its
 // shortest round-trip form.
 std::string WholeText(double value);

@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 
+#include "core/adaptive_run.h"
 #include "core/calculation.h"
 #include "core/methods.h"
 #include "core/number_text.h"
@@ -119,6 +124,77 @@ Outcome<std::vector<double>> ReadStepList(std::string_view text) {
   return counts;
 }
 
+namespace {
+
+// A tolerance of a list, or why it is none.
+Outcome<double> Tolerance(std::string_view part) {
+  double value = 0;
+  if (std::optional<Failure> failure = ReadTolerance(std::string(Trimmed(part)), "the tolerance", value))
+    return *failure;
+  return value;
+}
+
+// One tolerance per decade from `first` down (or up) to `last`: the same
+// mantissa with the exponent stepped, each read from its text so that 1e-7
+// is the double nearest 10^-7 on every machine.
+std::vector<double> Decades(double first, double last) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.16e", first);
+  std::string mantissa(text, std::strchr(text, 'e'));
+  while (mantissa.back() == '0') mantissa.pop_back();
+  if (mantissa.back() == '.') mantissa.pop_back();
+  const int exponent = std::atoi(std::strchr(text, 'e') + 1);
+  const int way = last < first ? -1 : 1;
+  std::vector<double> values;
+  for (int k = 0; k <= 40; ++k) {
+    const double value = std::strtod((mantissa + "e" + std::to_string(exponent + way * k)).c_str(), nullptr);
+    if (way < 0 ? value < last * (1 - 1e-9) : value > last * (1 + 1e-9)) break;
+    values.push_back(value);
+  }
+  return values;
+}
+
+}  // namespace
+
+Outcome<std::vector<double>> ReadToleranceList(std::string_view text) {
+  std::vector<double> values;
+  if (const std::size_t dots = text.find(".."); dots != std::string_view::npos) {
+    const Outcome<double> first = Tolerance(text.substr(0, dots));
+    if (!first.ok()) return first.failure();
+    const Outcome<double> last = Tolerance(text.substr(dots + 2));
+    if (!last.ok()) return last.failure();
+    values = Decades(first.value(), last.value());
+  } else {
+    for (const std::string_view part : Split(text)) {
+      const Outcome<double> value = Tolerance(part);
+      if (!value.ok()) return value.failure();
+      values.push_back(value.value());
+    }
+  }
+  std::sort(values.begin(), values.end(), std::greater<>());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
+  if (values.size() > kMaxStepCounts) {
+    return Wrong(Field::Tolerance, QuotedInput(text) + " asks for " + std::to_string(values.size()) +
+                                       " tolerances; a study takes " + std::to_string(kMaxStepCounts) + " at most.");
+  }
+  return values;
+}
+
+std::string PairIds() {
+  std::string ids;
+  for (const std::string& id : PairedMethodIds()) ids.append(ids.empty() ? "" : ",").append(id);
+  return ids;
+}
+
+std::string PairsAmong(std::string_view methods) {
+  const Outcome<std::vector<Method>> list = ReadMethodList(methods);
+  if (!list.ok()) return std::string(methods);
+  std::string ids;
+  for (const Method method : list.value())
+    if (PairOrder(method)) ids.append(ids.empty() ? "" : ",").append(Info(method).id);
+  return ids.empty() ? std::string(methods) : ids;
+}
+
 Outcome<Against> ReadAxis(std::string_view name) {
   std::vector<std::string_view> names;
   for (const AxisInfo& axis : kAxes) {
@@ -133,12 +209,25 @@ Outcome<StudyRequest> ReadStudyRequest(std::shared_ptr<const Problem> problem, c
   request.problem = std::move(problem);
   if (Caught([&] { request.x1 = ReadNumber(texts.x1); }))
     return Wrong(Field::StudyX1, QuotedInput(texts.x1) + " is too large to compute with.");
-  Outcome<std::vector<double>> steps = ReadStepList(texts.steps);
-  if (!steps.ok()) return steps.failure();
-  request.steps = std::move(steps.value());
-  Outcome<std::vector<Method>> methods = ReadMethodList(texts.methods);
-  if (!methods.ok()) return methods.failure();
-  request.methods = std::move(methods.value());
+  const bool sweep = !Trimmed(texts.tolerances).empty();
+  if (!sweep || !Trimmed(texts.steps).empty()) {
+    Outcome<std::vector<double>> steps = ReadStepList(texts.steps);
+    if (!steps.ok()) return steps.failure();
+    request.steps = std::move(steps.value());
+    Outcome<std::vector<Method>> methods = ReadMethodList(texts.methods);
+    if (!methods.ok()) return methods.failure();
+    request.methods = std::move(methods.value());
+  }
+  if (sweep) {
+    Outcome<std::vector<double>> tolerances = ReadToleranceList(texts.tolerances);
+    if (!tolerances.ok()) return tolerances.failure();
+    request.tolerances = std::move(tolerances.value());
+    Outcome<std::vector<Method>> pairs = ReadMethodList(texts.pairs);
+    if (!pairs.ok()) return pairs.failure();
+    for (const Method method : pairs.value())
+      if (std::optional<Failure> failure = NoPairFailure(method)) return *failure;
+    request.pairs = std::move(pairs.value());
+  }
   const Outcome<Against> against = ReadAxis(texts.against);
   if (!against.ok()) return against.failure();
   request.against = against.value();

@@ -43,6 +43,22 @@ Outcome<std::vector<double>> ReadStepList(std::string_view text);
 // most steps a calculation takes; the report names what takes it ("a study").
 Outcome<double> ReadStepCount(std::string_view text, std::string_view taker);
 
+// The default tolerance sweep, and what a list of tolerances may be.
+inline constexpr char kDefaultTolerances[] = "1e-3..1e-12";
+inline constexpr char kToleranceListHelp[] = "a list such as 1e-4,1e-8 or a range of decades such as 1e-3..1e-12";
+
+// Tolerances: a list "1e-4,1e-8" or a range "1e-3..1e-12" (one per decade
+// from the first to the last), each a positive number up to 1 that double
+// can honour; largest first, without repeats.
+Outcome<std::vector<double>> ReadToleranceList(std::string_view text);
+
+// The ids of the methods with an embedded pair, separated by commas.
+std::string PairIds();
+
+// The methods of a list that have an embedded pair, separated by commas;
+// the list itself when none has, so that reading it names the first.
+std::string PairsAmong(std::string_view methods);
+
 // What a study's chart sets the error against, by its name.
 Outcome<Against> ReadAxis(std::string_view name);
 
@@ -52,10 +68,14 @@ struct StudyTexts {
   std::string steps = kDefaultStudySteps;
   std::string methods = AllMethodIds();  // ids or result names, separated by commas
   std::string against = "steps";         // an axis's name
+  std::string tolerances;                // empty: no sweep
+  std::string pairs = PairIds();         // the methods the sweep takes
 };
 
 // Reads them for `problem`: x1 as the window reads numbers, the step counts,
-// the methods and the axis. A wrong text is a failure naming its field.
+// the methods, the axis, and the tolerances with their pairs. With a sweep
+// the step counts may be left empty (no fixed runs). A wrong text is a
+// failure naming its field.
 Outcome<StudyRequest> ReadStudyRequest(std::shared_ptr<const Problem> problem, const StudyTexts& texts);
 
 }  // namespace kavrin

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <mutex>
 
+#include "core/adaptive_run.h"
 #include "core/equation.h"
+#include "core/methods.h"
 #include "ode/march.h"
 #include "ode/wide.h"
 #include "platform/threads.h"
@@ -72,6 +74,19 @@ bool MarchTwice(StudyRun& run, const Problem& problem, double x1, const std::ato
   if (wide_march.cancelled) return false;
   wide_end = {ToLong(wide.y1), ToLong(wide.y2), wide_march.failed_step == 0};
   return true;
+}
+
+// The least-squares slope of y against x.
+double LeastSquaresSlope(const std::vector<std::pair<double, double>>& points) {
+  const auto count = static_cast<double>(points.size());
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (const auto& [x, y] : points) {
+    sx += x;
+    sy += y;
+    sxx += x * x;
+    sxy += x * y;
+  }
+  return (count * sxy - sx * sy) / (count * sxx - sx * sx);
 }
 
 // The double march alone, repeated until kTiming has passed, per march.
@@ -179,6 +194,93 @@ bool TimeAll(Study& study, const StudyProgress& progress, Tally& tally) {
   return true;
 }
 
+// The adaptive march a sweep run stands for.
+AdaptiveRequest SweepRequest(const Study& study, const SweepRun& run) {
+  AdaptiveRequest request;
+  request.problem = study.problem;
+  request.x1 = study.x1;
+  request.method = run.method;
+  request.settings.atol = request.settings.rtol = run.tolerance;
+  request.settings.order = PairOrder(run.method).value_or(4);
+  request.settings.max_steps = kDefaultMaxSteps;
+  return request;
+}
+
+// A sweep run: the march, its failure or its values, and their distance
+// from the reference and from the same steps in the wide type. False when
+// cancelled.
+bool MarchSwept(SweepRun& run, const Study& study, const std::atomic<bool>* cancel) {
+  AdaptiveRun adaptive;
+  adaptive.request = SweepRequest(study, run);
+  adaptive.march = MarchPair(adaptive.request, cancel);
+  const AdaptiveMarch& m = adaptive.march;
+  if (m.stop == AdaptiveMarch::Stop::Cancelled) return false;
+  run.steps = static_cast<double>(m.accepted.size() - 1);
+  run.rejected = static_cast<double>(m.rejected.size());
+  run.evaluations = static_cast<double>(m.evaluations);
+  if (const std::optional<Failure> failure = AdaptiveStopFailure(adaptive)) {
+    run.mark = m.stop == AdaptiveMarch::Stop::Overflow ? Mark::Overflow : Mark::StoppedShort;
+    run.failure = Describe(*failure);
+    return true;
+  }
+  run.y1 = m.accepted.back().y1;
+  run.y2 = m.accepted.back().y2;
+  const std::optional<WideValues> wide = ReplayWide(adaptive.request, m);
+  run.rounding =
+      wide ? static_cast<double>(std::max(std::fabs(run.y1 - wide->y1), std::fabs(run.y2 - wide->y2))) : HUGE_VAL;
+  const Reference& ref = study.reference;
+  if (!ref.valid()) {
+    run.mark = Mark::NoReference;
+    return true;
+  }
+  run.error = static_cast<double>(std::max(std::fabs(run.y1 - ref.y1), std::fabs(run.y2 - ref.y2)));
+  run.truncation =
+      wide ? static_cast<double>(std::max(std::fabs(wide->y1 - ref.y1), std::fabs(wide->y2 - ref.y2))) : HUGE_VAL;
+  const bool round_off =
+      !wide || run.rounding >= run.truncation || run.truncation <= kReferenceReach * ref.error_bound;
+  run.mark = round_off ? Mark::RoundOff : Mark::Ok;
+  return true;
+}
+
+// Every sweep run on the threads. False when cancelled.
+bool SweepAll(Study& study, const StudyRequest& request, const StudyProgress& progress, Tally& tally) {
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> stopped{false};
+  auto work = [&] {
+    for (std::size_t k = next++; k < study.sweep.size() && !stopped; k = next++) {
+      if (Cancelled(progress.cancel) || !MarchSwept(study.sweep[k], study, progress.cancel)) {
+        stopped = true;
+        return;
+      }
+      tally.Done();
+    }
+  };
+  const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(
+      request.threads == 0 ? HardwareThreads() : request.threads, std::max<std::size_t>(study.sweep.size(), 1)));
+  RunShares(threads, [&](unsigned) { work(); });
+  return !stopped;
+}
+
+// Each sweep run's march timed alone, repeated until kTiming has passed.
+bool TimeSweep(Study& study, const StudyProgress& progress, Tally& tally) {
+  for (SweepRun& run : study.sweep) {
+    if (run.mark == Mark::Ok || run.mark == Mark::RoundOff || run.mark == Mark::NoReference) {
+      const AdaptiveRequest request = SweepRequest(study, run);
+      const auto begin = std::chrono::steady_clock::now();
+      std::size_t repeats = 0;
+      do {
+        MarchPair(request, progress.cancel);
+        ++repeats;
+      } while (std::chrono::steady_clock::now() - begin < kTiming && !Cancelled(progress.cancel));
+      run.seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() / static_cast<double>(repeats);
+    }
+    if (Cancelled(progress.cancel)) return false;
+    tally.Done();
+  }
+  return true;
+}
+
 }  // namespace
 
 Failure MarchFailure(const Problem& problem, Method method, const State<double>& before, double h, std::size_t step) {
@@ -207,8 +309,16 @@ Study RunStudy(const StudyRequest& request, const StudyProgress& progress) {
       study.runs.push_back(run);
     }
   }
+  for (const Method method : request.pairs) {
+    for (const double tolerance : request.tolerances) {
+      SweepRun run;
+      run.method = method;
+      run.tolerance = tolerance;
+      study.sweep.push_back(run);
+    }
+  }
   const bool timed = request.against == Against::Seconds;
-  const std::size_t units = study.runs.size() * (timed ? 2 : 1);
+  const std::size_t units = (study.runs.size() + study.sweep.size()) * (timed ? 2 : 1);
   Tally tally(progress, ReferenceUnits(units), units);
   ReferenceLimits limits;
   limits.cancel = progress.cancel;
@@ -232,7 +342,9 @@ Study RunStudy(const StudyRequest& request, const StudyProgress& progress) {
     const StudyRun* previous = i > 0 && study.runs[i - 1].method == run.method ? &study.runs[i - 1] : nullptr;
     if (!run.failed()) Measure(run, wide[i], study.reference, previous);
   }
-  if (timed && !TimeAll(study, progress, tally)) study.cancelled = true;
+  if (!SweepAll(study, request, progress, tally) || (timed && !TimeAll(study, progress, tally)) ||
+      (timed && !TimeSweep(study, progress, tally)))
+    study.cancelled = true;
   return study;
 }
 
@@ -255,19 +367,38 @@ std::optional<double> FittedOrder(const Study& study, Method method) {
   while (end != rows.begin() && !dominated(*(end - 1))) --end;
   auto begin = end;
   while (begin != rows.begin() && dominated(*(begin - 1)) && end - begin < 3) --begin;
-  const auto count = static_cast<double>(end - begin);
-  if (count < 2) return std::nullopt;
-  // The least-squares slope of log(truncation) against log(N).
-  double sx = 0, sy = 0, sxx = 0, sxy = 0;
-  for (auto it = begin; it != end; ++it) {
-    const double x = std::log((*it)->N);
-    const double y = std::log((*it)->truncation);
-    sx += x;
-    sy += y;
-    sxx += x * x;
-    sxy += x * y;
+  if (end - begin < 2) return std::nullopt;
+  std::vector<std::pair<double, double>> points;
+  for (auto it = begin; it != end; ++it) points.emplace_back(std::log((*it)->N), std::log((*it)->truncation));
+  return -LeastSquaresSlope(points);
+}
+
+double Abscissa(const Study& study, const SweepRun& run) {
+  switch (study.against) {
+    case Against::Evaluations:
+      return run.evaluations;
+    case Against::Seconds:
+      return run.seconds;
+    case Against::Steps:
+      break;
   }
-  return -(count * sxy - sx * sy) / (count * sxx - sx * sx);
+  return run.steps;
+}
+
+std::vector<Method> SweepMethods(const Study& study) {
+  std::vector<Method> methods;
+  for (const SweepRun& run : study.sweep)
+    if (std::find(methods.begin(), methods.end(), run.method) == methods.end()) methods.push_back(run.method);
+  return methods;
+}
+
+std::optional<double> ToleranceSlope(const Study& study, Method method) {
+  std::vector<std::pair<double, double>> points;
+  for (const SweepRun& run : study.sweep)
+    if (run.method == method && run.drawn() && run.error > 0)
+      points.emplace_back(std::log(run.tolerance), std::log(run.error));
+  if (points.size() < 2) return std::nullopt;
+  return LeastSquaresSlope(points);
 }
 
 double Abscissa(const Study& study, const StudyRun& run) {

@@ -26,6 +26,7 @@ enum class Mark {
   Overflow,       // the run left the range of numbers; `failure` says where
   Domain,         // a function of an own system's equations left its domain; `failure` says where
   NoConvergence,  // an implicit method's Newton iteration did not converge in a step
+  StoppedShort,   // a march choosing its steps ran out of its budget or its step size; `failure` says where
   NoReference,    // there is no reference to measure against
 };
 
@@ -53,6 +54,29 @@ struct StudyRun {
   double evaluations() const { return Info(method).stages * N; }
   bool measured() const { return mark == Mark::First || mark == Mark::Ok || mark == Mark::RoundOff; }
   bool failed() const { return mark == Mark::Overflow || mark == Mark::Domain || mark == Mark::NoConvergence; }
+};
+
+// One run of the study's tolerance sweep: a method with an embedded pair
+// choosing its own steps under a tolerance (atol = rtol = it) to x1, and
+// the distance of its values from the reference, split like a fixed run's
+// by taking the same steps again in a wider type. Marked Ok where the
+// tolerance is honoured, RoundOff where rounding dominates (a tolerance
+// double cannot honour for this problem), else why it did not reach x1.
+struct SweepRun {
+  Method method = Method::RKF;
+  double tolerance = 0;
+  double steps = 0;  // accepted
+  double rejected = 0;
+  double evaluations = 0;  // of every step tried, and the two that choose the first step
+  double y1 = 0;
+  double y2 = 0;
+  double error = 0;
+  double truncation = 0;
+  double rounding = 0;
+  double seconds = 0;
+  Mark mark = Mark::Pending;
+  std::string failure;
+  bool drawn() const { return mark == Mark::Ok; }
 };
 
 // What the study's chart sets the error against.
@@ -85,6 +109,9 @@ struct StudyRequest {
   double x1 = 1;
   std::vector<double> steps;
   std::vector<Method> methods;
+  // The tolerance sweep: each pair in `pairs` at each tolerance (none: no sweep).
+  std::vector<double> tolerances;
+  std::vector<Method> pairs;
   Against against = Against::Steps;
   unsigned threads = 0;  // 0: one per hardware thread
 };
@@ -106,6 +133,7 @@ struct Study {
   bool cancelled = false;
   Reference reference;
   std::vector<StudyRun> runs;  // per method in the request's order, N ascending
+  std::vector<SweepRun> sweep;  // per pair in the request's order, tolerance descending
 };
 
 // Runs every method at every N, each twice (in double, as the window does,
@@ -130,5 +158,14 @@ std::optional<double> FittedOrder(const Study& study, Method method);
 
 // Where a run stands on the chart's horizontal axis.
 double Abscissa(const Study& study, const StudyRun& run);
+double Abscissa(const Study& study, const SweepRun& run);
+
+// The pairs of the sweep, in the order of its runs.
+std::vector<Method> SweepMethods(const Study& study);
+
+// The slope of log(error) against log(tolerance) over a pair's honoured
+// runs: near 1 where the error follows the tolerance; none with fewer than
+// two such runs.
+std::optional<double> ToleranceSlope(const Study& study, Method method);
 
 }  // namespace kavrin

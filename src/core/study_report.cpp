@@ -17,13 +17,17 @@ const char* WideName() { return std::is_same_v<WideReal, long double> ? "long do
 
 std::string Csv(const Study& study) {
   const bool timed = study.against == Against::Seconds;
+  const bool sweep = !study.sweep.empty();
+  // The sweep's columns come last, so that a study without one reads as before.
+  const std::string no_sweep = sweep ? ",," : "";
   std::string out = "method,N,h,y1,y2,error,truncation,rounding,order,mark,evaluations";
-  out += timed ? ",seconds\n" : "\n";
+  out += timed ? ",seconds" : "";
+  out += sweep ? ",tolerance,rejected\n" : "\n";
   const Reference& ref = study.reference;
   if (ref.valid()) {
     out += "reference,,," + LongText(ref.y1, 21) + "," + LongText(ref.y2, 21) + "," + RoundTripText(ref.error_bound) +
            ",,,,,";
-    out += timed ? ",\n" : "\n";
+    out += (timed ? "," : "") + no_sweep + "\n";
   }
   for (const StudyRun& run : study.runs) {
     const bool values = !run.failed();
@@ -37,9 +41,55 @@ std::string Csv(const Study& study) {
       out += ',';
       if (values) out += RoundTripText(run.seconds);
     }
-    out += "\n";
+    out += no_sweep + "\n";
+  }
+  for (const SweepRun& run : study.sweep) {
+    const bool values = run.mark == Mark::Ok || run.mark == Mark::RoundOff || run.mark == Mark::NoReference;
+    const bool error = values && run.mark != Mark::NoReference;
+    out += Name(run.method) + "," + WholeText(run.steps) + ",," + (values ? RoundTripText(run.y1) : "") + "," +
+           (values ? RoundTripText(run.y2) : "") + "," + (error ? RoundTripText(run.error) : "") + "," +
+           (error ? RoundTripText(run.truncation) : "") + "," + (values ? RoundTripText(run.rounding) : "") + ",," +
+           std::string(SweepMarkName(run.mark)) + "," + WholeText(run.evaluations);
+    if (timed) {
+      out += ',';
+      if (values) out += RoundTripText(run.seconds);
+    }
+    out += "," + RoundTripText(run.tolerance) + "," + WholeText(run.rejected) + "\n";
   }
   return out;
+}
+
+// A table's rows, in columns of the widths given (text) or as Markdown.
+std::string Rows(const StudyTableCells& table, const std::vector<std::size_t>& widths, bool markdown) {
+  auto row = [&](const std::vector<std::string>& cells) {
+    std::string line = markdown ? "|" : "";
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      if (markdown) {
+        line += " " + cells[c] + " |";
+      } else {
+        if (c > 0) line += ' ';
+        line += Padded(cells[c], widths[c], c == 0);
+      }
+    }
+    while (!markdown && !line.empty() && line.back() == ' ') line.pop_back();
+    return line + "\n";
+  };
+  std::string out = row(table.header);
+  if (markdown) {
+    out += "|---|";
+    for (std::size_t c = 1; c < table.header.size(); ++c) out += "---:|";
+    out += "\n";
+  }
+  for (const std::vector<std::string>& cells : table.rows) out += row(cells);
+  return out;
+}
+
+// The sweep's part of the text and Markdown reports.
+std::string SweepPart(const Study& study, bool markdown) {
+  std::string out = std::string(markdown ? "\n### " : "\n") + "Steps chosen under a tolerance (atol = rtol)\n\n";
+  out += Rows(SweepTable(study), {8, 9, 7, 8, 11, 9, 10, 9, 13}, markdown);
+  for (const std::string& note : SweepNotes(study)) out += "\n" + std::string(markdown ? "- " : "") + note;
+  return out + "\n";
 }
 
 std::string Table(const Study& study, bool markdown) {
@@ -63,29 +113,13 @@ std::string Table(const Study& study, bool markdown) {
   } else {
     out += NoReferenceText(study) + "\n\n";
   }
-  const StudyTableCells table = StudyTable(study);
   // Columns: the method's id, N, y1, y2, the three errors, the order.
-  constexpr std::size_t kWidths[] = {8, 10, 17, 17, 9, 10, 9, 9};
-  auto row = [&](const std::vector<std::string>& cells) {
-    std::string line = markdown ? "|" : "";
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-      if (markdown) {
-        line += " " + cells[c] + " |";
-      } else {
-        if (c > 0) line += ' ';
-        line += Padded(cells[c], kWidths[c], c == 0);
-      }
-    }
-    while (!markdown && !line.empty() && line.back() == ' ') line.pop_back();
-    return line + "\n";
-  };
-  out += row(table.header);
-  if (markdown) out += "|---|---:|---:|---:|---:|---:|---:|---:|\n";
-  for (const std::vector<std::string>& cells : table.rows) out += row(cells);
+  if (!study.runs.empty()) out += Rows(StudyTable(study), {8, 10, 17, 17, 9, 10, 9, 9}, markdown);
   const std::vector<std::string> failures = FailedRunNotes(study);
   if (!failures.empty()) out += "\n";
   for (const std::string& failure : failures) out += failure + "\n";
-  if (study.reference.valid()) {
+  if (!study.sweep.empty()) out += SweepPart(study, markdown);
+  if (study.reference.valid() && !study.runs.empty()) {
     out += "\nFitted orders (over the last rows dominated by truncation):\n";
     for (const Method method : StudyMethods(study))
       out += (markdown ? "- " : "  ") + Name(method) + ": " + OrderText(study, method) + "\n";
@@ -109,6 +143,8 @@ std::string_view MarkName(Mark mark) {
       return "no-convergence";
     case Mark::NoReference:
       return "no-reference";
+    case Mark::StoppedShort:
+      return "stopped-short";
     case Mark::First:
     case Mark::Pending:
       break;
@@ -132,6 +168,54 @@ StudyTableCells StudyTable(const Study& study) {
                                     : ""});
   }
   return table;
+}
+
+std::string_view SweepMarkName(Mark mark) { return mark == Mark::RoundOff ? "not-honoured" : MarkName(mark); }
+
+StudyTableCells SweepTable(const Study& study) {
+  StudyTableCells table;
+  const bool timed = study.against == Against::Seconds;
+  table.header = {"method", "tolerance", "steps", "rejected", "evaluations", "error", "truncation", "rounding"};
+  if (timed) table.header.emplace_back("seconds");
+  auto compact = [](double value) { return ScientificText(value, 2); };
+  for (const SweepRun& run : study.sweep) {
+    const bool values = run.mark == Mark::Ok || run.mark == Mark::RoundOff;
+    std::vector<std::string> cells{std::string(Info(run.method).id),
+                                   ToleranceText(run.tolerance),
+                                   WholeText(run.steps),
+                                   WholeText(run.rejected),
+                                   WholeText(run.evaluations),
+                                   values ? compact(run.error) : std::string(SweepMarkName(run.mark)),
+                                   values ? compact(run.truncation) : "",
+                                   values ? compact(run.rounding) : ""};
+    if (timed) cells.push_back(values ? ScientificText(run.seconds, 2) : "");
+    table.rows.push_back(std::move(cells));
+  }
+  return table;
+}
+
+std::vector<std::string> SweepNotes(const Study& study) {
+  std::vector<std::string> notes;
+  std::string dominated;
+  for (const SweepRun& run : study.sweep) {
+    const std::string which = Name(run.method) + ", tolerance " + ToleranceText(run.tolerance);
+    if (run.mark == Mark::RoundOff) dominated += (dominated.empty() ? "" : "; ") + which;
+    if (run.mark == Mark::Overflow || run.mark == Mark::StoppedShort || run.mark == Mark::Domain)
+      notes.push_back(which + ": " + run.failure);
+  }
+  if (!dominated.empty())
+    notes.push_back("Not honoured in double (rounding dominates the error, so they are not drawn): " + dominated + ".");
+  if (study.reference.valid()) {
+    std::string slopes = "The error against the tolerance:";
+    const std::vector<Method> methods = SweepMethods(study);
+    for (const Method method : methods) {
+      const std::optional<double> slope = ToleranceSlope(study, method);
+      slopes += std::string(method == methods.front() ? " " : "; ") + std::string(Info(method).id) + " " +
+                (slope ? "\xE2\x88\x9D tolerance^" + FixedText(*slope, 2, ".") : "too few runs honoured");
+    }
+    notes.push_back(std::move(slopes));
+  }
+  return notes;
 }
 
 std::vector<std::string> FailedRunNotes(const Study& study) {
@@ -188,7 +272,9 @@ std::vector<std::string> StudyNotes(const Study& study) {
   if (!study.reference.valid()) notes.push_back(NoReferenceText(study));
   if (const std::string summary = FailedRunsSummary(study); !summary.empty()) notes.push_back(summary);
   for (std::string& failure : FailedRunNotes(study)) notes.push_back(std::move(failure));
-  if (study.reference.valid()) {
+  if (!study.sweep.empty())
+    for (std::string& note : SweepNotes(study)) notes.push_back(std::move(note));
+  if (study.reference.valid() && !study.runs.empty()) {
     std::string orders = "Fitted orders:";
     const std::vector<Method> methods = StudyMethods(study);
     for (const Method method : methods)

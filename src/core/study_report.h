@@ -32,6 +32,18 @@ struct StudyTableCells {
 };
 StudyTableCells StudyTable(const Study& study);
 
+// The tolerance sweep's table: method, tolerance, steps, rejected,
+// evaluations, error, truncation, rounding (and seconds when timed); a run
+// that did not reach x1 says why in the error's place.
+StudyTableCells SweepTable(const Study& study);
+
+// The sweep's notes: the runs that stopped short and why, the tolerances
+// not honoured in double, and each pair's slope of error against tolerance.
+std::vector<std::string> SweepNotes(const Study& study);
+
+// A sweep run's mark in reports: "not-honoured" where rounding dominates.
+std::string_view SweepMarkName(Mark mark);
+
 // A line for each run that failed (an overflow or a domain error): "Euler
 // Method, N = 10: Overflow: ...".
 std::vector<std::string> FailedRunNotes(const Study& study);

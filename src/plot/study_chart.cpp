@@ -26,6 +26,25 @@ bool Positive(double value) { return value > 0 && std::isfinite(value); }
 bool Drawn(const Study& study, const StudyRun& run) {
   return run.measured() && Positive(run.error) && Positive(Abscissa(study, run));
 }
+// A sweep run is drawn where its tolerance is honoured: never at the floor.
+bool Drawn(const Study& study, const SweepRun& run) {
+  return run.drawn() && Positive(run.error) && Positive(Abscissa(study, run));
+}
+
+// Every point drawn, fixed or swept: where it stands, its error and its rounding.
+struct Point {
+  double x, error, rounding;
+};
+std::vector<Point> DrawnPoints(const Study& study) {
+  std::vector<Point> points;
+  for (const StudyRun& run : study.runs)
+    if (Drawn(study, run)) points.push_back({Abscissa(study, run), run.error, run.rounding});
+  for (const SweepRun& run : study.sweep)
+    if (Drawn(study, run)) points.push_back({Abscissa(study, run), run.error, run.rounding});
+  return points;
+}
+
+constexpr double kSweepWidth = 3.4;
 
 // The logarithmic scales: the decades the data span, and where a point falls.
 struct Scales {
@@ -48,6 +67,7 @@ class StudyChartBuilder {
     m_chart.font_family = kChartFont;
     for (const StudyRun& run : study.runs)
       if (std::find(m_methods.begin(), m_methods.end(), run.method) == m_methods.end()) m_methods.push_back(run.method);
+    m_pairs = SweepMethods(study);
   }
 
   Chart Build() {
@@ -62,6 +82,7 @@ class StudyChartBuilder {
     Ticks();
     AxisTitles();
     MethodCurves();
+    SweepCurves();
     BandLabel();
     Guides();
     m_chart.shapes.insert(m_chart.shapes.end(), m_curves.begin(), m_curves.end());
@@ -82,11 +103,14 @@ class StudyChartBuilder {
   void PlaceFrame() {
     const double frame_left = m_wide ? 90.0 : 64.0;
     const double frame_right = m_wide ? Width() - 270.0 : Width() - 16.0;
-    m_note = Wrap(m_layout,
-                  "Solid: the error. Dotted: truncation alone, the run repeated in wider arithmetic. Grey: the runs' "
-                  "own rounding. Hollow markers: rounding dominates, no order.",
-                  m_wide ? Width() - (frame_right + 18) - 8 : frame_right - frame_left, kNoteSize);
-    const double count = static_cast<double>(m_methods.size());
+    std::string note =
+        m_methods.empty() ? "" : "Solid: the error at N steps. Dotted: truncation alone, the run repeated in wider "
+                                 "arithmetic. ";
+    note += "Grey: the runs' own rounding.";
+    if (!m_methods.empty()) note += " Hollow markers: rounding dominates, no order.";
+    if (!m_pairs.empty()) note += " Thick: steps chosen by the method, one point per tolerance (" + SweepRange() + ").";
+    m_note = Wrap(m_layout, note, m_wide ? Width() - (frame_right + 18) - 8 : frame_right - frame_left, kNoteSize);
+    const double count = static_cast<double>(m_methods.size() + m_pairs.size());
     const double note_height = static_cast<double>(m_note.size()) * 16;
     // Beside the frame each method takes two lines where the height allows,
     // else one line, as below the frame.
@@ -108,13 +132,12 @@ class StudyChartBuilder {
   // False when there is nothing to draw.
   bool FindScales() {
     double n_low = HUGE_VAL, n_high = -HUGE_VAL, e_low = HUGE_VAL, e_high = -HUGE_VAL;
-    for (const StudyRun& run : m_study.runs) {
-      if (!Drawn(m_study, run)) continue;
-      n_low = std::min(n_low, Abscissa(m_study, run));
-      n_high = std::max(n_high, Abscissa(m_study, run));
-      e_low = std::min(e_low, run.error);
-      if (Positive(run.rounding)) e_low = std::min(e_low, run.rounding);
-      e_high = std::max(e_high, run.error);
+    for (const Point& p : DrawnPoints(m_study)) {
+      n_low = std::min(n_low, p.x);
+      n_high = std::max(n_high, p.x);
+      e_low = std::min(e_low, p.error);
+      if (Positive(p.rounding)) e_low = std::min(e_low, p.rounding);
+      e_high = std::max(e_high, p.error);
     }
     if (!(e_low <= e_high) || !(n_low <= n_high)) return false;
     // N spans its own range with a margin; the errors whole decades.
@@ -142,10 +165,9 @@ class StudyChartBuilder {
   // largest so far.
   void Band() {
     std::vector<std::pair<double, double>> reach;
-    for (const StudyRun& run : m_study.runs) {
-      if (!Drawn(m_study, run)) continue;
-      const double top = std::max(Positive(run.rounding) ? run.rounding : 0.0, 10 * m_study.reference.error_bound);
-      const double x = Abscissa(m_study, run);
+    for (const Point& p : DrawnPoints(m_study)) {
+      const double top = std::max(Positive(p.rounding) ? p.rounding : 0.0, 10 * m_study.reference.error_bound);
+      const double x = p.x;
       const auto same = std::find_if(reach.begin(), reach.end(), [x](const auto& p) { return p.first == x; });
       if (same == reach.end())
         reach.emplace_back(x, top);
@@ -193,9 +215,8 @@ class StudyChartBuilder {
       }
       return across;
     }
-    for (const StudyRun& run : m_study.runs)
-      if (Drawn(m_study, run) && std::find(across.begin(), across.end(), Abscissa(m_study, run)) == across.end())
-        across.push_back(Abscissa(m_study, run));
+    for (const Point& p : DrawnPoints(m_study))
+      if (std::find(across.begin(), across.end(), p.x) == across.end()) across.push_back(p.x);
     std::sort(across.begin(), across.end());
     for (const double n : across)
       labels.push_back(
@@ -235,8 +256,15 @@ class StudyChartBuilder {
 
   void AxisTitles() {
     const ChartBox& frame = m_chart.frame;
-    m_layout.Add(Text(ChartRole::AxisTitle, {(frame.left + frame.right) / 2, frame.bottom + 44},
-                      std::string(AxisOf(m_study.against).axis_title), kLabelSize, TextAnchor::Middle));
+    // Steps chosen under a tolerance count every step tried.
+    const std::string across = !m_pairs.empty() && m_study.against == Against::Evaluations
+                                   ? "evaluations of the system (stages \xC3\x97 steps tried)"
+                               : !m_pairs.empty() && m_study.against == Against::Steps
+                                   ? (m_methods.empty() ? "number of steps accepted" : "number of steps (N, or those accepted)")
+                                   : std::string(AxisOf(m_study.against).axis_title);
+    m_layout.Add(
+        Text(ChartRole::AxisTitle, {(frame.left + frame.right) / 2, frame.bottom + 44}, across, kLabelSize,
+             TextAnchor::Middle));
     ChartShape y_title =
         Text(ChartRole::AxisTitle, {m_wide ? 24.0 : 16.0, (frame.top + frame.bottom) / 2},
              "error, the larger of |y1 \xE2\x88\x92 ref| and |y2 \xE2\x88\x92 ref|", kLabelSize, TextAnchor::Middle);
@@ -287,6 +315,41 @@ class StudyChartBuilder {
             {p.x - kMarkerRadius - 1, p.y - kMarkerRadius - 1, p.x + kMarkerRadius + 1, p.y + kMarkerRadius + 1});
       }
       // The solid curve goes after the method's dotted pieces.
+      if (curve.points.size() >= 2) m_curves.push_back(curve);
+    }
+  }
+
+  // The tolerances swept, first to last: "10⁻³ to 10⁻¹²".
+  std::string SweepRange() const {
+    double high = 0, low = HUGE_VAL;
+    for (const SweepRun& run : m_study.sweep) {
+      high = std::max(high, run.tolerance);
+      low = std::min(low, run.tolerance);
+    }
+    return high == low ? ToleranceText(high) : ToleranceText(high) + " to " + ToleranceText(low);
+  }
+
+  // The pairs choosing their steps: a thick line through their honoured
+  // tolerances, in the method's colour and marker.
+  void SweepCurves() {
+    for (const Method method : m_pairs) {
+      const MethodInfo& info = Info(method);
+      ChartShape curve;
+      curve.kind = ChartShape::Kind::Polyline;
+      curve.role = ChartRole::Curve;
+      curve.stroke = info.colour;
+      curve.width = kSweepWidth;
+      for (const SweepRun& run : m_study.sweep) {
+        if (run.method != method || !Drawn(m_study, run)) continue;
+        const ChartPoint p = m_scales.At(Abscissa(m_study, run), run.error);
+        if (!curve.points.empty()) m_segments.emplace_back(curve.points.back(), p);
+        curve.points.push_back(p);
+        ChartShape marker = MethodMarker(info, p, ChartRole::Marker);
+        marker.size = kMarkerRadius + 1.5;
+        m_markers.push_back(marker);
+        m_layout.Take(
+            {p.x - kMarkerRadius - 3, p.y - kMarkerRadius - 3, p.x + kMarkerRadius + 3, p.y + kMarkerRadius + 3});
+      }
       if (curve.points.size() >= 2) m_curves.push_back(curve);
     }
   }
@@ -380,6 +443,26 @@ class StudyChartBuilder {
         y += 18;
       }
     }
+    for (const Method method : m_pairs) {
+      const MethodInfo& info = Info(method);
+      const std::optional<double> slope = ToleranceSlope(m_study, method);
+      const std::string slope_text =
+          slope ? "error \xE2\x88\x9D tol^" + FixedText(*slope, 2, ".") : "too few tolerances honoured";
+      m_chart.shapes.push_back(Line(ChartRole::Legend, {left, y}, {left + 28, y}, info.colour, kSweepWidth));
+      ChartShape marker = MethodMarker(info, {left + 14, y}, ChartRole::Legend);
+      marker.size = kMarkerRadius + 1.5;
+      m_chart.shapes.push_back(marker);
+      const std::string name = std::string(info.caption) + ", adaptive";
+      ChartShape label = m_two_lines ? Text(ChartRole::Legend, {left + 38, y + 4}, name, kLabelSize)
+                                     : Text(ChartRole::Legend, {left + 38, y + 4}, name, kNoteSize);
+      m_layout.Add(m_layout.Fit(label, Width() - (left + 38) - 4));
+      if (m_two_lines) {
+        m_layout.Add(Text(ChartRole::Legend, {left + 38, y + 20}, slope_text, kNoteSize, TextAnchor::Start, kNoteGrey));
+        y += 42;
+      } else {
+        y += 18;
+      }
+    }
     for (const std::string& line : m_note) {
       m_layout.Add(Text(ChartRole::Note, {left, y + 8}, line, kNoteSize, TextAnchor::Start, kNoteGrey));
       y += 16;
@@ -392,6 +475,7 @@ class StudyChartBuilder {
   bool m_wide;
   bool m_two_lines = false;
   std::vector<Method> m_methods;
+  std::vector<Method> m_pairs;  // the sweep's
   std::vector<std::string> m_note;
   Scales m_scales{};
   double m_n_high = 0;
