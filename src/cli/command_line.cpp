@@ -63,7 +63,9 @@ std::vector<OptionHelp> MethodOptions() {
        "second weights) to --x1, each step accepted when its error estimate is within TOL (atol = rtol = TOL); "
        "prints the result line, the steps accepted and rejected, the evaluations and the error at x1; --table "
        "writes the accepted steps (i,x,y1,y2,h,estimate)."},
-      {"steps-plot", "<FILE>", "Draw h along x, with the rejected steps, to FILE.svg or FILE.png (with --tolerance)."},
+      {"steps-plot", "<FILE>",
+       "Draw h along x, with the rejected steps, to FILE.svg or FILE.png: with --tolerance (--method a list of "
+       "pairs), or with --phase or --along for the chosen methods that have a pair (--tolerance default 1e-6)."},
       {"atol", "<TOL>", "The absolute tolerance alone (with --tolerance)."},
       {"rtol", "<TOL>", "The relative tolerance alone (with --tolerance)."},
       {"first-step", "<h>", "The first step's size (with --tolerance; default chosen from the problem)."},
@@ -503,12 +505,19 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
   // Rows as CSV, also to a name without an ending (a device, a FIFO, /dev/fd/N).
   const std::string along_ending =
       options.has("along") && along != "-" ? Ending(options, "along", {".csv", ".svg", ".png", ""}) : ".csv";
+  const std::string steps_ending = options.has("steps-plot") ? Ending(options, "steps-plot", {".svg", ".png"}) : "";
   const ComparisonTexts defaults;
+  // h along x of the pairs among the methods, at --tolerance (default 1e-6).
+  const std::string tolerance = options.has("steps-plot") ? options.value("tolerance", "1e-6") : "";
   const Outcome<ComparisonRequest> request =
       ReadComparisonRequest(session.problem(), {options.value("x1", defaults.x1), options.value("steps", defaults.N),
                                                 MethodsOption(options, defaults.methods), options.value("field-x", ""),
-                                                options.value("invariant", "")});
+                                                options.value("invariant", ""), tolerance});
   if (!request.ok()) Wrong(request.failure());
+  if (options.has("steps-plot") &&
+      std::none_of(request.value().methods.begin(), request.value().methods.end(),
+                   [](Method method) { return PairOrder(method).has_value(); }))
+    Wrong(*NoPairFailure(request.value().methods.front()));
   Outcome<Comparison> ran = [&] {
     TerminalProgress progress(err, "comparison");
     return RunComparison(request.value(), progress.Watch());
@@ -523,6 +532,12 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
     if (const std::optional<Failure> failure =
             SaveChart(PhaseChart(c, kSavedChartSize, measure), options.values.at("phase"),
                       QString::fromLatin1(kPhaseChartTitle), phase_ending == ".svg"))
+      return FileFailed(*failure, err);
+  }
+  if (options.has("steps-plot") && !c.adaptive.empty()) {
+    if (const std::optional<Failure> failure =
+            SaveChart(StepSizeChart(c.adaptive, kSavedChartSize, measure), options.values.at("steps-plot"),
+                      QString::fromLatin1(kStepSizeChartTitle), steps_ending == ".svg"))
       return FileFailed(*failure, err);
   }
   const auto csv = [&c](const OutputSink& sink) { return WriteComparisonCsv(c, sink); };
@@ -586,7 +601,7 @@ int Stability(const Options& options, std::ostream& out, std::ostream& err) {
   return out.flush() ? 0 : StandardOutputFailed(out, err);
 }
 
-// --tolerance: one run that chooses its own steps.
+// --tolerance: runs that choose their own steps, one per method.
 int AdaptiveOne(const Options& options, std::ostream& out, std::ostream& err) {
   for (const char* option : {"phase", "along", "invariant", "field-x", "against", "plot", "format", "steps"})
     if (options.has(option)) WrongOption(std::string("--") + option + " does not go with --tolerance");
@@ -594,31 +609,41 @@ int AdaptiveOne(const Options& options, std::ostream& out, std::ostream& err) {
   Session session;
   UseSystem(options, session);
   const std::string chart_ending = options.has("steps-plot") ? Ending(options, "steps-plot", {".svg", ".png"}) : "";
-  const Outcome<AdaptiveRequest> request = ReadAdaptiveRequest(
-      session.problem(), {options.value("x1", kDefaultX1), options.value("method", "rkf"),
-                          options.value("tolerance", ""), options.value("atol", ""), options.value("rtol", ""),
-                          options.value("first-step", ""), options.value("max-steps", "")});
-  if (!request.ok()) Wrong(request.failure());
-  const AdaptiveRun run = RunAdaptive(request.value());
-  if (const std::optional<Failure> stopped = AdaptiveStopFailure(run)) {
-    err << kProgram << ": " << Describe(*stopped) << '\n';
-    return 1;
+  const Outcome<std::vector<Method>> methods = ReadMethodList(options.value("method", "rkf"));
+  if (!methods.ok()) Wrong(methods.failure());
+  if (methods.value().size() > 1 && options.has("table"))
+    WrongOption("--table writes one run's steps; give --method one method");
+  std::vector<AdaptiveRun> runs;
+  for (const Method method : methods.value()) {
+    const Outcome<AdaptiveRequest> request = ReadAdaptiveRequest(
+        session.problem(), {options.value("x1", kDefaultX1), std::string(Info(method).id),
+                            options.value("tolerance", ""), options.value("atol", ""), options.value("rtol", ""),
+                            options.value("first-step", ""), options.value("max-steps", "")});
+    if (!request.ok()) Wrong(request.failure());
+    runs.push_back(RunAdaptive(request.value()));
+    if (const std::optional<Failure> stopped = AdaptiveStopFailure(runs.back())) {
+      err << kProgram << ": " << (runs.size() > 1 ? std::string(Info(method).id) + ": " : "") << Describe(*stopped)
+          << '\n';
+      return 1;
+    }
   }
   if (options.has("steps-plot")) {
     if (const std::optional<Failure> failure = SaveChart(
-            StepSizeChart({run}, kSavedChartSize, PainterTextWidth(kChartFont)), options.values.at("steps-plot"),
+            StepSizeChart(runs, kSavedChartSize, PainterTextWidth(kChartFont)), options.values.at("steps-plot"),
             QString::fromLatin1(kStepSizeChartTitle), chart_ending == ".svg"))
       return FileFailed(*failure, err);
   }
   if (options.has("table")) {
     const std::string& table = options.values.at("table");
     if (table == "-") {
-      out << AdaptiveCsv(run);
+      out << AdaptiveCsv(runs.front());
       return out.flush() ? 0 : StandardOutputFailed(out, err);
     }
-    if (const std::optional<Failure> failure = WriteFile(table, AdaptiveCsv(run))) return FileFailed(*failure, err);
+    if (const std::optional<Failure> failure = WriteFile(table, AdaptiveCsv(runs.front())))
+      return FileFailed(*failure, err);
   }
-  for (const std::string& line : AdaptiveReport(run)) out << line << '\n';
+  for (const AdaptiveRun& run : runs)
+    for (const std::string& line : AdaptiveReport(run)) out << line << '\n';
   return out.flush() ? 0 : StandardOutputFailed(out, err);
 }
 
@@ -674,12 +699,15 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     if (options.has("check-tableau")) return CheckTableau(options, out, err);
     AddTableaux(options);
     if (options.stability) return Stability(options, out, err);
-    for (const char* option : {"atol", "rtol", "first-step", "max-steps", "steps-plot"})
-      if (options.has(option) && !options.has("tolerance"))
-        WrongOption(std::string("--") + option + " goes with --tolerance");
-    if (options.has("tolerance")) return AdaptiveOne(options, out, err);
     const bool study = options.compare || options.has("plot");
     const bool along = options.has("phase") || options.has("along");
+    for (const char* option : {"atol", "rtol", "first-step", "max-steps", "steps-plot"})
+      if (options.has(option) && !options.has("tolerance") && !(along && std::string(option) == "steps-plot"))
+        WrongOption(std::string("--") + option + " goes with --tolerance");
+    if (options.has("tolerance") && !(along && options.has("steps-plot"))) return AdaptiveOne(options, out, err);
+    if (along)
+      for (const char* option : {"atol", "rtol", "first-step", "max-steps"})
+        if (options.has(option)) WrongOption(std::string("--") + option + " does not go with --phase or --along");
     if (along && study)
       WrongOption("--phase and --along compare along the way; they do not go with --compare or --plot");
     if (along && options.has("table"))

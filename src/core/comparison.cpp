@@ -9,6 +9,7 @@
 #include <new>
 
 #include "core/calculation.h"
+#include "core/methods.h"
 #include "core/number_text.h"
 #include "core/study_report.h"
 #include "core/text.h"
@@ -178,8 +179,41 @@ Outcome<ComparisonRequest> ReadComparisonRequest(std::shared_ptr<const Problem> 
     if (!invariant.ok()) return invariant.failure();
     request.invariant = std::move(invariant.value());
   }
+  if (!Trimmed(texts.tolerance).empty())
+    if (std::optional<Failure> failure = ReadTolerance(texts.tolerance, "the tolerance", request.tolerance))
+      return *failure;
   return request;
 }
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& ids) {
+  std::string text;
+  for (const std::string& id : ids) text += (text.empty() ? "" : ", ") + id;
+  return text;
+}
+
+// h along x: each pair among the methods under the request's tolerance.
+void ChooseSteps(Comparison& c, const ComparisonRequest& request, const std::atomic<bool>* cancel) {
+  c.tolerance = request.tolerance;
+  for (const Method method : request.methods) {
+    if (!PairOrder(method)) continue;
+    AdaptiveRequest adaptive;
+    adaptive.problem = c.problem;
+    adaptive.x1 = c.x1;
+    adaptive.method = method;
+    adaptive.settings.atol = adaptive.settings.rtol = request.tolerance;
+    adaptive.settings.order = *PairOrder(method);
+    adaptive.settings.max_steps = kDefaultMaxSteps;
+    c.adaptive.push_back(RunAdaptive(adaptive, cancel));
+  }
+  if (c.adaptive.empty()) {
+    c.no_pairs = "No step sizes along x: none of the methods chosen has an embedded pair to choose its steps with (" +
+                 Joined(PairedMethodIds()) + ").";
+  }
+}
+
+}  // namespace
 
 Outcome<Comparison> RunComparison(const ComparisonRequest& request, const StudyProgress& progress,
                                   const MemoryProbe& available) {
@@ -234,6 +268,7 @@ Outcome<Comparison> RunComparison(const ComparisonRequest& request, const StudyP
       }
     });
   }
+  if (request.tolerance > 0 && !c.cancelled) ChooseSteps(c, request, progress.cancel);
   return c;
 }
 
@@ -280,6 +315,15 @@ std::vector<std::string> ComparisonNotes(const Comparison& c) {
     notes.push_back(std::move(line));
   }
   if (!c.no_reference.empty()) notes.push_back(c.no_reference);
+  for (const AdaptiveRun& run : c.adaptive) {
+    std::string line = Padded(Info(run.request.method).id, 9, true) + "at tolerance " + ToleranceText(c.tolerance) + ": ";
+    if (const std::optional<Failure> stopped = AdaptiveStopFailure(run))
+      line += Describe(*stopped);
+    else
+      line += AdaptiveReport(run)[1];
+    notes.push_back(std::move(line));
+  }
+  if (!c.no_pairs.empty()) notes.push_back(c.no_pairs);
   return notes;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/adaptive_run.h"
 #include "core/equation.h"
 #include "core/failure.h"
 #include "core/problem.h"
@@ -28,6 +29,7 @@ struct ComparisonTexts {
   std::string methods = AllMethodIds();  // ids or result names, separated by commas
   std::string field_x;                   // where the direction field is taken; empty: the start x0
   std::string invariant;                 // H(x, y1, y2); empty: none
+  std::string tolerance;                 // for h along x of the pairs among the methods; empty: none
 };
 
 // A comparison as asked for: the problem, x1, one N, the methods, the field's
@@ -39,6 +41,7 @@ struct ComparisonRequest {
   std::vector<Method> methods;
   double field_x = 0;
   std::shared_ptr<const Invariant> invariant;
+  double tolerance = 0;  // 0: no steps chosen
 };
 
 // Reads them for `problem`; a wrong text is a failure naming its field.
@@ -73,6 +76,11 @@ struct Comparison {
   ReferencePath reference;   // at each of those x
   std::string no_reference;  // why there is no reference line, or empty
   std::vector<ComparedPath> paths;
+  // With a tolerance: each method with an embedded pair choosing its own
+  // steps to x1 (h along x), and a note when none of them has one.
+  double tolerance = 0;
+  std::vector<AdaptiveRun> adaptive;
+  std::string no_pairs;
 
   bool has_reference() const { return no_reference.empty() && !cancelled; }
   // The larger of |y1 - y1 ref| and |y2 - y2 ref| after i steps; NaN without a reference.

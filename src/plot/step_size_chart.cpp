@@ -25,8 +25,8 @@ class StepSizeBuilder : public FramedChart {
     std::string title = "Step size along x";
     if (!m_runs.empty()) {
       const AdaptiveSettings& a = m_runs.front().request.settings;
-      title += a.atol == a.rtol ? ", tolerance " + SignificantText(a.rtol, 3)
-                                : ", atol " + SignificantText(a.atol, 3) + ", rtol " + SignificantText(a.rtol, 3);
+      title += a.atol == a.rtol ? ", tolerance " + ToleranceText(a.rtol)
+                                : ", atol " + ToleranceText(a.atol) + ", rtol " + ToleranceText(a.rtol);
     }
     Begin(title, m_runs.size(),
           "Lines: the accepted steps, a point at the x each ended at; crosses: the steps tried and rejected, at the x "
