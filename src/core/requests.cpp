@@ -157,6 +157,8 @@ std::vector<double> Decades(double first, double last) {
 }  // namespace
 
 Outcome<std::vector<double>> ReadToleranceList(std::string_view text) {
+  if (Trimmed(text).empty())
+    return Wrong(Field::Tolerance, std::string("No tolerances: enter ") + kToleranceListHelp + ".");
   std::vector<double> values;
   if (const std::size_t dots = text.find(".."); dots != std::string_view::npos) {
     const Outcome<double> first = Tolerance(text.substr(0, dots));
@@ -209,7 +211,8 @@ Outcome<StudyRequest> ReadStudyRequest(std::shared_ptr<const Problem> problem, c
   request.problem = std::move(problem);
   if (Caught([&] { request.x1 = ReadNumber(texts.x1); }))
     return Wrong(Field::StudyX1, QuotedInput(texts.x1) + " is too large to compute with.");
-  const bool sweep = !Trimmed(texts.tolerances).empty();
+  // Any text asks for a sweep, blanks too: they are refused as no tolerance.
+  const bool sweep = !texts.tolerances.empty();
   if (!sweep || !Trimmed(texts.steps).empty()) {
     Outcome<std::vector<double>> steps = ReadStepList(texts.steps);
     if (!steps.ok()) return steps.failure();

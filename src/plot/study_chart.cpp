@@ -111,11 +111,17 @@ class StudyChartBuilder {
     if (!m_pairs.empty()) note += " Thick: steps chosen by the method, one point per tolerance (" + SweepRange() + ").";
     m_note = Wrap(m_layout, note, m_wide ? Width() - (frame_right + 18) - 8 : frame_right - frame_left, kNoteSize);
     const double count = static_cast<double>(m_methods.size() + m_pairs.size());
-    const double note_height = static_cast<double>(m_note.size()) * 16;
+    double note_height = static_cast<double>(m_note.size()) * 16;
     // Beside the frame each method takes two lines where the height allows,
-    // else one line, as below the frame.
+    // else one line, as below the frame. A note that does not fit beside the
+    // legend goes under the frame, across its width.
     m_two_lines = m_wide && 58 + count * 42 + note_height + 12 <= Height();
-    const double below = m_wide ? 0 : count * 18 + note_height + 14;
+    m_note_below = m_wide && 58 + count * 18 + note_height + 12 > Height();
+    if (m_note_below) {
+      m_note = Wrap(m_layout, note, frame_right - frame_left, kNoteSize);
+      note_height = static_cast<double>(m_note.size()) * 16;
+    }
+    const double below = m_wide ? (m_note_below ? note_height + 8 : 0) : count * 18 + note_height + 14;
     m_chart.frame = {frame_left, 50, frame_right, Height() - 70 - below};
   }
 
@@ -463,6 +469,14 @@ class StudyChartBuilder {
         y += 18;
       }
     }
+    if (m_note_below) {
+      y = frame.bottom + 62;
+      for (const std::string& line : m_note) {
+        m_layout.Add(Text(ChartRole::Note, {frame.left, y}, line, kNoteSize, TextAnchor::Start, kNoteGrey));
+        y += 16;
+      }
+      return;
+    }
     for (const std::string& line : m_note) {
       m_layout.Add(Text(ChartRole::Note, {left, y + 8}, line, kNoteSize, TextAnchor::Start, kNoteGrey));
       y += 16;
@@ -474,6 +488,7 @@ class StudyChartBuilder {
   Layout m_layout;
   bool m_wide;
   bool m_two_lines = false;
+  bool m_note_below = false;
   std::vector<Method> m_methods;
   std::vector<Method> m_pairs;  // the sweep's
   std::vector<std::string> m_note;

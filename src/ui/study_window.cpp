@@ -18,6 +18,7 @@
 #include <optional>
 #include <system_error>
 
+#include "core/methods.h"
 #include "core/requests.h"
 #include "core/study_report.h"
 #include "plot/study_chart.h"
@@ -40,6 +41,32 @@ QString AllFailedReport(const Study& study) {
   for (std::size_t i = 0; i < std::min(kShown, failures.size()); ++i) lines << QString::fromStdString(failures[i]);
   if (failures.size() > kShown) lines << QStringLiteral("and %1 more.").arg(failures.size() - kShown);
   return lines.join(QLatin1Char('\n'));
+}
+
+// A table's cells into a table widget: the first column to the left, numbers to the right.
+void Fill(QTableWidget* widget, const StudyTableCells& table) {
+  widget->clear();
+  widget->setColumnCount(static_cast<int>(table.header.size()));
+  widget->setRowCount(static_cast<int>(table.rows.size()));
+  QStringList header;
+  for (const std::string& cell : table.header) header << QString::fromStdString(cell);
+  widget->setHorizontalHeaderLabels(header);
+  for (std::size_t r = 0; r < table.rows.size(); ++r) {
+    for (std::size_t c = 0; c < table.rows[r].size(); ++c) {
+      auto* item = new QTableWidgetItem(QString::fromStdString(table.rows[r][c]));
+      item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+      widget->setItem(static_cast<int>(r), static_cast<int>(c), item);
+    }
+  }
+  widget->resizeColumnsToContents();
+}
+
+// The ids of the boxes checked, separated by commas.
+std::string CheckedIds(const std::vector<QCheckBox*>& boxes) {
+  std::string ids;
+  for (const QCheckBox* box : boxes)
+    if (box->isChecked()) ids.append(ids.empty() ? "" : ",").append(box->property("method").toString().toStdString());
+  return ids;
 }
 
 }  // namespace
@@ -105,6 +132,7 @@ void StudyWindow::BuildInputs(QHBoxLayout* top, const QString& x1) {
   for (const AxisInfo& axis : kAxes) m_against->addItem(FromUtf8(axis.caption), FromUtf8(axis.name));
   m_against->setAccessibleName(QStringLiteral("What the chart sets the error against"));
   inputs->addRow(QStringLiteral("Error against"), m_against);
+  inputs->addRow(BuildSweep());
   auto* methods = new QGridLayout;
   // Every method known when the window opens: the nine and the tableaux added.
   const std::vector<Method> known = KnownMethods();
@@ -121,6 +149,42 @@ void StudyWindow::BuildInputs(QHBoxLayout* top, const QString& x1) {
   top->addLayout(methods);
   connect(m_x1_edit, &QLineEdit::returnPressed, this, &StudyWindow::Run);
   connect(m_steps_edit, &QLineEdit::returnPressed, this, &StudyWindow::Run);
+}
+
+// The tolerance sweep: on or off, the tolerances and the pairs that choose
+// their steps under them.
+QLayout* StudyWindow::BuildSweep() {
+  auto* row = new QHBoxLayout;
+  m_sweep = new QCheckBox(QStringLiteral("Steps chosen under tolerances"), this);
+  m_sweep->setObjectName(QStringLiteral("StudySweep"));
+  m_tolerances_edit = new QLineEdit(QString::fromLatin1(kDefaultTolerances), this);
+  m_tolerances_edit->setObjectName(QStringLiteral("StudyTolerances"));
+  m_tolerances_edit->setAccessibleName(QStringLiteral("Tolerances"));
+  QString help = QString::fromLatin1(kToleranceListHelp);
+  help[0] = help[0].toUpper();
+  m_tolerances_edit->setToolTip(help);
+  m_tolerances_edit->setAccessibleDescription(help);
+  row->addWidget(m_sweep);
+  row->addWidget(m_tolerances_edit, 1);
+  for (const std::string& id : PairedMethodIds()) {
+    const std::optional<Method> method = FindMethod(id);
+    if (!method) continue;
+    auto* box = new QCheckBox(FromUtf8(Info(*method).id), this);
+    box->setObjectName(QStringLiteral("StudyPair_") + FromUtf8(id));
+    box->setProperty("method", FromUtf8(id));
+    box->setToolTip(FromUtf8(Info(*method).result_name) + QStringLiteral(", choosing its own steps"));
+    box->setChecked(true);
+    row->addWidget(box);
+    m_pair_boxes.push_back(box);
+  }
+  auto enable = [this](bool on) {
+    m_tolerances_edit->setEnabled(on);
+    for (QCheckBox* box : m_pair_boxes) box->setEnabled(on);
+  };
+  connect(m_sweep, &QCheckBox::toggled, this, enable);
+  enable(false);
+  connect(m_tolerances_edit, &QLineEdit::returnPressed, this, &StudyWindow::Run);
+  return row;
 }
 
 // Run, Cancel, the progress and the saving.
@@ -160,9 +224,18 @@ QWidget* StudyWindow::BuildResults() {
   m_chart->setAccessibleDescription(
       QStringLiteral("Each method's error against N on logarithmic scales, with its truncation and the runs' "
                      "rounding"));
+  m_sweep_table = new QTableWidget(this);
+  m_sweep_table->setObjectName(QStringLiteral("StudySweepTable"));
+  m_sweep_table->setAccessibleName(QStringLiteral("The runs choosing their own steps"));
+  m_sweep_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_sweep_table->verticalHeader()->hide();
+  m_sweep_table->hide();
+  auto* tables = new QSplitter(Qt::Horizontal, this);
+  tables->addWidget(m_table);
+  tables->addWidget(m_sweep_table);
   auto* results = new QSplitter(Qt::Vertical, this);
   results->addWidget(m_chart);
-  results->addWidget(m_table);
+  results->addWidget(tables);
   results->setStretchFactor(0, 3);
   results->setStretchFactor(1, 2);
   return results;
@@ -183,12 +256,13 @@ void StudyWindow::Run() {
   StudyTexts texts;
   texts.x1 = m_x1_edit->text().toStdString();
   texts.steps = m_steps_edit->text().toStdString();
-  texts.methods.clear();
-  for (const QCheckBox* box : m_method_boxes) {
-    if (box->isChecked())
-      texts.methods.append(texts.methods.empty() ? "" : ",").append(box->property("method").toString().toStdString());
-  }
+  texts.methods = CheckedIds(m_method_boxes);
   texts.against = m_against->currentData().toString().toStdString();
+  if (m_sweep->isChecked()) {
+    // Blanks too ask for a sweep, and are refused as no tolerance.
+    texts.tolerances = m_tolerances_edit->text().isEmpty() ? std::string(" ") : m_tolerances_edit->text().toStdString();
+    texts.pairs = CheckedIds(m_pair_boxes);
+  }
   const Outcome<StudyRequest> request = ReadStudyRequest(m_problem, texts);
   if (!request.ok()) {
     m_report_error(Report(request.failure()));
@@ -234,21 +308,10 @@ void StudyWindow::Progress(std::size_t done, std::size_t total) {
 
 // The table, the notes and the chart of the study just finished.
 void StudyWindow::ShowStudy() {
-  const StudyTableCells table = StudyTable(*m_study);
-  m_table->clear();
-  m_table->setColumnCount(static_cast<int>(table.header.size()));
-  m_table->setRowCount(static_cast<int>(table.rows.size()));
-  QStringList header;
-  for (const std::string& cell : table.header) header << QString::fromStdString(cell);
-  m_table->setHorizontalHeaderLabels(header);
-  for (std::size_t r = 0; r < table.rows.size(); ++r) {
-    for (std::size_t c = 0; c < table.rows[r].size(); ++c) {
-      auto* item = new QTableWidgetItem(QString::fromStdString(table.rows[r][c]));
-      item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
-      m_table->setItem(static_cast<int>(r), static_cast<int>(c), item);
-    }
-  }
-  m_table->resizeColumnsToContents();
+  Fill(m_table, StudyTable(*m_study));
+  m_table->setVisible(!m_study->runs.empty());
+  Fill(m_sweep_table, SweepTable(*m_study));
+  m_sweep_table->setVisible(!m_study->sweep.empty());
   QStringList notes;
   for (const std::string& note : StudyNotes(*m_study)) notes << QString::fromStdString(note);
   m_notes->setText(notes.join(QLatin1Char('\n')));

@@ -67,6 +67,7 @@ class StudyWindow : public QWidget {
 
  private:
   void BuildInputs(QHBoxLayout* top, const QString& x1);
+  QLayout* BuildSweep();
   QLayout* BuildButtons();
   QWidget* BuildNotes();
   QWidget* BuildResults();
@@ -90,6 +91,9 @@ class StudyWindow : public QWidget {
   QLineEdit* m_steps_edit = nullptr;
   std::vector<QCheckBox*> m_method_boxes;
   QComboBox* m_against = nullptr;
+  QCheckBox* m_sweep = nullptr;  // a tolerance sweep beside the fixed runs
+  QLineEdit* m_tolerances_edit = nullptr;
+  std::vector<QCheckBox*> m_pair_boxes;
   QPushButton* m_run = nullptr;
   QPushButton* m_cancel_button = nullptr;
   QProgressBar* m_progress = nullptr;
@@ -97,6 +101,7 @@ class StudyWindow : public QWidget {
   QPushButton* m_save_chart = nullptr;
   QLabel* m_notes = nullptr;
   QTableWidget* m_table = nullptr;
+  QTableWidget* m_sweep_table = nullptr;
   ChartView* m_chart = nullptr;
 };
 
