@@ -8,6 +8,7 @@
 
 #include "core/number_text.h"
 #include "plot/chart_parts.h"
+#include "plot/step_size_chart.h"
 #include "plot/framed_chart.h"
 
 namespace kavrin {
@@ -349,6 +350,11 @@ Chart ErrorAndDriftChart(const Comparison& comparison, ChartSize size, const Tex
   }
   chart.height = size.height;
   return chart;
+}
+
+Chart StepSizeAlongChart(const Comparison& comparison, ChartSize size, const TextWidth& measure) {
+  return StepSizeChart(comparison.adaptive, size, measure,
+                       comparison.no_pairs.empty() ? "No tolerance given: no steps chosen." : comparison.no_pairs);
 }
 
 }  // namespace kavrin

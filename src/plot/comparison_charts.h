@@ -36,6 +36,10 @@ Chart ErrorAlongChart(const Comparison& comparison, ChartSize size, const TextWi
 Chart DriftChart(const Comparison& comparison, ChartSize size, const TextWidth& measure);
 
 // The error chart over the drift chart, each half of `size`, as one picture.
+// The step size along x of the comparison's methods that have an embedded
+// pair, under its tolerance; without them, why there are none.
+Chart StepSizeAlongChart(const Comparison& comparison, ChartSize size, const TextWidth& measure);
+
 Chart ErrorAndDriftChart(const Comparison& comparison, ChartSize size, const TextWidth& measure);
 
 }  // namespace kavrin

@@ -18,8 +18,9 @@ constexpr std::size_t kMarkedAdaptiveSteps = 200;
 
 class StepSizeBuilder : public FramedChart {
  public:
-  StepSizeBuilder(const std::vector<AdaptiveRun>& runs, ChartSize size, const TextWidth& measure)
-      : FramedChart(size, measure), m_runs(runs) {}
+  StepSizeBuilder(const std::vector<AdaptiveRun>& runs, ChartSize size, const TextWidth& measure,
+                  const std::string& empty)
+      : FramedChart(size, measure), m_runs(runs), m_empty(empty) {}
 
   Chart Build() {
     std::string title = "Step size along x";
@@ -44,7 +45,7 @@ class StepSizeBuilder : public FramedChart {
       }
     }
     if (y.empty()) {
-      Message("No steps to show.");
+      Message(m_empty);
       return std::move(m_chart);
     }
     SetScales(x.Padded(0.02), {std::floor(y.low), std::max(std::ceil(y.high), std::floor(y.low) + 1)}, true);
@@ -90,12 +91,14 @@ class StepSizeBuilder : public FramedChart {
   }
 
   const std::vector<AdaptiveRun>& m_runs;
+  const std::string& m_empty;
 };
 
 }  // namespace
 
-Chart StepSizeChart(const std::vector<AdaptiveRun>& runs, ChartSize size, const TextWidth& measure) {
-  return StepSizeBuilder(runs, size, measure).Build();
+Chart StepSizeChart(const std::vector<AdaptiveRun>& runs, ChartSize size, const TextWidth& measure,
+                    const std::string& empty) {
+  return StepSizeBuilder(runs, size, measure, empty).Build();
 }
 
 }  // namespace kavrin

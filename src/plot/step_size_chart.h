@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "core/adaptive_run.h"
@@ -13,6 +14,8 @@ inline constexpr char kStepSizeChartTitle[] = "Kavrin step size along x";
 // accepted steps as a line with a marker each (where they are few enough),
 // the rejected tries as crosses at the x they started from; the legend
 // gives each run's steps, rejections and evaluations.
-Chart StepSizeChart(const std::vector<AdaptiveRun>& runs, ChartSize size, const TextWidth& measure);
+// Without runs it says `empty`.
+Chart StepSizeChart(const std::vector<AdaptiveRun>& runs, ChartSize size, const TextWidth& measure,
+                    const std::string& empty = "No steps to show.");
 
 }  // namespace kavrin

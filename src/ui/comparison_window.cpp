@@ -16,6 +16,7 @@
 
 #include "core/files.h"
 #include "plot/comparison_charts.h"
+#include "plot/step_size_chart.h"
 #include "render/chart_painter.h"
 #include "ui/chart_view.h"
 #include "ui/saving.h"
@@ -36,6 +37,7 @@ constexpr ChartTab kTabs[] = {
     {"Phase plane", "ComparePhase", "phase.svg", PhaseChart},
     {"Error along x", "CompareError", "error.svg", ErrorAlongChart},
     {"Invariant drift", "CompareDrift", "drift.svg", DriftChart},
+    {"Step size along x", "CompareStepSize", "steps.svg", StepSizeAlongChart},
 };
 
 QLineEdit* Edit(QWidget* parent, const QString& text, const char* name, const char* accessible) {
@@ -87,6 +89,12 @@ QLayout* ComparisonWindow::BuildInputs(const QString& x1, const QString& N) {
   inputs->addRow(QStringLiteral("N ="), m_steps_edit);
   inputs->addRow(QStringLiteral("Field at x ="), m_field_x_edit);
   inputs->addRow(QStringLiteral("Invariant H ="), m_invariant_edit);
+  m_tolerance_edit = Edit(this, QStringLiteral("1e-6"), "CompareTolerance", "Tolerance of the steps chosen");
+  m_tolerance_edit->setPlaceholderText(QStringLiteral("none, or a tolerance such as 1e-6"));
+  m_tolerance_edit->setToolTip(
+      QStringLiteral("The methods with an embedded pair also choose their own steps under this tolerance: the "
+                     "step size along x"));
+  inputs->addRow(QStringLiteral("Tolerance ="), m_tolerance_edit);
   auto* methods = new QGridLayout;
   // Every method known when the window opens: the nine and the tableaux added.
   const std::vector<Method> known = KnownMethods();
@@ -99,7 +107,7 @@ QLayout* ComparisonWindow::BuildInputs(const QString& x1, const QString& N) {
     methods->addWidget(box, static_cast<int>(i % 4), static_cast<int>(i / 4));
     m_method_boxes.push_back(box);
   }
-  for (QLineEdit* edit : {m_x1_edit, m_steps_edit, m_field_x_edit, m_invariant_edit})
+  for (QLineEdit* edit : {m_x1_edit, m_steps_edit, m_field_x_edit, m_invariant_edit, m_tolerance_edit})
     connect(edit, &QLineEdit::returnPressed, this, &ComparisonWindow::Run);
   auto* top = new QHBoxLayout;
   top->addLayout(inputs, 1);
@@ -175,6 +183,7 @@ ComparisonTexts ComparisonWindow::Texts() const {
   texts.N = m_steps_edit->text().toStdString();
   texts.field_x = m_field_x_edit->text().toStdString();
   texts.invariant = m_invariant_edit->text().toStdString();
+  texts.tolerance = m_tolerance_edit->text().toStdString();
   texts.methods.clear();
   for (const QCheckBox* box : m_method_boxes) {
     if (box->isChecked())
@@ -284,7 +293,9 @@ void ComparisonWindow::SaveChart() {
     return;
   }
   const Chart chart = tab.build(*m_comparison, {900, 600}, PainterTextWidth(kChartFont));
-  const QString title = QString::fromLatin1(tab.build == PhaseChart ? kPhaseChartTitle : kAlongChartTitle);
+  const QString title = QString::fromLatin1(tab.build == PhaseChart           ? kPhaseChartTitle
+                                            : tab.build == StepSizeAlongChart ? kStepSizeChartTitle
+                                                                              : kAlongChartTitle);
   const QByteArray bytes = type == PictureType::Svg ? ChartSvg(chart, title) : ChartPng(chart, devicePixelRatioF());
   if (const std::optional<Failure> failure =
           SaveBytes(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))

@@ -82,6 +82,7 @@ class ComparisonWindow : public QWidget {
   QLineEdit* m_steps_edit = nullptr;
   QLineEdit* m_field_x_edit = nullptr;
   QLineEdit* m_invariant_edit = nullptr;
+  QLineEdit* m_tolerance_edit = nullptr;
   std::vector<QCheckBox*> m_method_boxes;
   QPushButton* m_run = nullptr;
   QPushButton* m_cancel_button = nullptr;
