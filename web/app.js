@@ -279,8 +279,7 @@ function drawChart(canvas, chart) {
   }
 }
 
-function studyTable(header, rows) {
-  const table = $('study-table');
+function studyTable(header, rows, table = $('study-table')) {
   table.replaceChildren();
   const head = document.createElement('tr');
   for (const cell of header) {
@@ -303,6 +302,8 @@ function studyTable(header, rows) {
 
 function showStudy(answer) {
   studyTable(answer.header, answer.rows);
+  studyTable(answer.sweepHeader, answer.sweepRows, $('study-sweep-table'));
+  $('study-sweep-wrap').hidden = answer.sweepRows.length === 0;
   $('study-notes').replaceChildren(...answer.notes.map((note) => {
     const item = document.createElement('li');
     item.textContent = note;
@@ -320,9 +321,14 @@ async function runStudy() {
   const started = performance.now();
   try {
     // The chart fits the room the page has for it.
-    const answer = await engine.ask('study', {x1: $('study-x1').value, steps: $('study-steps').value, methods,
-                                              against: $('study-against').value,
-                                              width: $('study').clientWidth || hello.chartSize.width},
+    const asked = {x1: $('study-x1').value, steps: $('study-steps').value, methods, against: $('study-against').value,
+                   width: $('study').clientWidth || hello.chartSize.width};
+    if ($('study-sweep').checked) {
+      // Blanks too ask for a sweep, and are refused as no tolerance.
+      asked.tolerances = $('study-tolerances').value || ' ';
+      asked.pairs = [...document.querySelectorAll('input[name="study-pair"]:checked')].map((c) => c.value);
+    }
+    const answer = await engine.ask('study', asked,
                                     (count, total) => { bar.max = total; bar.value = count; });
     $('study-failure').textContent = answer.failure ? answer.failure.message : '';
     if (!answer.failure) {
@@ -339,7 +345,8 @@ async function runStudy() {
 
 // The comparison's settings as the form holds them, and as the address
 // carries them (c-prefixed, beside an own system's texts).
-const COMPARE_FIELDS = {cx1: 'compare-x1', cn: 'compare-steps', cfx: 'compare-field-x', cinv: 'compare-invariant'};
+const COMPARE_FIELDS = {cx1: 'compare-x1', cn: 'compare-steps', cfx: 'compare-field-x', cinv: 'compare-invariant',
+                        ctol: 'compare-tolerance'};
 
 function compareSettings() {
   const settings = Object.fromEntries(Object.entries(COMPARE_FIELDS).map(([key, id]) => [key, $(id).value]));
@@ -357,7 +364,7 @@ function fillCompare(given) {
 
 // The comparison request of these settings, its charts as wide as the page has room for.
 function compareRequest(settings) {
-  return {x1: settings.cx1, n: settings.cn, fieldX: settings.cfx, invariant: settings.cinv,
+  return {x1: settings.cx1, n: settings.cn, fieldX: settings.cfx, invariant: settings.cinv, tolerance: settings.ctol,
           methods: settings.cm ? settings.cm.split(',') : [],
           width: $('compare').clientWidth || hello.chartSize.width};
 }
@@ -383,6 +390,7 @@ async function runComparison() {
       drawChart($('compare-phase'), answer.phase);
       drawChart($('compare-error'), answer.error);
       drawChart($('compare-drift'), answer.drift);
+      drawChart($('compare-step-size'), answer.steps);
       writeAddress();
     }
   } catch (error) {
@@ -544,6 +552,10 @@ function label() {
   $('steps-help').textContent = hello.stepListHelp;
   $('compare-x1').value = hello.defaults.studyX1;
   $('compare-steps').value = hello.defaults.compareSteps;
+  $('compare-tolerance').value = hello.defaults.compareTolerance;
+  $('study-tolerances').value = hello.defaults.tolerances;
+  $('tolerances-help').textContent = hello.toleranceListHelp;
+  for (const pair of hello.pairs) addMethodChoice($('study-pairs'), 'checkbox', 'study-pair', pair, true);
   $('study-chart').width = hello.chartSize.width;
   $('study-chart').height = hello.chartSize.height;
   for (const axis of hello.axes) $('study-against').append(new Option(axis.caption, axis.name));

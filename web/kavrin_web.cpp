@@ -112,7 +112,13 @@ std::string Hello() {
                                    .Text("studyX1", kDefaultStudyX1)
                                    .Text("studySteps", kDefaultStudySteps)
                                    .Text("compareSteps", kDefaultCompareSteps)
+                                   .Text("tolerances", kDefaultTolerances)
+                                   .Text("compareTolerance", "1e-6")
                                    .Done();
+  std::vector<std::string> pairs;
+  for (const std::string& id : PairedMethodIds())
+    if (const std::optional<Method> method = FindMethod(id))
+      pairs.push_back(JsonWriter().Text("id", id).Text("caption", Info(*method).caption).Done());
   return JsonWriter()
       .Raw("methods", JsonList(methods))
       .Raw("tableaux", JsonList(tableaux))
@@ -124,6 +130,8 @@ std::string Hello() {
       .Text("help", EquationLanguageHelp())
       .Text("functions", FunctionGlossary())
       .Text("stepListHelp", kStepListHelp)
+      .Text("toleranceListHelp", kToleranceListHelp)
+      .Raw("pairs", JsonList(pairs))
       .Raw("chartSize",
            JsonWriter().Number("width", kSavedChartSize.width).Number("height", kSavedChartSize.height).Done())
       .Raw("problem", ProblemJson(*BuiltInProblem()))
@@ -167,6 +175,17 @@ std::string Press(const JsonObject& request) {
   return json.Done();
 }
 
+// A table's rows as a list of lists of texts.
+std::string RowsJson(const StudyTableCells& table) {
+  std::vector<std::string> rows;
+  for (const std::vector<std::string>& row : table.rows) {
+    std::vector<std::string> cells;
+    for (const std::string& cell : row) cells.push_back(JsonQuoted(cell));
+    rows.push_back(JsonList(cells));
+  }
+  return JsonList(rows);
+}
+
 // The convergence study of the session's problem, with its table, notes and
 // chart at the size the page has room for.
 std::string RunPageStudy(const JsonObject& request) {
@@ -177,6 +196,11 @@ std::string RunPageStudy(const JsonObject& request) {
   for (const std::string& id : request.Texts("methods").value_or(std::vector<std::string>{}))
     texts.methods.append(texts.methods.empty() ? "" : ",").append(id);
   texts.against = request.Text("against").value_or("");
+  // A sweep when the request carries tolerances (blanks too: refused as none).
+  texts.tolerances = request.Text("tolerances").value_or("");
+  texts.pairs.clear();
+  for (const std::string& id : request.Texts("pairs").value_or(std::vector<std::string>{}))
+    texts.pairs.append(texts.pairs.empty() ? "" : ",").append(id);
   Outcome<StudyRequest> asked = ThePage().session.ReadStudy(texts);
   if (!asked.ok()) return JsonWriter().Raw("failure", FailureJson(asked.failure())).Done();
   asked.value().threads = 1;
@@ -186,16 +210,13 @@ std::string RunPageStudy(const JsonObject& request) {
   };
   const Study study = RunStudy(asked.value(), progress);
   const StudyTableCells table = StudyTable(study);
-  std::vector<std::string> rows;
-  for (const std::vector<std::string>& row : table.rows) {
-    std::vector<std::string> cells;
-    for (const std::string& cell : row) cells.push_back(JsonQuoted(cell));
-    rows.push_back(JsonList(cells));
-  }
+  const StudyTableCells sweep = SweepTable(study);
   const ChartSize size = StudyChartSize(static_cast<int>(request.Number("width").value_or(kSavedChartSize.width)));
   return JsonWriter()
       .Texts("header", table.header)
-      .Raw("rows", JsonList(rows))
+      .Raw("rows", RowsJson(table))
+      .Texts("sweepHeader", study.sweep.empty() ? std::vector<std::string>{} : sweep.header)
+      .Raw("sweepRows", RowsJson(sweep))
       .Texts("notes", StudyNotes(study))
       .Raw("chart", ChartJson(StudyChart(study, size, TextWidth)))
       .Done();
@@ -210,6 +231,7 @@ std::string RunPageComparison(const JsonObject& request) {
   texts.N = request.Text("n").value_or("");
   texts.field_x = request.Text("fieldX").value_or("");
   texts.invariant = request.Text("invariant").value_or("");
+  texts.tolerance = request.Text("tolerance").value_or("");
   texts.methods.clear();
   for (const std::string& id : request.Texts("methods").value_or(std::vector<std::string>{}))
     texts.methods.append(texts.methods.empty() ? "" : ",").append(id);
@@ -229,6 +251,7 @@ std::string RunPageComparison(const JsonObject& request) {
       .Raw("phase", ChartJson(PhaseChart(*comparison, size, TextWidth)))
       .Raw("error", ChartJson(ErrorAlongChart(*comparison, size, TextWidth)))
       .Raw("drift", ChartJson(DriftChart(*comparison, size, TextWidth)))
+      .Raw("steps", ChartJson(StepSizeAlongChart(*comparison, size, TextWidth)))
       .Done();
 }
 

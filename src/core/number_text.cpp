@@ -273,7 +273,7 @@ std::string ToleranceText(double value) {
   if (digits < text.size() && text[digits] == '+') text.erase(digits, 1);
   if (digits < text.size() && text[digits] == '-') ++digits;
   while (digits + 1 < text.size() && text[digits] == '0') text.erase(digits, 1);
-  return text;
+  return text.substr(digits) == "0" ? text.substr(0, e) : text;
 }
 
 std::string WholeText(double value) {

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 
 #include "core/adaptive_run.h"
@@ -138,12 +136,10 @@ Outcome<double> Tolerance(std::string_view part) {
 // mantissa with the exponent stepped, each read from its text so that 1e-7
 // is the double nearest 10^-7 on every machine.
 std::vector<double> Decades(double first, double last) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.16e", first);
-  std::string mantissa(text, std::strchr(text, 'e'));
-  while (mantissa.back() == '0') mantissa.pop_back();
-  if (mantissa.back() == '.') mantissa.pop_back();
-  const int exponent = std::atoi(std::strchr(text, 'e') + 1);
+  const std::string text = ToleranceText(first);  // the shortest digits: "2.5e-12"
+  const std::size_t e = text.find('e');
+  const std::string mantissa = text.substr(0, e);
+  const int exponent = e == std::string::npos ? 0 : std::atoi(text.c_str() + e + 1);
   const int way = last < first ? -1 : 1;
   std::vector<double> values;
   for (int k = 0; k <= 40; ++k) {

@@ -109,19 +109,23 @@ class StudyChartBuilder {
     note += "Grey: the runs' own rounding.";
     if (!m_methods.empty()) note += " Hollow markers: rounding dominates, no order.";
     if (!m_pairs.empty()) note += " Thick: steps chosen by the method, one point per tolerance (" + SweepRange() + ").";
-    m_note = Wrap(m_layout, note, m_wide ? Width() - (frame_right + 18) - 8 : frame_right - frame_left, kNoteSize);
+    const double beside = Width() - (frame_right + 18) - 8;
+    m_note = Wrap(m_layout, note, m_wide ? beside : frame_right - frame_left, kNoteSize);
     const double count = static_cast<double>(m_methods.size() + m_pairs.size());
-    double note_height = static_cast<double>(m_note.size()) * 16;
     // Beside the frame each method takes two lines where the height allows,
-    // else one line, as below the frame. A note that does not fit beside the
-    // legend goes under the frame, across its width.
-    m_two_lines = m_wide && 58 + count * 42 + note_height + 12 <= Height();
-    m_note_below = m_wide && 58 + count * 18 + note_height + 12 > Height();
-    if (m_note_below) {
-      m_note = Wrap(m_layout, note, frame_right - frame_left, kNoteSize);
-      note_height = static_cast<double>(m_note.size()) * 16;
+    // else one line, as below the frame; where even then the note does not
+    // fit beside the legend, it says only what the lines are.
+    auto fits = [&](double rows) {
+      return 58 + count * rows + static_cast<double>(m_note.size()) * 16 + 12 <= Height();
+    };
+    m_two_lines = m_wide && fits(42);
+    if (m_wide && !fits(18)) {
+      std::string brief = m_methods.empty() ? "" : "Solid: N steps; dotted: truncation. ";
+      if (!m_pairs.empty()) brief += "Thick: tolerances " + SweepRange() + ".";
+      m_note = Wrap(m_layout, brief, beside, kNoteSize);
     }
-    const double below = m_wide ? (m_note_below ? note_height + 8 : 0) : count * 18 + note_height + 14;
+    const double note_height = static_cast<double>(m_note.size()) * 16;
+    const double below = m_wide ? 0 : count * 18 + note_height + 14;
     m_chart.frame = {frame_left, 50, frame_right, Height() - 70 - below};
   }
 
@@ -268,9 +272,10 @@ class StudyChartBuilder {
                                : !m_pairs.empty() && m_study.against == Against::Steps
                                    ? (m_methods.empty() ? "number of steps accepted" : "number of steps (N, or those accepted)")
                                    : std::string(AxisOf(m_study.against).axis_title);
-    m_layout.Add(
-        Text(ChartRole::AxisTitle, {(frame.left + frame.right) / 2, frame.bottom + 44}, across, kLabelSize,
-             TextAnchor::Middle));
+    m_layout.Add(m_layout.Fit(Text(ChartRole::AxisTitle, {(frame.left + frame.right) / 2, frame.bottom + 44}, across,
+                                   kLabelSize, TextAnchor::Middle),
+                              2 * std::min((frame.left + frame.right) / 2, Width() - (frame.left + frame.right) / 2) -
+                                  8));
     ChartShape y_title =
         Text(ChartRole::AxisTitle, {m_wide ? 24.0 : 16.0, (frame.top + frame.bottom) / 2},
              "error, the larger of |y1 \xE2\x88\x92 ref| and |y2 \xE2\x88\x92 ref|", kLabelSize, TextAnchor::Middle);
@@ -469,14 +474,6 @@ class StudyChartBuilder {
         y += 18;
       }
     }
-    if (m_note_below) {
-      y = frame.bottom + 62;
-      for (const std::string& line : m_note) {
-        m_layout.Add(Text(ChartRole::Note, {frame.left, y}, line, kNoteSize, TextAnchor::Start, kNoteGrey));
-        y += 16;
-      }
-      return;
-    }
     for (const std::string& line : m_note) {
       m_layout.Add(Text(ChartRole::Note, {left, y + 8}, line, kNoteSize, TextAnchor::Start, kNoteGrey));
       y += 16;
@@ -488,7 +485,6 @@ class StudyChartBuilder {
   Layout m_layout;
   bool m_wide;
   bool m_two_lines = false;
-  bool m_note_below = false;
   std::vector<Method> m_methods;
   std::vector<Method> m_pairs;  // the sweep's
   std::vector<std::string> m_note;

@@ -9,6 +9,9 @@
 
 #include "core/adaptive_run.h"
 #include "core/equation.h"
+#include "core/number_text.h"
+#include "core/requests.h"
+#include "core/study_report.h"
 #include "ode/rkf.h"
 
 namespace kavrin {
@@ -94,6 +97,66 @@ TEST(Adaptive, BadInputIsRefusedWithWhatToEnter) {
   // The controller's root agrees with pow (whose 1/n is itself rounded).
   for (const double x : {1e-300, 0.37, 1.0, 2.0, 123.456, 1e300})
     for (const int n : {2, 4, 5, 6}) EXPECT_NEAR(DeterministicRoot(x, n) / std::pow(x, 1.0 / n), 1, 1e-13) << x << n;
+}
+
+
+TEST(ToleranceSweep, ReadsOnePerDecadeAndRefusesWhatDoubleCannotHonour) {
+  const Outcome<std::vector<double>> decades = ReadToleranceList(kDefaultTolerances);
+  ASSERT_TRUE(decades.ok());
+  const std::vector<double> expected{1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-9, 1e-10, 1e-11, 1e-12};
+  EXPECT_EQ(decades.value(), expected);  // each the double nearest its power of ten
+  EXPECT_EQ(ReadToleranceList("2.5e-12..2.5e-9").value(), (std::vector<double>{2.5e-9, 2.5e-10, 2.5e-11, 2.5e-12}));
+  EXPECT_EQ(ReadToleranceList(" 1e-8, 1e-4,1e-8").value(), (std::vector<double>{1e-4, 1e-8}));
+  for (const char* wrong : {"", " ", "0", "1e-3..1e-20", "2", "1e-3,abc"})
+    EXPECT_FALSE(ReadToleranceList(wrong).ok()) << wrong;
+  StudyTexts texts;
+  texts.tolerances = "1e-6";
+  texts.pairs = "rkf,rk4";
+  const Outcome<StudyRequest> no_pair = ReadStudyRequest(BuiltInProblem(), texts);
+  ASSERT_FALSE(no_pair.ok());
+  EXPECT_NE(Describe(no_pair.failure()).find("the methods that have one: rkf, rkm"), std::string::npos);
+}
+
+TEST(ToleranceSweep, EachRunIsTheSingleRunAndTheErrorFollowsTheTolerance) {
+  StudyTexts texts;
+  texts.steps = "";  // the sweep alone
+  texts.tolerances = kDefaultTolerances;
+  const Outcome<StudyRequest> request = ReadStudyRequest(BuiltInProblem(), texts);
+  ASSERT_TRUE(request.ok()) << Describe(request.failure());
+  EXPECT_TRUE(request.value().steps.empty());
+  const Study study = RunStudy(request.value());
+  ASSERT_EQ(study.sweep.size(), 30u);  // rkf, rkm, dopri54 at ten tolerances
+  for (const SweepRun& run : study.sweep) {
+    ASSERT_EQ(run.mark, Mark::Ok) << Info(run.method).id << " " << run.tolerance << " " << run.failure;
+    // The same bits as one run of that method and tolerance.
+    const AdaptiveRun single =
+        Adapted(BuiltInProblem(), {"1", std::string(Info(run.method).id), ToleranceText(run.tolerance), "", "", "", ""});
+    EXPECT_EQ(run.y1, single.march.accepted.back().y1);
+    EXPECT_EQ(run.evaluations, static_cast<double>(single.march.evaluations));
+    EXPECT_EQ(run.error, *single.error);
+    EXPECT_LT(run.rounding, run.truncation);
+  }
+  for (const Method method : SweepMethods(study)) {
+    const std::optional<double> slope = ToleranceSlope(study, method);
+    ASSERT_TRUE(slope);
+    EXPECT_GT(*slope, 0.7) << Info(method).id;
+    EXPECT_LT(*slope, 1.3) << Info(method).id;
+  }
+  const std::string csv = StudyReport(study, ReportFormat::Csv);
+  EXPECT_EQ(csv.substr(0, csv.find('\n')),
+            "method,N,h,y1,y2,error,truncation,rounding,order,mark,evaluations,tolerance,rejected");
+  EXPECT_NE(StudyReport(study, ReportFormat::Text).find("Steps chosen under a tolerance"), std::string::npos);
+
+  // A solution every pair integrates exactly: rounding is all its error, so
+  // no tolerance is honoured, and the report says so instead of a point.
+  texts.tolerances = "1e-6,1e-10";
+  texts.pairs = "rkf";
+  const Study exact =
+      RunStudy(ReadStudyRequest(ReadProblem({"1", "2*x", "0", "0", "0"}).value(), texts).value());
+  ASSERT_EQ(exact.sweep.size(), 2u);
+  for (const SweepRun& run : exact.sweep) EXPECT_EQ(run.mark, Mark::RoundOff);
+  const std::vector<std::string> notes = SweepNotes(exact);
+  EXPECT_NE(notes.front().find("Not honoured in double"), std::string::npos);
 }
 
 }  // namespace

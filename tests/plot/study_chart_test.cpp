@@ -1,7 +1,8 @@
 // The study's chart model: at step ranges up to 10^8 no two tick labels
 // overlap, every guide segment lies inside the frame, every guide label lies
 // inside the frame clear of every other text, every text inside the chart, and
-// the legend gives each method's order.
+// the legend gives each method's order; a tolerance sweep is a thick curve
+// per pair through the tolerances honoured.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -36,6 +37,22 @@ Study SyntheticStudy(double last_N) {
       run.error = run.truncation + run.rounding;
       run.mark = run.rounding >= run.truncation ? Mark::RoundOff : N == 10 ? Mark::First : Mark::Ok;
       study.runs.push_back(run);
+    }
+  }
+  // Three pairs choosing their steps at ten tolerances; the smallest is not
+  // honoured (rounding dominates), so it is no point.
+  for (const Method method : {Method::RKF, Method::RKM, Method::RK4}) {
+    for (double tolerance = 1e-3; tolerance > 1e-12 / 2; tolerance /= 10) {
+      SweepRun run;
+      run.method = method;
+      run.tolerance = tolerance;
+      run.steps = 3 / std::pow(tolerance, 0.2);
+      run.evaluations = 6 * run.steps;
+      run.error = tolerance / 3;
+      run.truncation = run.error;
+      run.rounding = 1e-16;
+      run.mark = tolerance < 1e-11 ? Mark::RoundOff : Mark::Ok;
+      study.sweep.push_back(run);
     }
   }
   return study;
@@ -81,6 +98,13 @@ TEST_P(StudyChartTest, LabelsApartAndGuidesInsideTheFrame) {
     EXPECT_GE(up, 4);
     EXPECT_GE(static_cast<int>(ticks.size()) - up, 4);
     EXPECT_EQ(guides, 4);
+    // Each pair's honoured tolerances as one thick curve, named in the legend.
+    std::vector<std::size_t> thick;
+    for (const ChartShape& s : chart.shapes)
+      if (s.role == ChartRole::Curve && s.width > 3) thick.push_back(s.points.size());
+    EXPECT_EQ(thick, (std::vector<std::size_t>{9, 9, 9}));
+    for (const char* pair : {"Runge-Kutta-Fehlberg, adaptive", "Runge-Kutta-Merson, adaptive"})
+      EXPECT_NE(legend.find(pair), std::string::npos) << legend;
     // Each method's fitted order stands in the legend, beside or below the frame.
     const Study study = SyntheticStudy(GetParam());
     for (std::size_t m = 0; m < kWindowMethodCount; ++m) {
