@@ -224,6 +224,26 @@ class CommandLineTest : public QObject {
           QStringList{"--tolerance", "1e-8", "--steps", "10"}})
       QCOMPARE(Run(wrong).status, 2);
     QCOMPARE(Run({"--tolerance", "1e-8", "--x1", "3"}).status, 1);
+    // The sweep: the pairs of --method at each tolerance, in CSV after the fixed rows.
+    const Ran sweep = Run({"--compare", "--steps", "10,20", "--method", "rk4,rkf", "--tolerances", "1e-4..1e-6",
+                           "--format", "csv", "--plot", dir.filePath("wp.svg")});
+    QCOMPARE(sweep.status, 0);
+    const QStringList csv = sweep.out.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(csv.front().endsWith(",evaluations,tolerance,rejected") && csv.size() == 1 + 1 + 4 + 3,
+             qPrintable(sweep.out));
+    QVERIFY2(csv.back().startsWith("Runge-Kutta-Fehlberg Method,") && csv.back().endsWith(",1e-06,0"),
+             qPrintable(csv.back()));
+    // h along x beside the comparison, for the methods that have a pair.
+    const QString steps = dir.filePath("steps.png");
+    const Ran along = Run({"--phase", dir.filePath("p.svg"), "--steps-plot", steps, "--x1", "1"});
+    QCOMPARE(along.status, 0);
+    QVERIFY2(along.out.contains("rkf      at tolerance 1e-6: 7 steps accepted"), qPrintable(along.out));
+    QVERIFY(QFile(steps).size() > 1000);
+    for (const QStringList& wrong :
+         {QStringList{"--tolerances", "1e-6"}, QStringList{"--compare", "--tolerances", "1e-20"},
+          QStringList{"--compare", "--method", "rk4", "--tolerances", "1e-6"},
+          QStringList{"--phase", dir.filePath("q.svg"), "--method", "rk4", "--steps-plot", steps}})
+      QCOMPARE(Run(wrong).status, 2);
   }
 
   void tableIsWrittenWholeOrNotAtAll() {
