@@ -213,6 +213,26 @@ def main():
         driver.find_element(By.ID, 'run-study').click()
         idle()
         check(len(driver.find_elements(By.CSS_SELECTOR, '#study-table tr')) == 1 + 7 * 2, 'a study after Cancel')
+        # The tolerance sweep beside the fixed runs: its rows are the command line's.
+        driver.find_element(By.ID, 'study-sweep').click()
+        driver.execute_script("document.getElementById('study-steps').value = '10..2560'")
+        driver.find_element(By.ID, 'run-study').click()
+        idle()
+        check(driver.find_element(By.ID, 'study-failure').text == '',
+              'the sweep: ' + driver.find_element(By.ID, 'study-failure').text)
+        swept = [' '.join(r.text.split()) for r in driver.find_elements(By.CSS_SELECTOR, '#study-sweep-table tr')]
+        cli = subprocess.run([kavrin, '--compare', '--tolerances', '1e-3..1e-12', '--against', 'evaluations'],
+                             check=True, capture_output=True, text=True).stdout
+        cli_rows = [' '.join(line.split()) for line in cli.split('Steps chosen under a tolerance')[1].split('\n')[2:33]]
+        # The wide type differs between builds: the rounding is compared apart, to its size.
+        same = [a.split()[:7] == b.split()[:7] and a.split()[7][-3:] == b.split()[7][-3:]
+                for a, b in zip(swept[1:], cli_rows[1:])]
+        check(len(swept) == 31 and swept[0] == cli_rows[0] and all(same),
+              'the sweep\'s rows against the command line\'s: %r' % [(a, b) for a, b in zip(swept, cli_rows) if a != b][:2])
+        check('dopri54' in driver.find_element(By.ID, 'study-notes').text, 'the sweep\'s notes name its pairs')
+        if len(screenshots) > 3:
+            driver.execute_script("document.getElementById('study-chart').scrollIntoView()")
+            driver.save_screenshot(screenshots[3])
 
         # An own system from the page's address: the command line's line for it.
         driver.get('about:blank')
@@ -267,6 +287,17 @@ def main():
                 let n = 0; for (let i = 0; i < d.length; i += 4) if (d[i] < 100 && d[i + 1] > 100) ++n; return n;""",
                                            canvas)
             check(inked > 100, '%s has green ink (RK4): %d pixels' % (canvas, inked))
+        check('No step sizes along x' in notes, 'no pair chosen, no steps along x: %r' % notes)
+        driver.find_element(By.CSS_SELECTOR, 'input[name="compare-method"][value="rkf"]').click()
+        driver.find_element(By.ID, 'run-compare').click()
+        idle()
+        notes = driver.find_element(By.ID, 'compare-notes').text
+        check('at tolerance 1e-6: ' in notes, 'the steps Fehlberg chose in the notes: %r' % notes)
+        inked = driver.execute_script("""
+            const c = document.getElementById('compare-step-size');
+            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+            let n = 0; for (let i = 0; i < d.length; i += 4) if (d[i] < 60 && d[i + 2] > 120) ++n; return n;""")
+        check(inked > 100, 'the step size along x has blue ink (Fehlberg): %d pixels' % inked)
         if len(screenshots) > 2:
             driver.save_screenshot(screenshots[2])
 
