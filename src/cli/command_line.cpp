@@ -390,10 +390,10 @@ StudyRequest StudyAsked(const Options& options, const Session& session) {
   // those of --method that have one (all of them without --method).
   const bool sweep = options.has("tolerances");
   const std::string methods = MethodsOption(options, defaults.methods);
-  const Outcome<StudyRequest> request = session.ReadStudy(
-      {options.value("x1", defaults.x1), options.value("steps", sweep ? "" : defaults.steps), methods,
-       options.value("against", defaults.against), options.value("tolerances", ""),
-       options.has("method") || !options.tableaux.empty() ? PairsAmong(methods) : defaults.pairs});
+  const Outcome<StudyRequest> request =
+      session.ReadStudy({options.value("x1", defaults.x1), options.value("steps", sweep ? "" : defaults.steps), methods,
+                         options.value("against", defaults.against), options.value("tolerances", ""),
+                         options.has("method") || !options.tableaux.empty() ? PairsAmong(methods) : defaults.pairs});
   if (!request.ok()) Wrong(request.failure());
   return request.value();
 }
@@ -514,9 +514,8 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
                                                 MethodsOption(options, defaults.methods), options.value("field-x", ""),
                                                 options.value("invariant", ""), tolerance});
   if (!request.ok()) Wrong(request.failure());
-  if (options.has("steps-plot") &&
-      std::none_of(request.value().methods.begin(), request.value().methods.end(),
-                   [](Method method) { return PairOrder(method).has_value(); }))
+  if (options.has("steps-plot") && std::none_of(request.value().methods.begin(), request.value().methods.end(),
+                                                [](Method method) { return PairOrder(method).has_value(); }))
     Wrong(*NoPairFailure(request.value().methods.front()));
   Outcome<Comparison> ran = [&] {
     TerminalProgress progress(err, "comparison");
@@ -575,7 +574,7 @@ int Stability(const Options& options, std::ostream& out, std::ostream& err) {
   const ComparisonTexts defaults;
   const Outcome<ComparisonRequest> request =
       ReadComparisonRequest(session.problem(), {options.value("x1", defaults.x1), options.value("steps", defaults.N),
-                                                MethodsOption(options, defaults.methods), "", ""});
+                                                MethodsOption(options, defaults.methods), "", "", ""});
   if (!request.ok()) Wrong(request.failure());
   const Outcome<StabilityStudy> ran = RunStability(request.value());
   if (!ran.ok()) {

@@ -316,7 +316,8 @@ std::vector<std::string> ComparisonNotes(const Comparison& c) {
   }
   if (!c.no_reference.empty()) notes.push_back(c.no_reference);
   for (const AdaptiveRun& run : c.adaptive) {
-    std::string line = Padded(Info(run.request.method).id, 9, true) + "at tolerance " + ToleranceText(c.tolerance) + ": ";
+    std::string line =
+        Padded(Info(run.request.method).id, 9, true) + "at tolerance " + ToleranceText(c.tolerance) + ": ";
     if (const std::optional<Failure> stopped = AdaptiveStopFailure(run))
       line += Describe(*stopped);
     else

@@ -236,8 +236,7 @@ bool MarchSwept(SweepRun& run, const Study& study, const std::atomic<bool>* canc
   run.error = static_cast<double>(std::max(std::fabs(run.y1 - ref.y1), std::fabs(run.y2 - ref.y2)));
   run.truncation =
       wide ? static_cast<double>(std::max(std::fabs(wide->y1 - ref.y1), std::fabs(wide->y2 - ref.y2))) : HUGE_VAL;
-  const bool round_off =
-      !wide || run.rounding >= run.truncation || run.truncation <= kReferenceReach * ref.error_bound;
+  const bool round_off = !wide || run.rounding >= run.truncation || run.truncation <= kReferenceReach * ref.error_bound;
   run.mark = round_off ? Mark::RoundOff : Mark::Ok;
   return true;
 }
@@ -272,8 +271,8 @@ bool TimeSweep(Study& study, const StudyProgress& progress, Tally& tally) {
         MarchPair(request, progress.cancel);
         ++repeats;
       } while (std::chrono::steady_clock::now() - begin < kTiming && !Cancelled(progress.cancel));
-      run.seconds =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() / static_cast<double>(repeats);
+      run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() /
+                    static_cast<double>(repeats);
     }
     if (Cancelled(progress.cancel)) return false;
     tally.Done();

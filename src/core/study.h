@@ -132,7 +132,7 @@ struct Study {
   Against against = Against::Steps;
   bool cancelled = false;
   Reference reference;
-  std::vector<StudyRun> runs;  // per method in the request's order, N ascending
+  std::vector<StudyRun> runs;   // per method in the request's order, N ascending
   std::vector<SweepRun> sweep;  // per pair in the request's order, tolerance descending
 };
 

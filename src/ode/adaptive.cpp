@@ -1,6 +1,9 @@
 #include "ode/adaptive.h"
 
+#include <algorithm>
 #include <array>
+#include <memory>
+#include <mutex>
 
 namespace kavrin {
 namespace {
@@ -19,7 +22,6 @@ double RootNearOne(double y, int n) {
 }
 
 // 2^(1/n) for the orders a pair can have, worked out once.
-constexpr int kMostRoots = 2 * static_cast<int>(kMaxStages) + 2;
 const std::array<double, kMostRoots + 1>& RootsOfTwo() {
   static const std::array<double, kMostRoots + 1> roots = [] {
     std::array<double, kMostRoots + 1> r{};
@@ -41,6 +43,37 @@ const std::array<double, kMostRoots + 1>& RootsOfTwo() {
 }
 
 }  // namespace
+
+const RootTable& RootTableFor(int n) {
+  static std::array<std::once_flag, kMostRoots + 1> once;
+  static std::array<std::unique_ptr<RootTable>, kMostRoots + 1> tables;
+  const auto i = static_cast<std::size_t>(std::clamp(n, 2, kMostRoots));
+  std::call_once(once[i], [i] {
+    const int order = static_cast<int>(i);
+    auto t = std::make_unique<RootTable>();
+    t->n = order;
+    for (std::size_t c = 0; c < RootTable::kCells; ++c) {
+      const double root = DeterministicRoot(0.5 + (static_cast<double>(c) + 0.5) / (2 * RootTable::kCells), order);
+      t->down[c] = 1 / root;
+      t->up[c] = 0.9 * root;
+    }
+    for (int biased = 1; biased <= 2046; ++biased) {
+      // e = n k + r with 0 <= r < n: 2^(e/n) = 2^k (2^(1/n))^r, exactly scaled.
+      const int e = biased - 1022;
+      int k = e / order;
+      int r = e - k * order;
+      if (r < 0) {
+        r += order;
+        --k;
+      }
+      const double root = DeterministicRoot(std::ldexp(1.0, r), order);
+      t->power_up[static_cast<std::size_t>(biased)] = std::ldexp(root, k);
+      t->power_down[static_cast<std::size_t>(biased)] = std::ldexp(1 / root, -k);
+    }
+    tables[i] = std::move(t);
+  });
+  return *tables[i];
+}
 
 double DeterministicRoot(double x, int n) {
   if (!(x > 0) || !std::isfinite(x) || n < 1 || n > kMostRoots) return x;

@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "ode/system.h"
@@ -15,6 +17,45 @@ namespace kavrin {
 // whose last bits differ between C libraries), so that a step size chosen
 // from it is the same on every machine.
 double DeterministicRoot(double x, int n);
+
+// The largest n a root is taken for: the orders a pair can have, plus one.
+inline constexpr int kMostRoots = 2 * static_cast<int>(kMaxStages) + 2;
+
+// The controller's roots for every step, to within 0.1 % (1/(1024 n) at
+// most, far below what its safety factor leaves): x = m 2^e, m^(±1/n) at the middle of m's cell
+// among 256 and 2^(±e/n), both from tables made once per n by
+// DeterministicRoot, and one multiplication. The same bits everywhere, and
+// short on the step's critical path, which waits for them.
+struct RootTable {
+  static constexpr int kCells = 256;
+  int n = 2;
+  std::array<double, kCells> down{};      // m^(-1/n) at m = 1/2 + (c + 1/2)/512
+  std::array<double, kCells> up{};        // 0.9 m^(1/n) there: the safety factor folded in
+  std::array<double, 2047> power_down{};  // 2^(-e/n) for the biased exponent e + 1022
+  std::array<double, 2047> power_up{};    // 2^(e/n)
+
+  // x^(-1/n) for x > 0.
+  double Down(double x) const { return Root(x, down, power_down, -1); }
+  // 0.9 x^(1/n) for x > 0.
+  double SafeUp(double x) const { return Root(x, up, power_up, 1); }
+
+ private:
+  double Root(double x, const std::array<double, kCells>& cells, const std::array<double, 2047>& powers,
+              int sign) const {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &x, sizeof bits);
+    const auto biased = static_cast<std::size_t>((bits >> 52) & 0x7FF);
+    // Zero, subnormal, infinite or NaN: the slow way.
+    if (biased == 0 || biased == 0x7FF || !(x > 0)) return Slow(x, sign);
+    return cells[static_cast<std::size_t>((bits >> 44) & 0xFF)] * powers[biased];
+  }
+  double Slow(double x, int sign) const {
+    return sign < 0 ? 1 / DeterministicRoot(x, n) : 0.9 * DeterministicRoot(x, n);
+  }
+};
+
+// The table for n (2 to kMostRoots), made on first use; thread-safe.
+const RootTable& RootTableFor(int n);
 
 // One step of an embedded pair from the same stages: the new state with the
 // weights b, and the estimate of its error, the sum of (b - b̂) K.
@@ -112,11 +153,50 @@ struct AdaptiveMarch {
 namespace detail {
 
 // The largest |e_i| / (atol + rtol max(|y_i|, |y_new_i|)).
-inline double ScaledError(const AdaptiveSettings& a, const State<double>& y, const EmbeddedStepResult& r) {
-  const double s1 = a.atol + a.rtol * std::fmax(std::fabs(y.y1), std::fabs(r.next.y1));
-  const double s2 = a.atol + a.rtol * std::fmax(std::fabs(y.y2), std::fabs(r.next.y2));
-  const double e = std::fmax(std::fabs(r.estimate1) / s1, std::fabs(r.estimate2) / s2);
-  return std::isfinite(e) && std::isfinite(r.next.y1) && std::isfinite(r.next.y2) ? e : HUGE_VAL;
+// The larger of two numbers that are not NaN (std::fmax is a call into the C library).
+inline double Larger(double a, double b) { return b > a ? b : a; }
+
+// The largest |e_i| / (atol + rtol max(|y_i|, |y_new_i|)), for the record
+// of an accepted step (`y` holds the values it started from).
+// The larger ratio is chosen by cross-multiplying, so that one division
+// forms it.
+template <typename Start>
+double ScaledError(const AdaptiveSettings& a, const Start& y, const EmbeddedStepResult& r) {
+  const double s1 = a.atol + a.rtol * Larger(std::fabs(y.y1), std::fabs(r.next.y1));
+  const double s2 = a.atol + a.rtol * Larger(std::fabs(y.y2), std::fabs(r.next.y2));
+  const double e1 = std::fabs(r.estimate1);
+  const double e2 = std::fabs(r.estimate2);
+  return e1 * s2 >= e2 * s1 ? e1 / s1 : e2 / s2;
+}
+
+// What the controller makes of a step: accepted when |e_i| <= atol + rtol
+// max(|y_i|, |y_new_i|) in both components, and the next size's factor
+// 0.9 err^(-1/n) (before its bounds) with err the larger |e_i| / that
+// bound, formed as the smaller 0.9 (bound_i)^(1/n) |e_i|^(-1/n), without a
+// division on the way from one step to the next. Values that left the
+// range of numbers: rejected, the factor 0.2.
+struct Control {
+  bool accepted = false;
+  bool overflow = false;
+  double factor = 0.2;
+};
+inline Control Controlled(const AdaptiveSettings& a, const RootTable& roots, const State<double>& y,
+                          const EmbeddedStepResult& r) {
+  Control c;
+  if (!std::isfinite(r.next.y1) || !std::isfinite(r.next.y2) || !std::isfinite(r.estimate1) ||
+      !std::isfinite(r.estimate2)) {
+    c.overflow = true;
+    return c;
+  }
+  const double s1 = a.atol + a.rtol * Larger(std::fabs(y.y1), std::fabs(r.next.y1));
+  const double s2 = a.atol + a.rtol * Larger(std::fabs(y.y2), std::fabs(r.next.y2));
+  const double e1 = std::fabs(r.estimate1);
+  const double e2 = std::fabs(r.estimate2);
+  c.accepted = e1 <= s1 && e2 <= s2;
+  const double f1 = roots.SafeUp(s1) * roots.Down(e1);
+  const double f2 = roots.SafeUp(s2) * roots.Down(e2);
+  c.factor = f2 < f1 ? f2 : f1;
+  return c;
 }
 
 // The first step by the usual rule: a step over which the solution and its
@@ -153,13 +233,17 @@ template <typename Pair, typename System>
 AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<double>& start, double x1,
                             const AdaptiveSettings& a, const std::atomic<bool>* cancel = nullptr) {
   AdaptiveMarch m;
-  m.accepted.reserve(256);
+  m.accepted.reserve(1024);
   m.accepted.push_back({start.x, start.y1, start.y2, 0, 0});
   if (x1 == start.x) return m;
   const double direction = x1 > start.x ? 1 : -1;
-  double h = a.first_step > 0 ? a.first_step : detail::FirstStep(system, start, direction, a, m.evaluations);
+  // h carries the direction, so that the next step is this one times the
+  // factor, with nothing more on the way from one step to the next.
+  double h =
+      direction * (a.first_step > 0 ? a.first_step : detail::FirstStep(system, start, direction, a, m.evaluations));
   State<double> s = start;
   bool rejected_last = false;
+  const RootTable& roots = RootTableFor(a.order + 1);
   for (std::size_t tried = 0;; ++tried) {
     if (tried >= a.max_steps) {
       m.stop = AdaptiveMarch::Stop::Budget;
@@ -169,9 +253,9 @@ AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<
       m.stop = AdaptiveMarch::Stop::Cancelled;
       break;
     }
-    const double remaining = std::fabs(x1 - s.x);
-    const bool last = h >= remaining;
-    const double step = direction * (last ? remaining : h);
+    const double remaining = x1 - s.x;
+    const bool last = std::fabs(h) >= std::fabs(remaining);
+    const double step = last ? remaining : h;
     if (s.x + step == s.x) {
       m.stop = AdaptiveMarch::Stop::StepTooSmall;
       m.stop_h = std::fabs(step);
@@ -179,23 +263,24 @@ AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<
     }
     const EmbeddedStepResult r = pair(system, s, step);
     m.evaluations += pair.stages();
-    const double err = detail::ScaledError(a, s, r);
-    double factor = err == 0 ? 5 : err == HUGE_VAL ? 0.2 : 0.9 / DeterministicRoot(err, a.order + 1);
-    factor = std::fmin(5.0, std::fmax(0.2, factor));
-    if (err <= 1) {
+    const detail::Control c = detail::Controlled(a, roots, s, r);
+    // Growth up to 5, but none right after a rejection, nor when rejected.
+    const double most = c.accepted && !rejected_last ? 5 : 1;
+    const double factor = c.factor > most ? most : c.factor < 0.2 ? 0.2 : c.factor;
+    if (c.accepted) {
       s = r.next;
       if (last) s.x = x1;
-      m.accepted.push_back({s.x, s.y1, s.y2, std::fabs(step), err});
+      m.accepted.push_back({s.x, s.y1, s.y2, std::fabs(step), detail::ScaledError(a, m.accepted.back(), r)});
       if (last) break;
-      h = std::fabs(step) * (rejected_last ? std::fmin(1.0, factor) : factor);
+      h = step * factor;
       rejected_last = false;
     } else {
       m.rejected.push_back({s.x, std::fabs(step)});
-      if (err == HUGE_VAL && std::fabs(step) * 0.2 * 0.2 * 0.2 * 0.2 * 0.2 == 0) {
+      if (c.overflow && std::fabs(step) * 0.2 * 0.2 * 0.2 * 0.2 * 0.2 == 0) {
         m.stop = AdaptiveMarch::Stop::Overflow;
         break;
       }
-      h = std::fabs(step) * std::fmin(1.0, factor);
+      h = step * factor;
       rejected_last = true;
     }
   }

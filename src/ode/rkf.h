@@ -71,9 +71,16 @@ struct RKF {
               ((((s.y2 - (8 * L1) / 27) + 2 * L2) - (3544 * L3) / 2565) + (1859 * L4) / 4104) - (11 * L5) / 40);
 
     if constexpr (kEstimate) {
-      // b - b̂: 1/360, 0, -128/4275, -2197/75240, 1/50, 2/55.
-      e1 = (((K1 / 360 - (128 * K3) / 4275) - (2197 * K4) / 75240) + K5 / 50) + (2 * K6) / 55;
-      e2 = (((L1 / 360 - (128 * L3) / 4275) - (2197 * L4) / 75240) + L5 / 50) + (2 * L6) / 55;
+      // b - b̂: 1/360, 0, -128/4275, -2197/75240, 1/50, 2/55, each rounded
+      // once: the estimate only steers the step size, and divisions would
+      // be most of its cost.
+      const Real D1 = Real(1) / Real(360);
+      const Real D3 = Real(128) / Real(4275);
+      const Real D4 = Real(2197) / Real(75240);
+      const Real D5 = Real(1) / Real(50);
+      const Real D6 = Real(2) / Real(55);
+      e1 = (((D1 * K1 - D3 * K3) - D4 * K4) + D5 * K5) + D6 * K6;
+      e2 = (((D1 * L1 - D3 * L3) - D4 * L4) + D5 * L5) + D6 * L6;
     }
     // Fifth-order combination; stage 2 has weight 0.
     return {s.x + h, s.y1 + ((((W1 * K1 + W3 * K3) + W4 * K4) - W5 * K5) + W6 * K6),

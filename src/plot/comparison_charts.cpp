@@ -8,8 +8,8 @@
 
 #include "core/number_text.h"
 #include "plot/chart_parts.h"
-#include "plot/step_size_chart.h"
 #include "plot/framed_chart.h"
+#include "plot/step_size_chart.h"
 
 namespace kavrin {
 namespace {

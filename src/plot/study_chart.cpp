@@ -103,9 +103,10 @@ class StudyChartBuilder {
   void PlaceFrame() {
     const double frame_left = m_wide ? 90.0 : 64.0;
     const double frame_right = m_wide ? Width() - 270.0 : Width() - 16.0;
-    std::string note =
-        m_methods.empty() ? "" : "Solid: the error at N steps. Dotted: truncation alone, the run repeated in wider "
-                                 "arithmetic. ";
+    std::string note = m_methods.empty()
+                           ? ""
+                           : "Solid: the error at N steps. Dotted: truncation alone, the run repeated in wider "
+                             "arithmetic. ";
     note += "Grey: the runs' own rounding.";
     if (!m_methods.empty()) note += " Hollow markers: rounding dominates, no order.";
     if (!m_pairs.empty()) note += " Thick: steps chosen by the method, one point per tolerance (" + SweepRange() + ").";
@@ -267,15 +268,16 @@ class StudyChartBuilder {
   void AxisTitles() {
     const ChartBox& frame = m_chart.frame;
     // Steps chosen under a tolerance count every step tried.
-    const std::string across = !m_pairs.empty() && m_study.against == Against::Evaluations
-                                   ? "evaluations of the system (stages \xC3\x97 steps tried)"
-                               : !m_pairs.empty() && m_study.against == Against::Steps
-                                   ? (m_methods.empty() ? "number of steps accepted" : "number of steps (N, or those accepted)")
-                                   : std::string(AxisOf(m_study.against).axis_title);
-    m_layout.Add(m_layout.Fit(Text(ChartRole::AxisTitle, {(frame.left + frame.right) / 2, frame.bottom + 44}, across,
-                                   kLabelSize, TextAnchor::Middle),
-                              2 * std::min((frame.left + frame.right) / 2, Width() - (frame.left + frame.right) / 2) -
-                                  8));
+    const std::string across =
+        !m_pairs.empty() && m_study.against == Against::Evaluations
+            ? "evaluations of the system (stages \xC3\x97 steps tried)"
+        : !m_pairs.empty() && m_study.against == Against::Steps
+            ? (m_methods.empty() ? "number of steps accepted" : "number of steps (N, or those accepted)")
+            : std::string(AxisOf(m_study.against).axis_title);
+    m_layout.Add(
+        m_layout.Fit(Text(ChartRole::AxisTitle, {(frame.left + frame.right) / 2, frame.bottom + 44}, across, kLabelSize,
+                          TextAnchor::Middle),
+                     2 * std::min((frame.left + frame.right) / 2, Width() - (frame.left + frame.right) / 2) - 8));
     ChartShape y_title =
         Text(ChartRole::AxisTitle, {m_wide ? 24.0 : 16.0, (frame.top + frame.bottom) / 2},
              "error, the larger of |y1 \xE2\x88\x92 ref| and |y2 \xE2\x88\x92 ref|", kLabelSize, TextAnchor::Middle);

@@ -259,7 +259,7 @@ void MethodsWindow::Run() {
     methods.append(methods.empty() ? "" : ",").append(id);
   }
   const Outcome<ComparisonRequest> request = ReadComparisonRequest(
-      m_problem, {m_x1_edit->text().toStdString(), m_steps_edit->text().toStdString(), methods, "", ""});
+      m_problem, {m_x1_edit->text().toStdString(), m_steps_edit->text().toStdString(), methods, "", "", ""});
   if (!request.ok()) {
     m_report_error(Report(request.failure()));
     return;

@@ -132,7 +132,7 @@ void StudyWindow::BuildInputs(QHBoxLayout* top, const QString& x1) {
   for (const AxisInfo& axis : kAxes) m_against->addItem(FromUtf8(axis.caption), FromUtf8(axis.name));
   m_against->setAccessibleName(QStringLiteral("What the chart sets the error against"));
   inputs->addRow(QStringLiteral("Error against"), m_against);
-  inputs->addRow(BuildSweep());
+  BuildSweep(inputs);
   auto* methods = new QGridLayout;
   // Every method known when the window opens: the nine and the tableaux added.
   const std::vector<Method> known = KnownMethods();
@@ -151,12 +151,13 @@ void StudyWindow::BuildInputs(QHBoxLayout* top, const QString& x1) {
   connect(m_steps_edit, &QLineEdit::returnPressed, this, &StudyWindow::Run);
 }
 
-// The tolerance sweep: on or off, the tolerances and the pairs that choose
-// their steps under them.
-QLayout* StudyWindow::BuildSweep() {
+// The tolerance sweep: on or off with its tolerances, and the pairs that
+// choose their steps under them, a row each.
+void StudyWindow::BuildSweep(QFormLayout* inputs) {
   auto* row = new QHBoxLayout;
-  m_sweep = new QCheckBox(QStringLiteral("Steps chosen under tolerances"), this);
+  m_sweep = new QCheckBox(QStringLiteral("sweep"), this);
   m_sweep->setObjectName(QStringLiteral("StudySweep"));
+  m_sweep->setToolTip(QStringLiteral("Add runs whose methods choose their own steps, one per tolerance"));
   m_tolerances_edit = new QLineEdit(QString::fromLatin1(kDefaultTolerances), this);
   m_tolerances_edit->setObjectName(QStringLiteral("StudyTolerances"));
   m_tolerances_edit->setAccessibleName(QStringLiteral("Tolerances"));
@@ -166,6 +167,8 @@ QLayout* StudyWindow::BuildSweep() {
   m_tolerances_edit->setAccessibleDescription(help);
   row->addWidget(m_sweep);
   row->addWidget(m_tolerances_edit, 1);
+  inputs->addRow(QStringLiteral("Tolerances"), row);
+  auto* pairs = new QHBoxLayout;
   for (const std::string& id : PairedMethodIds()) {
     const std::optional<Method> method = FindMethod(id);
     if (!method) continue;
@@ -174,9 +177,11 @@ QLayout* StudyWindow::BuildSweep() {
     box->setProperty("method", FromUtf8(id));
     box->setToolTip(FromUtf8(Info(*method).result_name) + QStringLiteral(", choosing its own steps"));
     box->setChecked(true);
-    row->addWidget(box);
+    pairs->addWidget(box);
     m_pair_boxes.push_back(box);
   }
+  pairs->addStretch(1);
+  inputs->addRow(QStringLiteral("Choosing steps"), pairs);
   auto enable = [this](bool on) {
     m_tolerances_edit->setEnabled(on);
     for (QCheckBox* box : m_pair_boxes) box->setEnabled(on);
@@ -184,7 +189,6 @@ QLayout* StudyWindow::BuildSweep() {
   connect(m_sweep, &QCheckBox::toggled, this, enable);
   enable(false);
   connect(m_tolerances_edit, &QLineEdit::returnPressed, this, &StudyWindow::Run);
-  return row;
 }
 
 // Run, Cancel, the progress and the saving.

@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QHBoxLayout;
 class QLayout;
@@ -67,7 +68,7 @@ class StudyWindow : public QWidget {
 
  private:
   void BuildInputs(QHBoxLayout* top, const QString& x1);
-  QLayout* BuildSweep();
+  void BuildSweep(QFormLayout* inputs);
   QLayout* BuildButtons();
   QWidget* BuildNotes();
   QWidget* BuildResults();

@@ -95,10 +95,16 @@ TEST(Adaptive, BadInputIsRefusedWithWhatToEnter) {
   EXPECT_NE(refused({"1", "rkf", "1e-8", "", "", "0", ""}), "");
   EXPECT_NE(refused({"1", "rkf", "1e-8", "", "", "", "2.5"}), "");
   // The controller's root agrees with pow (whose 1/n is itself rounded).
-  for (const double x : {1e-300, 0.37, 1.0, 2.0, 123.456, 1e300})
-    for (const int n : {2, 4, 5, 6}) EXPECT_NEAR(DeterministicRoot(x, n) / std::pow(x, 1.0 / n), 1, 1e-13) << x << n;
+  // The controller's tables, to 0.1 %, over the whole range of doubles.
+  for (const double x : {1e-300, 0.37, 0.5, 0.999, 1.0, 2.0, 123.456, 1e300, 4.9e-324}) {
+    for (const int n : {2, 4, 5, 6}) {
+      if (x > 0) EXPECT_NEAR(DeterministicRoot(x, n) / std::pow(x, 1.0 / n), 1, 1e-13) << x << n;
+      const RootTable& roots = RootTableFor(n);
+      EXPECT_NEAR(roots.Down(x) * std::pow(x, 1.0 / n), 1, 1e-3) << x << n;
+      if (x >= 1e-300) EXPECT_NEAR(roots.SafeUp(x) / std::pow(x, 1.0 / n) / 0.9, 1, 1e-3) << x << n;
+    }
+  }
 }
-
 
 TEST(ToleranceSweep, ReadsOnePerDecadeAndRefusesWhatDoubleCannotHonour) {
   const Outcome<std::vector<double>> decades = ReadToleranceList(kDefaultTolerances);
@@ -129,8 +135,8 @@ TEST(ToleranceSweep, EachRunIsTheSingleRunAndTheErrorFollowsTheTolerance) {
   for (const SweepRun& run : study.sweep) {
     ASSERT_EQ(run.mark, Mark::Ok) << Info(run.method).id << " " << run.tolerance << " " << run.failure;
     // The same bits as one run of that method and tolerance.
-    const AdaptiveRun single =
-        Adapted(BuiltInProblem(), {"1", std::string(Info(run.method).id), ToleranceText(run.tolerance), "", "", "", ""});
+    const AdaptiveRun single = Adapted(
+        BuiltInProblem(), {"1", std::string(Info(run.method).id), ToleranceText(run.tolerance), "", "", "", ""});
     EXPECT_EQ(run.y1, single.march.accepted.back().y1);
     EXPECT_EQ(run.evaluations, static_cast<double>(single.march.evaluations));
     EXPECT_EQ(run.error, *single.error);
@@ -151,8 +157,7 @@ TEST(ToleranceSweep, EachRunIsTheSingleRunAndTheErrorFollowsTheTolerance) {
   // no tolerance is honoured, and the report says so instead of a point.
   texts.tolerances = "1e-6,1e-10";
   texts.pairs = "rkf";
-  const Study exact =
-      RunStudy(ReadStudyRequest(ReadProblem({"1", "2*x", "0", "0", "0"}).value(), texts).value());
+  const Study exact = RunStudy(ReadStudyRequest(ReadProblem({"1", "2*x", "0", "0", "0"}).value(), texts).value());
   ASSERT_EQ(exact.sweep.size(), 2u);
   for (const SweepRun& run : exact.sweep) EXPECT_EQ(run.mark, Mark::RoundOff);
   const std::vector<std::string> notes = SweepNotes(exact);

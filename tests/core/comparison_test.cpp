@@ -30,7 +30,7 @@ Comparison Compared(std::shared_ptr<const Problem> problem, const ComparisonText
 // |R(ih)|^2, R(z) = 1 + z + z^2/2 + z^3/6 + z^4/24. The reference is
 // (cos x, -sin x).
 TEST(Comparison, OscillatorDriftsByTheStabilityFunctionAndItsReferenceIsCosine) {
-  const Comparison c = Compared(Oscillator(), {"10", "100", "euler,rk4", "", "y1^2 + y2^2"});
+  const Comparison c = Compared(Oscillator(), {"10", "100", "euler,rk4", "", "y1^2 + y2^2", ""});
   ASSERT_TRUE(c.has_reference()) << c.no_reference;
   const double h = c.h;
   const double euler = 1 + h * h;
@@ -52,7 +52,7 @@ TEST(Comparison, OscillatorDriftsByTheStabilityFunctionAndItsReferenceIsCosine) 
 // overflows ends where the press fails, and past the pole there is no reference.
 TEST(Comparison, PathsAreThePressTablesAndStopWhereThePressFails) {
   for (const char* x1 : {"2", "3"}) {
-    const Comparison c = Compared(BuiltInProblem(), {x1, "40", AllMethodIds(), "", ""});
+    const Comparison c = Compared(BuiltInProblem(), {x1, "40", AllMethodIds(), "", "", ""});
     ASSERT_EQ(c.paths.size(), kWindowMethodCount);
     EXPECT_EQ(c.has_reference(), std::string(x1) == "2") << c.no_reference;
     for (const ComparedPath& path : c.paths) {
@@ -80,15 +80,15 @@ TEST(Comparison, RefusesWhatItCannotDoAndNamesTheField) {
   const auto failure = [](const ComparisonTexts& texts) {
     return ReadComparisonRequest(BuiltInProblem(), texts).failure();
   };
-  const Failure invariant = failure({"1", "20", "rk4", "", "y1 + * y2"});
+  const Failure invariant = failure({"1", "20", "rk4", "", "y1 + * y2", ""});
   EXPECT_EQ(invariant.where.field, Field::Invariant);
   EXPECT_EQ(invariant.where.column, 4);
-  EXPECT_EQ(failure({"1", "10,20", "rk4", "", ""}).where.field, Field::Steps);
+  EXPECT_EQ(failure({"1", "10,20", "rk4", "", "", ""}).where.field, Field::Steps);
   for (const char* field_x : {"1e999", "abc", "0,5"})
-    EXPECT_EQ(failure({"1", "20", "rk4", field_x, ""}).where.field, Field::FieldX) << field_x;
+    EXPECT_EQ(failure({"1", "20", "rk4", field_x, "", ""}).where.field, Field::FieldX) << field_x;
 
   const ComparisonRequest request =
-      ReadComparisonRequest(BuiltInProblem(), {"1", "1000000", AllMethodIds(), "", ""}).value();
+      ReadComparisonRequest(BuiltInProblem(), {"1", "1000000", AllMethodIds(), "", "", ""}).value();
   const Outcome<Comparison> refused = RunComparison(request, {}, [] { return std::uint64_t{100} << 20; });
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.failure().kind, FailureKind::OutOfMemory);
@@ -100,7 +100,7 @@ TEST(Comparison, RefusesWhatItCannotDoAndNamesTheField) {
 }
 
 TEST(Comparison, CsvHasARowPerStepOfEveryPathAndLeavesUnknownsEmpty) {
-  const Comparison c = Compared(BuiltInProblem(), {"3", "10", "euler,rk4", "", "y1 - log(y2)"});
+  const Comparison c = Compared(BuiltInProblem(), {"3", "10", "euler,rk4", "", "y1 - log(y2)", ""});
   std::string csv;
   ASSERT_TRUE(WriteComparisonCsv(c, [&csv](std::string_view block) {
     csv.append(block);

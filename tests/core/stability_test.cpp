@@ -19,7 +19,7 @@ std::shared_ptr<const Problem> Typed(const SystemTexts& texts) {
 
 StabilityStudy Along(std::shared_ptr<const Problem> problem, const std::string& x1, const std::string& N,
                      const std::string& methods) {
-  const Outcome<ComparisonRequest> request = ReadComparisonRequest(std::move(problem), {x1, N, methods, "", ""});
+  const Outcome<ComparisonRequest> request = ReadComparisonRequest(std::move(problem), {x1, N, methods, "", "", ""});
   EXPECT_TRUE(request.ok());
   return RunStability(request.value()).value();
 }
