@@ -233,9 +233,13 @@ template <typename Pair, typename System>
 AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<double>& start, double x1,
                             const AdaptiveSettings& a, const std::atomic<bool>* cancel = nullptr) {
   AdaptiveMarch m;
-  m.accepted.reserve(1024);
   m.accepted.push_back({start.x, start.y1, start.y2, 0, 0});
   if (x1 == start.x) return m;
+  // The accepted steps are written in place, the table doubled when full and
+  // cut to size at the end: a call to grow it in every step would make the
+  // step keep its values in memory across it.
+  std::size_t count = 1;
+  m.accepted.resize(1024);
   const double direction = x1 > start.x ? 1 : -1;
   // h carries the direction, so that the next step is this one times the
   // factor, with nothing more on the way from one step to the next.
@@ -270,7 +274,10 @@ AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<
     if (c.accepted) {
       s = r.next;
       if (last) s.x = x1;
-      m.accepted.push_back({s.x, s.y1, s.y2, std::fabs(step), detail::ScaledError(a, m.accepted.back(), r)});
+      if (count == m.accepted.size()) [[unlikely]]
+        m.accepted.resize(2 * count);
+      m.accepted[count] = {s.x, s.y1, s.y2, std::fabs(step), detail::ScaledError(a, m.accepted[count - 1], r)};
+      ++count;
       if (last) break;
       h = step * factor;
       rejected_last = false;
@@ -284,6 +291,7 @@ AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<
       rejected_last = true;
     }
   }
+  m.accepted.resize(count);
   m.stop_x = s.x;
   return m;
 }
