@@ -3,8 +3,12 @@
 // name the convergence study window after its default study, and with a
 // third and fourth the comparison window at x1 = 1, N = 20, in the standard
 // colours and under a dark scheme, and with a fifth the methods and
-// stability window at x1 = 2.7, N = 10 with Kutta's 3/8 rule on show.
+// stability window at x1 = 2.7, N = 10 with Kutta's 3/8 rule on show, and
+// with a sixth the study window with the tolerance sweep beside the fixed
+// runs, against evaluations, at x1 = 1.
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,9 +24,35 @@
 #include "ui/methods_window.h"
 #include "ui/study_window.h"
 
+namespace {
+
+// The study window with the sweep: the seven fixed at 10..2560 steps and
+// the three pairs at one tolerance per decade, against evaluations.
+bool SweepWindow(kavrin::MainWindow& window, const char* path) {
+  kavrin::StudyWindow* study = window.OpenStudy();
+  study->resize(1100, 760);
+  study->findChild<QLineEdit*>("StudyX1")->setText("1");
+  study->findChild<QLineEdit*>("StudySteps")->setText("10..2560");
+  auto* against = study->findChild<QComboBox*>("StudyAgainst");
+  against->setCurrentIndex(against->findData(QStringLiteral("evaluations")));
+  study->findChild<QCheckBox*>("StudySweep")->setChecked(true);
+  QEventLoop wait;
+  QObject::connect(study, &kavrin::StudyWindow::Ended, &wait, &QEventLoop::quit);
+  study->findChild<QPushButton*>("StudyRun")->click();
+  wait.exec();
+  QApplication::processEvents();
+  if (study->grab().save(path)) return true;
+  std::fprintf(stderr, "could not write %s\n", path);
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
-  if (argc < 2 || argc > 6) {
-    std::fprintf(stderr, "usage: %s WINDOW.png [STUDY.png [COMPARE.png [COMPARE-DARK.png [METHODS.png]]]]\n", argv[0]);
+  if (argc < 2 || argc > 7) {
+    std::fprintf(stderr,
+                 "usage: %s WINDOW.png [STUDY.png [COMPARE.png [COMPARE-DARK.png [METHODS.png [SWEEP.png]]]]]\n",
+                 argv[0]);
     return 2;
   }
   QApplication app(argc, argv);
@@ -84,7 +114,7 @@ int main(int argc, char* argv[]) {
       return 1;
     }
   }
-  if (argc == 6) {
+  if (argc >= 6) {
     QApplication::setPalette(QApplication::style()->standardPalette());
     window.findChild<QLineEdit*>("Text_x1")->setText("2.7");
     window.findChild<QLineEdit*>("Text_N")->setText("10");
@@ -103,5 +133,6 @@ int main(int argc, char* argv[]) {
       return 1;
     }
   }
+  if (argc == 7 && !SweepWindow(window, argv[6])) return 1;
   return 0;
 }

@@ -183,8 +183,10 @@ struct Control {
 inline Control Controlled(const AdaptiveSettings& a, const RootTable& roots, const State<double>& y,
                           const EmbeddedStepResult& r) {
   Control c;
-  if (!std::isfinite(r.next.y1) || !std::isfinite(r.next.y2) || !std::isfinite(r.estimate1) ||
-      !std::isfinite(r.estimate2)) {
+  // v - v is 0 exactly for every finite v and NaN otherwise: one test for all four.
+  const double finite =
+      ((r.next.y1 - r.next.y1) + (r.next.y2 - r.next.y2)) + ((r.estimate1 - r.estimate1) + (r.estimate2 - r.estimate2));
+  if (!(finite == 0)) [[unlikely]] {
     c.overflow = true;
     return c;
   }
@@ -266,7 +268,6 @@ AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<
       break;
     }
     const EmbeddedStepResult r = pair(system, s, step);
-    m.evaluations += pair.stages();
     const detail::Control c = detail::Controlled(a, roots, s, r);
     // Growth up to 5, but none right after a rejection, nor when rejected.
     const double most = c.accepted && !rejected_last ? 5 : 1;
@@ -292,6 +293,7 @@ AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<
     }
   }
   m.accepted.resize(count);
+  m.evaluations += pair.stages() * (count - 1 + m.rejected.size());
   m.stop_x = s.x;
   return m;
 }

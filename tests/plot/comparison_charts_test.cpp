@@ -41,7 +41,7 @@ struct Inverse {
 TEST(PhaseChart, FieldSegmentsFollowTheEquationsAndPathsAreThePressTablesAtTheSampledSteps) {
   // The Van der Pol oscillator depends on y1 and y2 in every direction.
   const auto problem = ReadProblem({"y2", "(1 - y1^2)*y2 - y1", "0", "2", "0"}).value();
-  const Comparison c = Compared(problem, {"8", "5000", "euler,rk4", "", ""});
+  const Comparison c = Compared(problem, {"8", "5000", "euler,rk4", "", "", ""});
   const Chart chart = PhaseChart(c, {900, 600}, EstimatedTextWidth);
   const Inverse inverse{chart};
   const double sx = (chart.frame.right - chart.frame.left) / (chart.data.right - chart.data.left);
@@ -97,7 +97,7 @@ TEST(PhaseChart, FieldSegmentsFollowTheEquationsAndPathsAreThePressTablesAtTheSa
 // curve), in equal units both ways.
 TEST(StabilityChart, OutlinesLieOnTheRegionsBoundaries) {
   const StabilityStudy s =
-      RunStability(ReadComparisonRequest(BuiltInProblem(), {"1", "10", "euler,rk4", "", ""}).value()).value();
+      RunStability(ReadComparisonRequest(BuiltInProblem(), {"1", "10", "euler,rk4", "", "", ""}).value()).value();
   const Chart chart = StabilityChart(s, {900, 600}, EstimatedTextWidth);
   const Inverse inverse{chart};
   const double across = (chart.data.right - chart.data.left) / (chart.frame.right - chart.frame.left);
@@ -121,10 +121,10 @@ TEST(StabilityChart, OutlinesLieOnTheRegionsBoundaries) {
 }
 
 TEST(ComparisonCharts, KeepTheirTextsInsideWithAndWithoutAReference) {
-  const Comparison with = Compared(BuiltInProblem(), {"2", "30", AllMethodIds(), "", "y1*y2"});
-  const Comparison without = Compared(BuiltInProblem(), {"3", "30", AllMethodIds(), "", ""});
+  const Comparison with = Compared(BuiltInProblem(), {"2", "30", AllMethodIds(), "", "y1*y2", ""});
+  const Comparison without = Compared(BuiltInProblem(), {"3", "30", AllMethodIds(), "", "", ""});
   const StabilityStudy stability =
-      RunStability(ReadComparisonRequest(BuiltInProblem(), {"2.7", "10", AllMethodIds(), "", ""}).value()).value();
+      RunStability(ReadComparisonRequest(BuiltInProblem(), {"2.7", "10", AllMethodIds(), "", "", ""}).value()).value();
   for (const Comparison* c : {&with, &without}) {
     for (const ChartSize size : {ChartSize{900, 600}, ChartSize{360, 720}}) {
       for (const Chart& chart :
