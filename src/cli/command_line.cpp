@@ -497,6 +497,27 @@ std::string Ending(const Options& options, const std::string& option, const std:
   return ending;
 }
 
+// h along x asked for of methods none of which has an embedded pair:
+// refused, naming those that have one.
+void RefuseWithoutPairs(const std::vector<Method>& methods) {
+  if (std::none_of(methods.begin(), methods.end(), [](Method method) { return PairOrder(method).has_value(); }))
+    Wrong(*NoPairFailure(methods.front()));
+}
+
+// The comparison as the options ask for it; with --steps-plot, h along x of
+// the pairs among the methods at --tolerance (default 1e-6).
+ComparisonRequest ComparisonAsked(const Options& options, const Session& session) {
+  const ComparisonTexts defaults;
+  const std::string tolerance = options.has("steps-plot") ? options.value("tolerance", "1e-6") : "";
+  const Outcome<ComparisonRequest> request =
+      ReadComparisonRequest(session.problem(), {options.value("x1", defaults.x1), options.value("steps", defaults.N),
+                                                MethodsOption(options, defaults.methods), options.value("field-x", ""),
+                                                options.value("invariant", ""), tolerance});
+  if (!request.ok()) Wrong(request.failure());
+  if (options.has("steps-plot")) RefuseWithoutPairs(request.value().methods);
+  return request.value();
+}
+
 int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
   Session session;
   UseSystem(options, session);
@@ -506,20 +527,10 @@ int CompareAlong(const Options& options, std::ostream& out, std::ostream& err) {
   const std::string along_ending =
       options.has("along") && along != "-" ? Ending(options, "along", {".csv", ".svg", ".png", ""}) : ".csv";
   const std::string steps_ending = options.has("steps-plot") ? Ending(options, "steps-plot", {".svg", ".png"}) : "";
-  const ComparisonTexts defaults;
-  // h along x of the pairs among the methods, at --tolerance (default 1e-6).
-  const std::string tolerance = options.has("steps-plot") ? options.value("tolerance", "1e-6") : "";
-  const Outcome<ComparisonRequest> request =
-      ReadComparisonRequest(session.problem(), {options.value("x1", defaults.x1), options.value("steps", defaults.N),
-                                                MethodsOption(options, defaults.methods), options.value("field-x", ""),
-                                                options.value("invariant", ""), tolerance});
-  if (!request.ok()) Wrong(request.failure());
-  if (options.has("steps-plot") && std::none_of(request.value().methods.begin(), request.value().methods.end(),
-                                                [](Method method) { return PairOrder(method).has_value(); }))
-    Wrong(*NoPairFailure(request.value().methods.front()));
+  const ComparisonRequest request = ComparisonAsked(options, session);
   Outcome<Comparison> ran = [&] {
     TerminalProgress progress(err, "comparison");
-    return RunComparison(request.value(), progress.Watch());
+    return RunComparison(request, progress.Watch());
   }();
   if (!ran.ok()) {
     err << kProgram << ": " << Describe(ran.failure(), OptionName) << '\n';

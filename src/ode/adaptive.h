@@ -223,6 +223,21 @@ double FirstStep(const System& system, const State<double>& s, double direction,
   return std::isfinite(h) && h > 0 ? h : 1e-6;
 }
 
+// Why a march stops before its next try, if it does: the budget of steps
+// tried, or a cancel (read every 1024 tries).
+inline bool StopsBefore(std::size_t tried, const AdaptiveSettings& a, const std::atomic<bool>* cancel,
+                        AdaptiveMarch& m) {
+  if (tried >= a.max_steps) {
+    m.stop = AdaptiveMarch::Stop::Budget;
+    return true;
+  }
+  if (cancel != nullptr && (tried & 1023) == 0 && cancel->load(std::memory_order_relaxed)) {
+    m.stop = AdaptiveMarch::Stop::Cancelled;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace detail
 
 // Marches from `start` to x1 with an embedded pair, choosing
@@ -250,15 +265,7 @@ AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<
   State<double> s = start;
   bool rejected_last = false;
   const RootTable& roots = RootTableFor(a.order + 1);
-  for (std::size_t tried = 0;; ++tried) {
-    if (tried >= a.max_steps) {
-      m.stop = AdaptiveMarch::Stop::Budget;
-      break;
-    }
-    if (cancel != nullptr && (tried & 1023) == 0 && cancel->load(std::memory_order_relaxed)) {
-      m.stop = AdaptiveMarch::Stop::Cancelled;
-      break;
-    }
+  for (std::size_t tried = 0; !detail::StopsBefore(tried, a, cancel, m); ++tried) {
     const double remaining = x1 - s.x;
     const bool last = std::fabs(h) >= std::fabs(remaining);
     const double step = last ? remaining : h;
@@ -280,17 +287,15 @@ AdaptiveMarch MarchAdaptive(const Pair& pair, const System& system, const State<
       m.accepted[count] = {s.x, s.y1, s.y2, std::fabs(step), detail::ScaledError(a, m.accepted[count - 1], r)};
       ++count;
       if (last) break;
-      h = step * factor;
-      rejected_last = false;
     } else {
       m.rejected.push_back({s.x, std::fabs(step)});
       if (c.overflow && std::fabs(step) * 0.2 * 0.2 * 0.2 * 0.2 * 0.2 == 0) {
         m.stop = AdaptiveMarch::Stop::Overflow;
         break;
       }
-      h = step * factor;
-      rejected_last = true;
     }
+    h = step * factor;
+    rejected_last = !c.accepted;
   }
   m.accepted.resize(count);
   m.evaluations += pair.stages() * (count - 1 + m.rejected.size());
