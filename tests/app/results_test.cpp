@@ -56,7 +56,7 @@ class ResultsTest : public QObject {
     study->set_file_chooser([this](const QString&, const QString&, const QString&) { return chosen; });
     Get<QLineEdit>(study, "StudySteps")->setText(steps);
     for (QCheckBox* box : study->findChildren<QCheckBox*>())
-      box->setChecked(methods.contains(box->objectName().mid(12)));
+      if (box->objectName().startsWith("StudyMethod_")) box->setChecked(methods.contains(box->objectName().mid(12)));
     return study;
   }
 
@@ -142,24 +142,32 @@ class ResultsTest : public QObject {
   // The study window's table holds the command line's numbers.
   void studyTableIsTheCommandLines() {
     StudyWindow* study = Study("20,40,80", {"euler", "rk4", "rkf"});
+    // With a sweep of Fehlberg's pair alone, its table follows the fixed one's.
+    Get<QCheckBox>(study, "StudySweep")->setChecked(true);
+    Get<QLineEdit>(study, "StudyTolerances")->setText("1e-4..1e-6");
+    for (const char* pair : {"StudyPair_rkm", "StudyPair_dopri54"}) Get<QCheckBox>(study, pair)->setChecked(false);
     QSignalSpy ended(study, &StudyWindow::Ended);
     Get<QPushButton>(study, "StudyRun")->click();
     QVERIFY(ended.wait(30000));
     std::ostringstream out, err;
-    QCOMPARE(RunCommandLine({"--compare", "--x1", "0.1", "--steps", "20,40,80", "--method", "euler,rk4,rkf", "--format",
-                             "markdown"},
+    QCOMPARE(RunCommandLine({"--compare", "--x1", "0.1", "--steps", "20,40,80", "--method", "euler,rk4,rkf",
+                             "--tolerances", "1e-4..1e-6", "--format", "markdown"},
                             out, err),
              0);
     QStringList rows;
     for (const QString& line : QString::fromStdString(out.str()).split('\n'))
       if (line.startsWith("| ") && !line.startsWith("| method")) rows << line;
-    auto* table = Get<QTableWidget>(study, "StudyTable");
-    QCOMPARE(table->rowCount(), rows.size());
-    for (int r = 0; r < table->rowCount(); ++r) {
-      QString row = "|";
-      for (int c = 0; c < table->columnCount(); ++c) row += " " + table->item(r, c)->text() + " |";
-      QCOMPARE(row, rows[r]);
+    QCOMPARE(rows.size(), 9 + 3);
+    int r = 0;
+    for (const char* name : {"StudyTable", "StudySweepTable"}) {
+      auto* table = Get<QTableWidget>(study, name);
+      for (int t = 0; t < table->rowCount(); ++t, ++r) {
+        QString row = "|";
+        for (int c = 0; c < table->columnCount(); ++c) row += " " + table->item(t, c)->text() + " |";
+        QCOMPARE(row, rows[r]);
+      }
     }
+    QCOMPARE(r, rows.size());
     chosen = dir.filePath("study.svg");
     Get<QPushButton>(study, "StudySaveChart")->click();
     QVERIFY(QFile(chosen).size() > 1000);
@@ -263,6 +271,9 @@ class ResultsTest : public QObject {
     Get<QPushButton>(compare, "CompareRun")->click();
     QVERIFY(ended.wait(30000));
     QVERIFY(compare->comparison() != nullptr);
+    // Fehlberg's pair, the one chosen, also chose its steps at the window's tolerance.
+    QCOMPARE(compare->comparison()->adaptive.size(), std::size_t{1});
+    QCOMPARE(compare->comparison()->adaptive.front().march.accepted.back().x, 1.0);
     chosen = dir.filePath("rows.csv");
     Get<QPushButton>(compare, "CompareSaveRows")->click();
     QFile rows(chosen);
