@@ -223,6 +223,8 @@ std::string_view OptionName(Field field) {
       return "--field-x";
     case Field::Tolerance:
       return "--tolerance";
+    case Field::Tolerances:
+      return "--tolerances";
     default:
       break;
   }
@@ -446,9 +448,15 @@ bool TellFailedRuns(const Study& study, ReportFormat format, std::ostream& err) 
   }
   // A study with nothing to show says why, whatever the report's format.
   const bool all = !study.runs.empty() && failed.size() == study.runs.size();
+  const bool swept = std::all_of(study.sweep.begin(), study.sweep.end(), [](const SweepRun& run) {
+    return run.mark == Mark::StoppedShort || run.mark == Mark::Overflow || run.mark == Mark::Domain;
+  });
   if (all)
     err << kProgram << ": " << FailedRunsSummary(study) << "; the first: " << FailedRunNotes(study).front() << '\n';
-  return all;
+  if (swept && !study.sweep.empty() && (all || study.runs.empty()))
+    err << kProgram << ": every run choosing its steps stopped short of x1; the first: " << study.sweep.front().failure
+        << '\n';
+  return (all || study.runs.empty()) && (swept || study.sweep.empty()) && !(study.runs.empty() && study.sweep.empty());
 }
 
 int Compare(const Options& options, std::ostream& out, std::ostream& err) {

@@ -41,6 +41,8 @@ std::string_view PlainFieldName(Field field) {
       return "tableau";
     case Field::Tolerance:
       return "tolerance";
+    case Field::Tolerances:
+      return "tolerances";
     default:
       break;
   }

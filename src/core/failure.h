@@ -44,16 +44,17 @@ enum class Field : std::uint8_t {
   N,
   F1,
   F2,
-  StudyX1,    // the study's target point
-  Steps,      // the study's step counts
-  Methods,    // a list of methods
-  Axis,       // what the study's chart sets the error against
-  Format,     // a report's format
-  File,       // a file to write
-  Invariant,  // the comparison's invariant H(x, y1, y2)
-  FieldX,     // where the comparison's direction field is taken
-  Tableau,    // a method typed as a Butcher tableau
-  Tolerance,  // an adaptive run's tolerances, first step or budget of steps
+  StudyX1,     // the study's target point
+  Steps,       // the study's step counts
+  Methods,     // a list of methods
+  Axis,        // what the study's chart sets the error against
+  Format,      // a report's format
+  File,        // a file to write
+  Invariant,   // the comparison's invariant H(x, y1, y2)
+  FieldX,      // where the comparison's direction field is taken
+  Tableau,     // a method typed as a Butcher tableau
+  Tolerance,   // an adaptive run's tolerances, first step or budget of steps
+  Tolerances,  // a study's sweep of tolerances
 };
 
 // Where it went wrong: the field, the column of an equation, the step of a

@@ -127,8 +127,10 @@ namespace {
 // A tolerance of a list, or why it is none.
 Outcome<double> Tolerance(std::string_view part) {
   double value = 0;
-  if (std::optional<Failure> failure = ReadTolerance(std::string(Trimmed(part)), "the tolerance", value))
+  if (std::optional<Failure> failure = ReadTolerance(std::string(Trimmed(part)), "the tolerance", value)) {
+    failure->where.field = Field::Tolerances;
     return *failure;
+  }
   return value;
 }
 
@@ -154,7 +156,7 @@ std::vector<double> Decades(double first, double last) {
 
 Outcome<std::vector<double>> ReadToleranceList(std::string_view text) {
   if (Trimmed(text).empty())
-    return Wrong(Field::Tolerance, std::string("No tolerances: enter ") + kToleranceListHelp + ".");
+    return Wrong(Field::Tolerances, std::string("No tolerances: enter ") + kToleranceListHelp + ".");
   std::vector<double> values;
   if (const std::size_t dots = text.find(".."); dots != std::string_view::npos) {
     const Outcome<double> first = Tolerance(text.substr(0, dots));
@@ -172,8 +174,8 @@ Outcome<std::vector<double>> ReadToleranceList(std::string_view text) {
   std::sort(values.begin(), values.end(), std::greater<>());
   values.erase(std::unique(values.begin(), values.end()), values.end());
   if (values.size() > kMaxStepCounts) {
-    return Wrong(Field::Tolerance, QuotedInput(text) + " asks for " + std::to_string(values.size()) +
-                                       " tolerances; a study takes " + std::to_string(kMaxStepCounts) + " at most.");
+    return Wrong(Field::Tolerances, QuotedInput(text) + " asks for " + std::to_string(values.size()) +
+                                        " tolerances; a study takes " + std::to_string(kMaxStepCounts) + " at most.");
   }
   return values;
 }
