@@ -447,6 +447,8 @@ async function addTableau(id, text) {
   for (const [container, name] of [['study-methods', 'study-method'], ['compare-methods', 'compare-method'],
                                    ['stability-methods', 'stability-method']])
     addMethodChoice($(container), 'checkbox', name, answer.method, true);
+  // A tableau with second weights can also choose its steps in the study's sweep.
+  if (answer.method.pair) addMethodChoice($('study-pairs'), 'checkbox', 'study-pair', answer.method, true);
   if (![...$('tableau-of').options].some((o) => o.value === id)) $('tableau-of').append(new Option(answer.method.caption, id));
   writeAddress();
   return true;

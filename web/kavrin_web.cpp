@@ -77,6 +77,7 @@ std::string MethodJson(Method method) {
       .Number("order", info.order)
       .Number("stages", info.stages)
       .Boolean("standard", static_cast<std::size_t>(method) < kWindowMethodCount)
+      .Boolean("pair", PairOrder(method).has_value())
       .Done();
 }
 

@@ -333,6 +333,12 @@ def main():
             let n = 0; for (let i = 0; i < d.length; i += 4) if (d[i] < 100 && d[i + 1] > 100) ++n; return n;""")
         check(inked > 100, 'the stability chart has green ink (RK4): %d pixels' % inked)
         check('tid=mine' in driver.current_url, 'the address keeps the tableau: ' + driver.current_url)
+        # A tableau with second weights joins the study's pairs; one without does not.
+        pairs = driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            addTableau('heun12', '# Heun-Euler\\n0|\\n1|1\\n---\\n|1/2 1/2\\n|1 0\\n').then(() => done(
+                [...document.querySelectorAll('input[name="study-pair"]')].map((c) => c.value)));""")
+        check('heun12' in pairs and 'mine' not in pairs, 'the study\'s pairs after two tableaux: %r' % pairs)
         driver.get('about:blank')
         load()
 
