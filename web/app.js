@@ -324,8 +324,7 @@ async function runStudy() {
     const asked = {x1: $('study-x1').value, steps: $('study-steps').value, methods, against: $('study-against').value,
                    width: $('study').clientWidth || hello.chartSize.width};
     if ($('study-sweep').checked) {
-      // Blanks too ask for a sweep, and are refused as no tolerance.
-      asked.tolerances = $('study-tolerances').value || ' ';
+      asked.tolerances = $('study-tolerances').value;
       asked.pairs = [...document.querySelectorAll('input[name="study-pair"]:checked')].map((c) => c.value);
     }
     const answer = await engine.ask('study', asked,

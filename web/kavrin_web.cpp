@@ -197,7 +197,8 @@ std::string RunPageStudy(const JsonObject& request) {
   for (const std::string& id : request.Texts("methods").value_or(std::vector<std::string>{}))
     texts.methods.append(texts.methods.empty() ? "" : ",").append(id);
   texts.against = request.Text("against").value_or("");
-  // A sweep when the request carries tolerances (blanks too: refused as none).
+  // A sweep when the request carries tolerances.
+  texts.sweep = request.Text("tolerances").has_value();
   texts.tolerances = request.Text("tolerances").value_or("");
   texts.pairs.clear();
   for (const std::string& id : request.Texts("pairs").value_or(std::vector<std::string>{}))

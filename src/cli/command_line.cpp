@@ -394,7 +394,7 @@ StudyRequest StudyAsked(const Options& options, const Session& session) {
   const std::string methods = MethodsOption(options, defaults.methods);
   const Outcome<StudyRequest> request =
       session.ReadStudy({options.value("x1", defaults.x1), options.value("steps", sweep ? "" : defaults.steps), methods,
-                         options.value("against", defaults.against), options.value("tolerances", ""),
+                         options.value("against", defaults.against), sweep, options.value("tolerances", ""),
                          options.has("method") || !options.tableaux.empty() ? PairsAmong(methods) : defaults.pairs});
   if (!request.ok()) Wrong(request.failure());
   return request.value();

@@ -209,8 +209,7 @@ Outcome<StudyRequest> ReadStudyRequest(std::shared_ptr<const Problem> problem, c
   request.problem = std::move(problem);
   if (Caught([&] { request.x1 = ReadNumber(texts.x1); }))
     return Wrong(Field::StudyX1, QuotedInput(texts.x1) + " is too large to compute with.");
-  // Any text asks for a sweep, blanks too: they are refused as no tolerance.
-  const bool sweep = !texts.tolerances.empty();
+  const bool sweep = texts.sweep;
   if (!sweep || !Trimmed(texts.steps).empty()) {
     Outcome<std::vector<double>> steps = ReadStepList(texts.steps);
     if (!steps.ok()) return steps.failure();

@@ -66,10 +66,11 @@ Outcome<Against> ReadAxis(std::string_view name);
 struct StudyTexts {
   std::string x1 = kDefaultStudyX1;
   std::string steps = kDefaultStudySteps;
-  std::string methods = AllMethodIds();  // ids or result names, separated by commas
-  std::string against = "steps";         // an axis's name
-  std::string tolerances;                // empty: no sweep
-  std::string pairs = PairIds();         // the methods the sweep takes
+  std::string methods = AllMethodIds();         // ids or result names, separated by commas
+  std::string against = "steps";                // an axis's name
+  bool sweep = false;                           // runs choosing their steps as well
+  std::string tolerances = kDefaultTolerances;  // the sweep's
+  std::string pairs = PairIds();                // the methods the sweep takes
 };
 
 // Reads them for `problem`: x1 as the window reads numbers, the step counts,

@@ -89,20 +89,30 @@ double LeastSquaresSlope(const std::vector<std::pair<double, double>>& points) {
   return (count * sxy - sx * sy) / (count * sxx - sx * sx);
 }
 
-// The double march alone, repeated until kTiming has passed, per march.
-double MarchSeconds(const StudyRun& run, const Problem& problem, const std::atomic<bool>* cancel) {
-  const auto steps = static_cast<std::size_t>(std::floor(run.N));
+// The seconds one call of `march` takes: repeated until kTiming has passed
+// (or a cancel), and divided.
+template <typename March>
+double Timed(const March& march, const std::atomic<bool>* cancel) {
   const auto begin = std::chrono::steady_clock::now();
   std::size_t repeats = 0;
-  volatile double sink = 0;
   do {
-    State<double> end = problem.start;
-    MarchTo(problem, run.method, end, steps, run.h, cancel);
-    sink = end.y1;
+    march();
     ++repeats;
   } while (std::chrono::steady_clock::now() - begin < kTiming && !Cancelled(cancel));
-  (void)sink;
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() / static_cast<double>(repeats);
+}
+
+// The double march alone, timed.
+double MarchSeconds(const StudyRun& run, const Problem& problem, const std::atomic<bool>* cancel) {
+  const auto steps = static_cast<std::size_t>(std::floor(run.N));
+  volatile double sink = 0;
+  return Timed(
+      [&] {
+        State<double> end = problem.start;
+        MarchTo(problem, run.method, end, steps, run.h, cancel);
+        sink = end.y1;
+      },
+      cancel);
 }
 
 // Tells the progress, one call at a time: the reference's share first, then
@@ -260,19 +270,12 @@ bool SweepAll(Study& study, const StudyRequest& request, const StudyProgress& pr
   return !stopped;
 }
 
-// Each sweep run's march timed alone, repeated until kTiming has passed.
+// Each sweep run's march timed alone.
 bool TimeSweep(Study& study, const StudyProgress& progress, Tally& tally) {
   for (SweepRun& run : study.sweep) {
     if (run.mark == Mark::Ok || run.mark == Mark::RoundOff || run.mark == Mark::NoReference) {
       const AdaptiveRequest request = SweepRequest(study, run);
-      const auto begin = std::chrono::steady_clock::now();
-      std::size_t repeats = 0;
-      do {
-        MarchPair(request, progress.cancel);
-        ++repeats;
-      } while (std::chrono::steady_clock::now() - begin < kTiming && !Cancelled(progress.cancel));
-      run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() /
-                    static_cast<double>(repeats);
+      run.seconds = Timed([&] { MarchPair(request, progress.cancel); }, progress.cancel);
     }
     if (Cancelled(progress.cancel)) return false;
     tally.Done();

@@ -263,8 +263,8 @@ void StudyWindow::Run() {
   texts.methods = CheckedIds(m_method_boxes);
   texts.against = m_against->currentData().toString().toStdString();
   if (m_sweep->isChecked()) {
-    // Blanks too ask for a sweep, and are refused as no tolerance.
-    texts.tolerances = m_tolerances_edit->text().isEmpty() ? std::string(" ") : m_tolerances_edit->text().toStdString();
+    texts.sweep = true;
+    texts.tolerances = m_tolerances_edit->text().toStdString();
     texts.pairs = CheckedIds(m_pair_boxes);
   }
   const Outcome<StudyRequest> request = ReadStudyRequest(m_problem, texts);

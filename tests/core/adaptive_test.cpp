@@ -118,6 +118,7 @@ TEST(ToleranceSweep, ReadsOnePerDecadeAndRefusesWhatDoubleCannotHonour) {
   for (const char* wrong : {"", " ", "0", "1e-3..1e-20", "2", "1e-3,abc"})
     EXPECT_FALSE(ReadToleranceList(wrong).ok()) << wrong;
   StudyTexts texts;
+  texts.sweep = true;
   texts.tolerances = "1e-6";
   texts.pairs = "rkf,rk4";
   const Outcome<StudyRequest> no_pair = ReadStudyRequest(BuiltInProblem(), texts);
@@ -127,6 +128,7 @@ TEST(ToleranceSweep, ReadsOnePerDecadeAndRefusesWhatDoubleCannotHonour) {
 
 TEST(ToleranceSweep, EachRunIsTheSingleRunAndTheErrorFollowsTheTolerance) {
   StudyTexts texts;
+  texts.sweep = true;
   texts.steps = "";  // the sweep alone
   texts.tolerances = kDefaultTolerances;
   const Outcome<StudyRequest> request = ReadStudyRequest(BuiltInProblem(), texts);
